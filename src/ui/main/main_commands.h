@@ -1,0 +1,48 @@
+// The main window's commands, in plain C++ over the control interfaces, so that
+// they can be driven tick by tick in tests.
+#pragma once
+
+#include "platform/controls.h"
+#include "platform/os.h"
+
+namespace kv {
+
+struct MainControls {
+    DriveListView& lsv;
+    ComboBox& cmb;
+    SortedList& lst;
+    DriveChooser& drive;
+    FolderChooser& dir;
+    ProgressBar& pb;
+    StatusBar& sb;
+    Timer& tmr;  // paces the create command
+    Timer& tmr2; // paces the remove command
+    CommandWindow& window;
+};
+
+class MainCommands {
+public:
+    MainCommands(Os& os, const MainControls& controls) : os_(os), c_(controls) {}
+
+    void Load();
+    void OnDriveChange();
+    void ShowStatus();
+
+    void CreateDriveCommand();
+    void OnCreateTick();
+    void RemoveDriveCommand();
+    void OnRemoveTick();
+    void OpenPathCommand();
+    void ShowManualCommand();
+
+private:
+    bool PacedCommandPending() const;
+    bool StepProgress();
+    void FinishPacedCommand();
+    void ShowSystemDrive();
+
+    Os& os_;
+    MainControls c_;
+};
+
+} // namespace kv
