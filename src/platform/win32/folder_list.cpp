@@ -1,0 +1,360 @@
+#include "platform/win32/folder_list.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/win32/control_util.h"
+
+namespace kv {
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+
+// Length of the root at the start of a full path: "C:\" or "\\server\share\".
+size_t RootLength(const std::string& path)
+{
+    if (path.size() >= 2 && path[1] == ':')
+        return path.size() >= 3 && path[2] == '\\' ? 3 : 2;
+    if (path.rfind("\\\\", 0) == 0) {
+        size_t end = path.find('\\', 2);
+        if (end != std::string::npos)
+            end = path.find('\\', end + 1);
+        return end == std::string::npos ? path.size() : end + 1;
+    }
+    return 0;
+}
+
+HICON LoadFolderIcon(bool open)
+{
+    SHFILEINFOA info{};
+    UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON;
+    if (open)
+        flags |= SHGFI_OPENICON;
+    if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags))
+        return info.hIcon;
+    return nullptr;
+}
+
+// The full, long form of a path the caller gave: a bare "X:" becomes the
+// current folder of that drive, "." and ".." are resolved, short names are
+// expanded, and the trailing backslash goes except at a root.
+std::string FullFolderPath(const std::string& path)
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string result = length > 0 && length < sizeof full ? std::string(full, length) : path;
+    char longName[MAX_PATH];
+    length = GetLongPathNameA(result.c_str(), longName, sizeof longName);
+    if (length > 0 && length < sizeof longName)
+        result.assign(longName, length);
+    if (result.size() >= 2 && result[1] == ':')
+        result[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(result[0])));
+    while (result.size() > RootLength(result) && result.back() == '\\')
+        result.pop_back();
+    if (result.size() == 2 && result[1] == ':')
+        result += '\\';
+    return result;
+}
+
+// The visible subfolders of a folder, sorted as Explorer sorts names. Hidden
+// folders are left out, as Explorer does by default. Fails with the system's
+// error code when the folder cannot be read.
+std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder, DWORD& error)
+{
+    QuietDriveErrors quiet;
+    std::string pattern = folder;
+    if (pattern.empty() || pattern.back() != '\\')
+        pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    std::vector<std::string> names;
+    if (search == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        // The root of an empty volume has no entries at all, not even "." and "..".
+        if (error == ERROR_FILE_NOT_FOUND && folder.size() == RootLength(folder))
+            return names;
+        return std::nullopt;
+    }
+    do {
+        const std::string name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            && !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    return names;
+}
+
+std::string RowText(HWND list, int index)
+{
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(std::char_traits<char>::length(text.c_str()));
+    return text;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char text[256] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> FolderChain(const std::string& path)
+{
+    std::vector<std::string> chain;
+    const size_t rootLength = RootLength(path);
+    if (rootLength == 0)
+        return chain;
+    std::string root = path.substr(0, rootLength);
+    if (root.back() != '\\')
+        root += '\\';
+    chain.push_back(root);
+    size_t start = rootLength;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            chain.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return chain;
+}
+
+std::string ChainPath(const std::vector<std::string>& chain, size_t count)
+{
+    std::string path;
+    for (size_t i = 0; i < count && i < chain.size(); ++i) {
+        if (!path.empty() && path.back() != '\\')
+            path += '\\';
+        path += chain[i];
+    }
+    return path;
+}
+
+FolderList::~FolderList()
+{
+    if (hwnd_ != nullptr)
+        RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
+    if (openIcon_ != nullptr)
+        DestroyIcon(openIcon_);
+    if (closedIcon_ != nullptr)
+        DestroyIcon(closedIcon_);
+}
+
+bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font)
+{
+    font_ = font;
+    hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED
+                                | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                            x, y, width, height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                            nullptr);
+    if (hwnd_ == nullptr)
+        return false;
+    if (font_ != nullptr)
+        SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    rowHeight_ = OwnerDrawRowHeight(hwnd_, font_);
+    SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, rowHeight_);
+    openIcon_ = LoadFolderIcon(true);
+    closedIcon_ = LoadFolderIcon(false);
+    SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    return true;
+}
+
+std::optional<std::string> FolderList::SetPath(const std::string& path)
+{
+    if (path.empty())
+        return SystemErrorText(ERROR_PATH_NOT_FOUND);
+    const std::string full = FullFolderPath(path);
+    if (FolderChain(full).empty())
+        return SystemErrorText(ERROR_BAD_PATHNAME);
+    DWORD error = 0;
+    std::optional<std::vector<std::string>> subfolders = ReadSubfolders(full, error);
+    if (!subfolders)
+        return SystemErrorText(error);
+    Show(full, std::move(*subfolders));
+    return std::nullopt;
+}
+
+// Re-reads the open folder. When it has gone away meanwhile, the nearest
+// folder above it that can still be read is opened instead.
+void FolderList::Refresh()
+{
+    if (chain_.empty())
+        return;
+    for (size_t count = chain_.size(); count > 0; --count) {
+        const std::string folder = ChainPath(chain_, count);
+        DWORD error = 0;
+        std::optional<std::vector<std::string>> subfolders = ReadSubfolders(folder, error);
+        if (subfolders) {
+            Show(folder, std::move(*subfolders));
+            return;
+        }
+    }
+    Show(path_, {});
+}
+
+// Fills the list with the chain of open folders and the subfolders, selects
+// the open folder and keeps the window text equal to the path.
+void FolderList::Show(const std::string& path, std::vector<std::string> subfolders)
+{
+    path_ = path;
+    chain_ = FolderChain(path);
+    SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0);
+    for (const std::string& name : chain_)
+        SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    for (const std::string& name : subfolders)
+        SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    const int current = static_cast<int>(chain_.size()) - 1;
+    SendMessageA(hwnd_, LB_SETCURSEL, current, 0);
+    // Keep a little of the chain above the open folder in view on deep paths,
+    // so that the subfolders below it get the rest of the list.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int visible = std::max(1, static_cast<int>(client.bottom) / std::max(1, rowHeight_));
+    const int top = current < visible ? 0 : current - visible / 3;
+    SendMessageA(hwnd_, LB_SETTOPINDEX, top, 0);
+    SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    SetWindowTextA(hwnd_, path_.c_str());
+}
+
+// Opens the folder of a row: a row of the chain goes up to that folder, a
+// subfolder row goes down into it. A folder that cannot be read is reported
+// and the list stays where it was.
+void FolderList::OpenRow(int index)
+{
+    const int count = static_cast<int>(SendMessageA(hwnd_, LB_GETCOUNT, 0, 0));
+    if (index < 0 || index >= count)
+        return;
+    std::string target;
+    if (index < static_cast<int>(chain_.size())) {
+        target = ChainPath(chain_, static_cast<size_t>(index) + 1);
+    } else {
+        target = path_;
+        if (target.back() != '\\')
+            target += '\\';
+        target += RowText(hwnd_, index);
+    }
+    if (std::optional<std::string> error = SetPath(target)) {
+        HWND owner = GetAncestor(hwnd_, GA_ROOT);
+        MessageBoxA(owner, error->c_str(), WindowText(owner).c_str(), MB_OK | MB_ICONHAND);
+        SendMessageA(hwnd_, LB_SETCURSEL, chain_.size() - 1, 0);
+    }
+}
+
+int FolderList::IndentOf(int index) const
+{
+    const int level = std::min(index, static_cast<int>(chain_.size()));
+    return level * (GetSystemMetrics(SM_CXSMICON) * 3 / 4);
+}
+
+bool FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const
+{
+    if (item.CtlType != ODT_LISTBOX || hwnd_ == nullptr
+        || item.CtlID != static_cast<UINT>(GetDlgCtrlID(hwnd_)))
+        return false;
+    item.itemHeight = rowHeight_;
+    return true;
+}
+
+bool FolderList::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    if (hwnd_ == nullptr || item.hwndItem != hwnd_)
+        return false;
+    HDC dc = item.hDC;
+    const RECT& rect = item.rcItem;
+    if (item.itemID != static_cast<UINT>(-1)) {
+        const int index = static_cast<int>(item.itemID);
+        const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+        PaintRowBackground(dc, rect, (item.itemState & ODS_SELECTED) != 0, enabled);
+        const int iconWidth = GetSystemMetrics(SM_CXSMICON);
+        const int iconHeight = GetSystemMetrics(SM_CYSMICON);
+        const int left = rect.left + 2 + IndentOf(index);
+        HICON icon = index < static_cast<int>(chain_.size()) ? openIcon_ : closedIcon_;
+        if (icon != nullptr)
+            DrawIconEx(dc, left, rect.top + (rect.bottom - rect.top - iconHeight) / 2, icon,
+                       iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
+        const std::string text = RowText(hwnd_, index);
+        HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+        RECT textRect{left + iconWidth + 4, rect.top, rect.right - 2, rect.bottom};
+        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (oldFont)
+            SelectObject(dc, oldFont);
+    }
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
+        DrawFocusRect(dc, &rect);
+    return true;
+}
+
+LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR id, DWORD_PTR self)
+{
+    auto* list = reinterpret_cast<FolderList*>(self);
+    switch (msg) {
+    case WM_GETDLGCODE: {
+        const auto* pending = reinterpret_cast<const MSG*>(lParam);
+        LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
+        if (pending != nullptr && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
+            code |= DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            list->OpenRow(static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == '\r')
+            return 0;
+        break;
+    case WM_LBUTTONDBLCLK: {
+        // The list box still tracks the mouse until the button comes up; the
+        // rows are replaced only then, so the release cannot pick a new row.
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        const LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
+        list->pendingOpen_ = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+        list->pendingOpen_ = -1;
+        break;
+    case WM_LBUTTONUP: {
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        const int row = list->pendingOpen_;
+        list->pendingOpen_ = -1;
+        if (row >= 0)
+            list->OpenRow(row);
+        return result;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, SubclassProc, id);
+        list->hwnd_ = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+} // namespace kv

@@ -1,0 +1,63 @@
+// `Dir`: a list of folders showing the open path as a chain of open folders,
+// the root first, and below it the subfolders of the open folder.
+//
+// The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
+// the item belongs to this control). WM_MEASUREITEM needs no forwarding: the
+// row height is set after creation. Double click and Enter are handled inside
+// the control: they open the row's folder. The list box's window text is kept
+// equal to Path(), so WM_GETTEXT reads the open folder.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+
+namespace kv {
+
+// The folders from the root down to the path itself: "C:\a\b" gives "C:\", "a"
+// and "b". A root stands alone ("C:\").
+std::vector<std::string> FolderChain(const std::string& path);
+
+// The path of the first count entries of a chain, without a trailing backslash
+// except at a root.
+std::string ChainPath(const std::vector<std::string>& chain, size_t count);
+
+class FolderList : public FolderChooser {
+public:
+    FolderList() = default;
+    ~FolderList() override;
+    FolderList(const FolderList&) = delete;
+    FolderList& operator=(const FolderList&) = delete;
+
+    bool Create(HWND parent, int id, int x, int y, int width, int height, HFONT font);
+    HWND Handle() const { return hwnd_; }
+
+    std::string Path() const override { return path_; }
+    std::optional<std::string> SetPath(const std::string& path) override;
+    void Refresh() override;
+
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    bool OnMeasureItem(MEASUREITEMSTRUCT& item) const;
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self);
+    void Show(const std::string& path, std::vector<std::string> subfolders);
+    void OpenRow(int index);
+    int IndentOf(int index) const;
+
+    HWND hwnd_ = nullptr;
+    HFONT font_ = nullptr;
+    int rowHeight_ = 18;
+    std::string path_;
+    std::vector<std::string> chain_;
+    HICON openIcon_ = nullptr;
+    HICON closedIcon_ = nullptr;
+    int pendingOpen_ = -1; // row double-clicked, opened when the button comes up
+};
+
+} // namespace kv
