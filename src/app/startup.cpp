@@ -1,1 +1,49 @@
-// stub
+#include "app/startup.h"
+
+#include "drives/scan.h"
+#include "drives/subst.h"
+#include "saved/records.h"
+
+namespace kv {
+
+namespace {
+
+constexpr char kCaption[] = "Korvane";
+constexpr char kCompanion[] = "korstart.exe";
+
+} // namespace
+
+std::string SubstMissingMessage(const std::string& substPath)
+{
+    return std::string("Cannot find needed subst.exe in directory,  \r\n") + substPath +
+           ",\r\nwithout this file Korvane cannot function.  " + kCaption + ".";
+}
+
+std::string CompanionMissingMessage(const std::string& programFolder)
+{
+    return std::string("Cannot find needed ") + kCompanion + " in directory,  " + programFolder +
+           ",\r\nwithout this file a user cannot start saves after rebooting.  " +
+           "You may need to reinstall " + kCaption + ".";
+}
+
+bool CompanionPresent(Os& os, const std::string& fileName)
+{
+    return os.PathExists(os.ProgramFolder() + "\\" + fileName);
+}
+
+// Without subst.exe the program can do nothing, so it ends; without the
+// companion only the return of saved drives at logon is lost, so it warns.
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
+{
+    if (!SubstPresent(os)) {
+        os.MessageBox(SubstMissingMessage(SubstPath), MsgStyle::Critical);
+        return false;
+    }
+    if (!CompanionPresent(os, kCompanion))
+        os.MessageBox(CompanionMissingMessage(os.ProgramFolder()), MsgStyle::Critical);
+    os.CreateDirectory(DataFolder(os));
+    ScanDrives(os, lsv, cmb);
+    return true;
+}
+
+} // namespace kv

@@ -1,1 +1,33 @@
-// stub
+#include "drives/targets.h"
+
+namespace kv {
+
+namespace {
+
+// Long paths the status bar and the explorer hand-off accept, with the NUL.
+constexpr std::size_t kLongPathLimit = 256;
+
+} // namespace
+
+// The device namespace answers "\??\" and the folder for a virtual drive; the
+// prefix is cut whatever it is, so callers ask only about virtual drives.
+std::optional<std::string> GetDriveTarget(Os& os, const std::string& drive)
+{
+    const auto target = os.QueryDosDevice(drive);
+    if (!target)
+        return std::nullopt;
+    return target->size() > 4 ? target->substr(4) : std::string();
+}
+
+std::string GetDriveLongTarget(Os& os, const std::string& drive)
+{
+    const auto target = GetDriveTarget(os, drive);
+    if (!target || target->empty())
+        return {};
+    const auto longForm = os.LongPathName(*target);
+    if (!longForm || longForm->size() >= kLongPathLimit)
+        return {};
+    return *longForm;
+}
+
+} // namespace kv

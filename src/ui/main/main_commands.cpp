@@ -1,1 +1,188 @@
-// stub
+#include "ui/main/main_commands.h"
+
+#include <algorithm>
+
+#include "drives/drive_name.h"
+#include "drives/subst.h"
+#include "drives/targets.h"
+#include "saved/records.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int kProgressStep = 20;
+
+std::string DriveOf(const std::string& path) { return path.substr(0, 2); }
+
+} // namespace
+
+void MainCommands::Load() { ShowSystemDrive(); }
+
+// A bare "C:" opens the current folder of that drive, not its root.
+void MainCommands::ShowSystemDrive()
+{
+    c_.drive.SetDrive(DriveOf(os_.SystemDirectory()));
+    c_.dir.SetPath(DriveOf(c_.drive.Drive()));
+}
+
+// A drive that cannot be read (an empty removable drive, say) is reported and
+// the lists go back to the system drive.
+void MainCommands::OnDriveChange()
+{
+    if (const auto error = c_.dir.SetPath(DriveOf(c_.drive.Drive()))) {
+        os_.MessageBox(*error, MsgStyle::Critical);
+        ShowSystemDrive();
+        return;
+    }
+    c_.dir.Refresh();
+    c_.drive.Refresh();
+}
+
+void MainCommands::ShowStatus()
+{
+    const int selected = c_.lsv.Selected();
+    if (selected != kNoSelection)
+        c_.sb.SetText(GetDriveLongTarget(os_, c_.lsv.Text(selected)));
+}
+
+// Create and remove share the progress bar; while one of them is under way the
+// other is refused, so the bar never passes its maximum and each does its work
+// once.
+bool MainCommands::PacedCommandPending() const
+{
+    return c_.tmr.Enabled() || c_.tmr2.Enabled() || c_.pb.Value() != 0;
+}
+
+// One tick of a paced command: the bar moves on and the window is busy from
+// the first tick. True on the tick that fills the bar.
+bool MainCommands::StepProgress()
+{
+    c_.pb.SetValue(std::min(c_.pb.Value() + kProgressStep, c_.pb.Maximum()));
+    c_.window.SetWaitCursor(true);
+    c_.window.Enable(false);
+    return c_.pb.Value() == c_.pb.Maximum();
+}
+
+void MainCommands::FinishPacedCommand()
+{
+    c_.window.SetWaitCursor(false);
+    c_.pb.SetValue(0);
+    c_.window.Enable(true);
+}
+
+// The drive is made only when the bar is full, so the user sees the window
+// repaint and the bar fill before subst runs.
+void MainCommands::CreateDriveCommand()
+{
+    if (PacedCommandPending()) {
+        os_.Beep();
+        return;
+    }
+    if (c_.cmb.Selected() == kNoSelection) {
+        os_.MessageBox("Please choose a drive to created from the avaliable drives.", MsgStyle::Information);
+        c_.cmb.Focus();
+        return;
+    }
+    c_.tmr.Enable();
+}
+
+// The timer stops before the work: CreateDrive's message box runs a message
+// loop in which a further tick would push the bar past its maximum.
+void MainCommands::OnCreateTick()
+{
+    if (!StepProgress())
+        return;
+    c_.tmr.Disable();
+    if (c_.cmb.Selected() == kNoSelection) { // the letter was given up meanwhile
+        FinishPacedCommand();
+        return;
+    }
+    CreateDrive(os_, c_.cmb, c_.lsv, c_.dir);
+    c_.cmb.Redraw();
+    c_.window.PumpPendingEvents();
+    c_.drive.Refresh();
+    FinishPacedCommand();
+}
+
+void MainCommands::RemoveDriveCommand()
+{
+    if (PacedCommandPending()) {
+        os_.Beep();
+        return;
+    }
+    const int selected = c_.lsv.Selected();
+    if (selected == kNoSelection) {
+        os_.MessageBox("You must select a drive to delete!", MsgStyle::Information);
+        c_.lsv.Focus();
+        return;
+    }
+    const std::string drive = c_.lsv.Text(selected);
+    if (os_.MessageBox("Delete virtual drive " + drive + " ?", MsgStyle::Question) == Answer::Yes &&
+        !PacedCommandPending())
+        c_.tmr2.Enable();
+}
+
+// The row selected when the bar fills is the one removed; the window takes
+// input until the first tick, so it may differ from the one asked about.
+// Removing a drive also forgets it as a saved drive.
+void MainCommands::OnRemoveTick()
+{
+    if (!StepProgress())
+        return;
+    c_.tmr2.Disable();
+    const int selected = c_.lsv.Selected();
+    if (selected == kNoSelection) {
+        FinishPacedCommand();
+        return;
+    }
+    const std::string drive = c_.lsv.Text(selected);
+    if (!DeleteDrive(os_, drive)) {
+        os_.MessageBox("Virtual drive " + drive +
+                           " could not be deleted: the system program subst.exe could not be started.",
+                       MsgStyle::Critical);
+        FinishPacedCommand();
+        return;
+    }
+    ForgetSavedDrive(drive);
+    c_.window.PumpPendingEvents();
+    c_.cmb.Add(drive);
+    os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
+    c_.lsv.Remove(selected);
+    c_.lsv.Redraw();
+    ShowSystemDrive();
+    c_.drive.Refresh();
+    c_.cmb.Redraw();
+    FinishPacedCommand();
+}
+
+void MainCommands::ForgetSavedDrive(const std::string& drive)
+{
+    const std::string wanted = Trim(drive);
+    for (int i = 0; i < c_.lst.Count(); ++i) {
+        if (Trim(c_.lst.Text(i)) == wanted) {
+            c_.lst.Remove(i);
+            c_.lst.Redraw();
+            break;
+        }
+    }
+    DeleteSavedDrive(os_, drive);
+}
+
+void MainCommands::OpenPathCommand()
+{
+    const int selected = c_.lsv.Selected();
+    if (selected == kNoSelection)
+        return;
+    const std::string folder = GetDriveLongTarget(os_, c_.lsv.Text(selected));
+    if (!folder.empty())
+        os_.ShellExecute("explore", nullptr, nullptr, folder.c_str(), kShowNormal);
+}
+
+void MainCommands::ShowManualCommand()
+{
+    const std::string manual = os_.ProgramFolder() + "\\manual.html";
+    os_.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal);
+}
+
+} // namespace kv

@@ -2,6 +2,8 @@
 // they can be driven tick by tick in tests.
 #pragma once
 
+#include <string>
+
 #include "platform/controls.h"
 #include "platform/os.h"
 
@@ -40,6 +42,7 @@ private:
     bool StepProgress();
     void FinishPacedCommand();
     void ShowSystemDrive();
+    void ForgetSavedDrive(const std::string& drive);
 
     Os& os_;
     MainControls c_;

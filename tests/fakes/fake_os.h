@@ -1,0 +1,119 @@
+// A fake Windows for the unit tests: a device table, a file system of plain
+// paths, launched processes and message boxes with scripted answers.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace kv::test {
+
+struct Launch {
+    std::string verb, file, params, directory;
+    int show;
+};
+
+struct ShownMessage {
+    std::string text;
+    MsgStyle style;
+};
+
+class FakeOs : public Os {
+public:
+    std::map<std::string, std::string> devices;       // "X:" -> first target
+    std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\windows\\system32"};
+    std::map<std::string, std::string> files;         // path -> content
+    std::map<std::string, std::string> shortNames;    // long -> short
+    std::string systemDirectory = "C:\\windows\\system32";
+    std::string programFolder = "C:\\Tools";
+    std::string currentDirectory = "C:\\windows";
+    std::vector<std::string> directoryChanges;
+    std::vector<Launch> launches;
+    int launchResult = 42; // above 32: started
+    int failingLaunches = 0; // the first N launches fail
+    std::vector<ShownMessage> messages;
+    std::deque<Answer> answers; // default Ok / Yes when empty
+    int beeps = 0;
+    std::function<void()> onMessage; // runs while a message box is open
+
+    // A virtual drive as subst makes it.
+    void Subst(const std::string& drive, const std::string& folder)
+    {
+        devices[drive] = "\\??\\" + folder;
+        folders.insert(folder);
+    }
+
+    std::optional<std::string> QueryDosDevice(const std::string& drive) override
+    {
+        const auto it = devices.find(drive);
+        if (it == devices.end())
+            return std::nullopt;
+        return it->second;
+    }
+    std::string SystemDirectory() override { return systemDirectory; }
+    std::string ProgramFolder() override { return programFolder; }
+    std::string CurrentDirectory() override { return currentDirectory; }
+    bool SetCurrentDirectory(const std::string& path) override
+    {
+        directoryChanges.push_back(path);
+        if (!folders.count(path))
+            return false;
+        currentDirectory = path;
+        return true;
+    }
+    bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
+    std::optional<std::string> ShortPathName(const std::string& path) override
+    {
+        const auto it = shortNames.find(path);
+        if (it != shortNames.end())
+            return it->second;
+        return folders.count(path) ? std::optional<std::string>(path) : std::nullopt;
+    }
+    std::optional<std::string> LongPathName(const std::string& path) override
+    {
+        for (const auto& [longName, shortName] : shortNames)
+            if (shortName == path)
+                return longName;
+        return folders.count(path) ? std::optional<std::string>(path) : std::nullopt;
+    }
+    bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
+    bool WriteFile(const std::string& path, const std::string& bytes) override
+    {
+        const auto folder = path.substr(0, path.rfind('\\'));
+        if (!folders.count(folder))
+            return false;
+        files[path] = bytes;
+        return true;
+    }
+    bool DeleteFile(const std::string& path) override { return files.erase(path) > 0; }
+    int ShellExecute(const char* verb, const char* file, const char* params, const char* directory,
+                     int show) override
+    {
+        auto text = [](const char* s) { return s ? std::string(s) : std::string("<null>"); };
+        launches.push_back({text(verb), text(file), text(params), text(directory), show});
+        if (failingLaunches > 0) {
+            --failingLaunches;
+            return 2; // ERROR_FILE_NOT_FOUND
+        }
+        return launchResult;
+    }
+    Answer MessageBox(const std::string& text, MsgStyle style) override
+    {
+        messages.push_back({text, style});
+        if (onMessage)
+            onMessage();
+        if (answers.empty())
+            return style == MsgStyle::Question ? Answer::Yes : Answer::Ok;
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Beep() override { ++beeps; }
+};
+
+} // namespace kv::test

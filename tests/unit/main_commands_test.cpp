@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "fakes/fake_controls.h"
+#include "fakes/fake_os.h"
+#include "ui/main/main_commands.h"
+
+namespace kv::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+struct MainCommandsTest : ::testing::Test {
+    FakeOs os;
+    FakeListView lsv;
+    FakeComboBox cmb;
+    FakeComboBox lst;
+    FakeDriveChooser drive;
+    FakeFolderChooser dir;
+    FakeProgressBar pb;
+    FakeStatusBar sb;
+    FakeTimer tmr, tmr2;
+    FakeWindow window;
+    MainCommands commands{os, {lsv, cmb, lst, drive, dir, pb, sb, tmr, tmr2, window}};
+
+    void SetUp() override
+    {
+        os.folders.insert("C:\\Tools\\kordat");
+        cmb.entries = {"W:", "Y:"};
+        os.Subst("X:", "C:\\windows");
+        lsv.rows = {"X:"};
+    }
+    // Ticks a paced command until its timer stops, recording the bar and the
+    // window's state after each tick.
+    std::vector<std::string> RunTicks(FakeTimer& timer, void (MainCommands::*tick)())
+    {
+        std::vector<std::string> seen;
+        for (int i = 0; i < 10 && timer.enabled; ++i) {
+            (commands.*tick)();
+            seen.push_back(std::to_string(pb.value) + (window.enabled ? " enabled" : " busy") +
+                           (window.waitCursor ? " wait" : ""));
+        }
+        return seen;
+    }
+};
+
+TEST_F(MainCommandsTest, CreateAsksForALetterFirst)
+{
+    commands.CreateDriveCommand();
+    ASSERT_EQ(os.messages.size(), 1u);
+    EXPECT_EQ(os.messages[0].text, "Please choose a drive to created from the avaliable drives.");
+    EXPECT_EQ(os.messages[0].style, MsgStyle::Information);
+    EXPECT_TRUE(cmb.focused);
+    EXPECT_FALSE(tmr.enabled);
+}
+
+TEST_F(MainCommandsTest, CreateFillsTheBarThenMakesTheDriveOnce)
+{
+    cmb.Select("W:");
+    commands.CreateDriveCommand();
+    EXPECT_TRUE(tmr.enabled);
+    EXPECT_TRUE(window.enabled) << "the first interval is quiet";
+    os.onMessage = [&] { EXPECT_EQ(pb.value, 100); EXPECT_FALSE(tmr.enabled); };
+
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick),
+              (Rows{"20 busy wait", "40 busy wait", "60 busy wait", "80 busy wait", "0 enabled"}));
+    ASSERT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.launches[0].params, "W: C:\\windows");
+    EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
+    EXPECT_EQ(window.pumps, 1);
+    EXPECT_EQ(drive.refreshes, 1) << "the drive list learns the new letter";
+}
+
+TEST_F(MainCommandsTest, RemoveAsksAndRespectsTheAnswer)
+{
+    commands.RemoveDriveCommand();
+    EXPECT_EQ(os.messages.back().text, "You must select a drive to delete!");
+    EXPECT_TRUE(lsv.focused);
+
+    lsv.Select("X:");
+    os.answers.push_back(Answer::No);
+    commands.RemoveDriveCommand();
+    EXPECT_EQ(os.messages.back().text, "Delete virtual drive X: ?");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Question);
+    EXPECT_FALSE(tmr2.enabled);
+    EXPECT_TRUE(os.launches.empty());
+}
+
+TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
+{
+    lst.entries = {" X: ", "Y:", "x:"};
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    drive.drive = "D:";
+    lsv.Select("X:");
+    commands.RemoveDriveCommand();
+    os.onMessage = [&] { EXPECT_EQ(lsv.rows, Rows{"X:"}) << "still listed while the message is open"; };
+
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
+    EXPECT_EQ(os.launches.back().params, "X: /D");
+    EXPECT_EQ(os.messages.back().text, "Virtual drive X: has been deleted!");
+    EXPECT_EQ(lsv.rows, Rows{});
+    EXPECT_EQ(lst.entries, (Rows{"Y:", "x:"})) << "trimmed, case-sensitive match";
+    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\X.ini"));
+    EXPECT_EQ(cmb.entries, (Rows{"W:", "X:", "Y:"}));
+    EXPECT_EQ(drive.drive, "C:");
+    EXPECT_EQ(dir.path, "C:\\current");
+}
+
+TEST_F(MainCommandsTest, RemoveEndsQuietlyWhenNothingIsSelectedAnyMore)
+{
+    lsv.Select("X:");
+    commands.RemoveDriveCommand();
+    lsv.selected = kNoSelection;
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
+    EXPECT_TRUE(os.launches.empty());
+    EXPECT_EQ(os.messages.size(), 1u);
+}
+
+TEST_F(MainCommandsTest, RemoveKeepsEverythingWhenSubstCannotStart)
+{
+    lst.entries = {"X:"};
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    os.failingLaunches = 2;
+    lsv.Select("X:");
+    commands.RemoveDriveCommand();
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+    EXPECT_EQ(lsv.rows, Rows{"X:"});
+    EXPECT_EQ(lst.entries, Rows{"X:"});
+    EXPECT_TRUE(os.files.count("C:\\Tools\\kordat\\X.ini"));
+    EXPECT_EQ(cmb.entries, (Rows{"W:", "Y:"}));
+}
+
+TEST_F(MainCommandsTest, OnePacedCommandAtATime)
+{
+    cmb.Select("W:");
+    lsv.Select("X:");
+    commands.RemoveDriveCommand();
+    commands.CreateDriveCommand(); // during the quiet first interval
+    EXPECT_EQ(os.beeps, 1);
+    EXPECT_FALSE(tmr.enabled);
+    commands.OnRemoveTick();
+    commands.CreateDriveCommand();
+    commands.RemoveDriveCommand();
+    EXPECT_EQ(os.beeps, 3);
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).size(), 4u);
+    EXPECT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(pb.value, 0);
+}
+
+TEST_F(MainCommandsTest, DriveChangeRecoversFromAnUnreadableDrive)
+{
+    drive.drive = "A:";
+    dir.unreadable = {"A:"};
+    commands.OnDriveChange();
+    ASSERT_EQ(os.messages.size(), 1u);
+    EXPECT_EQ(os.messages[0].text, "The device is not ready.");
+    EXPECT_EQ(os.messages[0].style, MsgStyle::Critical);
+    EXPECT_EQ(drive.drive, "C:");
+    EXPECT_EQ(dir.path, "C:\\current");
+}
+
+TEST_F(MainCommandsTest, StatusAndOpenPathUseTheLongFolderOfTheSelectedDrive)
+{
+    os.folders.insert("C:\\Long Name");
+    os.shortNames["C:\\Long Name"] = "C:\\LONG~1";
+    os.Subst("L:", "C:\\LONG~1");
+    lsv.rows = {"L:"};
+    commands.ShowStatus();
+    commands.OpenPathCommand();
+    EXPECT_EQ(sb.text, "");
+    EXPECT_TRUE(os.launches.empty());
+
+    lsv.Select("L:");
+    commands.ShowStatus();
+    commands.OpenPathCommand();
+    EXPECT_EQ(sb.text, "C:\\Long Name");
+    ASSERT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.launches[0].verb, "explore");
+    EXPECT_EQ(os.launches[0].file, "<null>");
+    EXPECT_EQ(os.launches[0].directory, "C:\\Long Name");
+    EXPECT_EQ(os.launches[0].show, kShowNormal);
+
+    commands.ShowManualCommand();
+    EXPECT_EQ(os.launches.back().file, "C:\\Tools\\manual.html");
+}
+
+} // namespace
+} // namespace kv::test
