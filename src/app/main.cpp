@@ -1,0 +1,71 @@
+// Korvane: turns a folder into a drive letter.
+
+#include "platform/win32/win32.h"
+
+#include "app/splash_window.h"
+#include "app/startup.h"
+#include "platform/win32/win32_os.h"
+#include "ui/main/main_window.h"
+
+namespace {
+
+// Accelerators belong to the main window while it takes input; a message box or
+// the splash gets its keys unchanged.
+bool IsMainWindowAccelerator(const kv::MainWindow& window, MSG& msg) {
+    HWND main = window.Handle();
+    HACCEL table = window.Accelerators();
+    if (main == nullptr || table == nullptr || !::IsWindowVisible(main) || !::IsWindowEnabled(main)) {
+        return false;
+    }
+    if (msg.hwnd != main && !::IsChild(main, msg.hwnd)) {
+        return false;
+    }
+    return ::TranslateAcceleratorA(main, table, &msg) != 0;
+}
+
+int RunProgram(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
+                     ICC_USEREX_CLASSES;
+    ::InitCommonControlsEx(&controls);
+
+    kv::Win32Os os;
+    kv::MainWindow window(instance, os);
+    if (!window.Create()) {
+        ::MessageBoxA(nullptr, "The main window could not be created.", "Korvane", MB_OK | MB_ICONHAND);
+        return 1;
+    }
+    os.SetOwner(window.Handle());
+
+    if (!kv::RunStartup(os, window.Lsv(), window.Cmb())) {
+        return 0;
+    }
+
+    kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
+    if (splash.Create()) {
+        splash.Show();
+    } else {
+        window.ShowCentered();
+    }
+
+    MSG msg{};
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (IsMainWindowAccelerator(window, msg)) {
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    try {
+        return RunProgram(instance);
+    } catch (...) {
+        return 1;
+    }
+}

@@ -1,0 +1,145 @@
+#include "app/splash_window.h"
+
+#include <utility>
+
+#include "resource.h"
+
+namespace kv {
+namespace {
+
+constexpr char kClassName[] = "KorvaneSplash";
+constexpr int kWidth = 300; // pixels at 96 dpi, the size of the picture
+constexpr int kHeight = 150;
+constexpr UINT kTickMs = 1000;
+constexpr int kHandOverTick = 3;
+
+} // namespace
+
+SplashWindow::SplashWindow(HINSTANCE instance, std::function<void()> handOver)
+    : instance_(instance), handOver_(std::move(handOver)) {}
+
+SplashWindow::~SplashWindow() {
+    if (hwnd_ != nullptr) {
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+bool SplashWindow::Create() {
+    picture_.Reset(static_cast<HBITMAP>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDB_SPLASH), IMAGE_BITMAP,
+                                                     0, 0, LR_CREATEDIBSECTION)));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &SplashWindow::WindowProc;
+    wc.hInstance = instance_;
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_APPSTARTING);
+    wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kClassName;
+    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return false;
+    }
+
+    int dpi = 96;
+    if (HDC screen = ::GetDC(nullptr)) {
+        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    const int width = ::MulDiv(kWidth, dpi, 96);
+    const int height = ::MulDiv(kHeight, dpi, 96);
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    // A tool window keeps the splash off the taskbar.
+    return ::CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Korvane", WS_POPUP, x, y, width, height, nullptr,
+                             nullptr, instance_, this) != nullptr;
+}
+
+void SplashWindow::Show() {
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+    ::UpdateWindow(hwnd_);
+    ::SetTimer(hwnd_, IDT_SPLASH, kTickMs, nullptr);
+}
+
+LRESULT CALLBACK SplashWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    SplashWindow* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<SplashWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<SplashWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (self == nullptr) {
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        result = ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return picture_ ? TRUE : ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return 0;
+    case WM_CLOSE:
+        // Closing the splash (Alt+F4) would leave the program running with no
+        // window; it goes only by handing over.
+        return 0;
+    default:
+        return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+    }
+}
+
+// The picture stretched over the whole client area.
+void SplashWindow::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    if (picture_) {
+        RECT client{};
+        ::GetClientRect(hwnd_, &client);
+        BITMAP info{};
+        ::GetObjectA(picture_.Get(), sizeof(info), &info);
+        if (HDC source = ::CreateCompatibleDC(dc)) {
+            HGDIOBJ old = ::SelectObject(source, picture_.Get());
+            ::SetStretchBltMode(dc, HALFTONE);
+            ::SetBrushOrgEx(dc, 0, 0, nullptr);
+            ::StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight,
+                         SRCCOPY);
+            ::SelectObject(source, old);
+            ::DeleteDC(source);
+        }
+    }
+    ::EndPaint(hwnd_, &ps);
+}
+
+// The hand-over happens once, on the third tick; the window and its timer are
+// gone before the main window appears.
+void SplashWindow::OnTimer(UINT_PTR id) {
+    if (id != IDT_SPLASH) {
+        return;
+    }
+    ++ticks_;
+    if (ticks_ != kHandOverTick) {
+        return;
+    }
+    ::KillTimer(hwnd_, IDT_SPLASH);
+    ::DestroyWindow(hwnd_);
+    if (handOver_) {
+        handOver_();
+    }
+}
+
+} // namespace kv

@@ -1,0 +1,41 @@
+// `frmLoad`: the borderless picture shown while the program comes up. After its
+// third one-second tick it closes and hands over to the main window.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+#include <functional>
+
+#include "platform/win32/handles.h"
+
+namespace kv {
+
+class SplashWindow {
+public:
+    SplashWindow(HINSTANCE instance, std::function<void()> handOver);
+    ~SplashWindow();
+    SplashWindow(const SplashWindow&) = delete;
+    SplashWindow& operator=(const SplashWindow&) = delete;
+
+    // Makes the window, hidden.
+    bool Create();
+    // Shows it centred on the screen and starts the ticks.
+    void Show();
+
+    HWND Handle() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    void OnPaint();
+    void OnTimer(UINT_PTR id);
+
+    HINSTANCE instance_;
+    std::function<void()> handOver_;
+    HWND hwnd_ = nullptr;
+    BitmapHandle picture_;
+    int ticks_ = 0;
+};
+
+} // namespace kv

@@ -1,0 +1,177 @@
+#include "platform/win32/controls_win32.h"
+
+#include <vector>
+
+namespace kv {
+namespace {
+
+// Drive names and folder paths fit easily; list texts longer than this are cut.
+constexpr int kItemTextMax = 1024;
+
+int SelectionOrNone(LRESULT index) {
+    return index < 0 ? kNoSelection : static_cast<int>(index);
+}
+
+} // namespace
+
+void ControlWrapper::RedrawNow() {
+    ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+int Win32ListView::Count() const {
+    return static_cast<int>(Send(LVM_GETITEMCOUNT));
+}
+
+std::string Win32ListView::Text(int index) const {
+    std::vector<char> buffer(kItemTextMax, '\0');
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = buffer.data();
+    item.cchTextMax = kItemTextMax;
+    LRESULT n = Send(LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+// An index past the end appends the row.
+void Win32ListView::Append(const std::string& text) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = 0x7FFFFFFF;
+    item.pszText = const_cast<char*>(text.c_str());
+    item.iImage = 0;
+    Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32ListView::Remove(int index) {
+    Send(LVM_DELETEITEM, static_cast<WPARAM>(index));
+}
+
+int Win32ListView::Selected() const {
+    return SelectionOrNone(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+int Win32ComboBox::Count() const {
+    return static_cast<int>(Send(CB_GETCOUNT));
+}
+
+std::string Win32ComboBox::Text(int index) const {
+    LRESULT length = Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+    if (length == CB_ERR) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    LRESULT n = Send(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+void Win32ComboBox::Add(const std::string& text) {
+    Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32ComboBox::Remove(int index) {
+    Send(CB_DELETESTRING, static_cast<WPARAM>(index));
+}
+
+int Win32ComboBox::Selected() const {
+    return SelectionOrNone(Send(CB_GETCURSEL));
+}
+
+// Clearing the selection first keeps the edit text from naming an entry that is
+// not chosen.
+void Win32ComboBox::SetEditText(const std::string& text) {
+    Send(CB_SETCURSEL, static_cast<WPARAM>(-1));
+    Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int Win32ListBox::Count() const {
+    return static_cast<int>(Send(LB_GETCOUNT));
+}
+
+std::string Win32ListBox::Text(int index) const {
+    LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+    if (length == LB_ERR) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    LRESULT n = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+void Win32ListBox::Add(const std::string& text) {
+    Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32ListBox::Remove(int index) {
+    Send(LB_DELETESTRING, static_cast<WPARAM>(index));
+}
+
+int Win32ListBox::Selected() const {
+    return SelectionOrNone(Send(LB_GETCURSEL));
+}
+
+void Win32ProgressBar::AttachWithRange(HWND hwnd) {
+    Attach(hwnd);
+    Send(PBM_SETRANGE32, 0, 100);
+}
+
+int Win32ProgressBar::Value() const {
+    return static_cast<int>(Send(PBM_GETPOS));
+}
+
+void Win32ProgressBar::SetValue(int value) {
+    Send(PBM_SETPOS, static_cast<WPARAM>(value));
+}
+
+int Win32ProgressBar::Maximum() const {
+    return static_cast<int>(Send(PBM_GETRANGE, FALSE));
+}
+
+void Win32StatusBar::AttachSinglePart(HWND hwnd) {
+    Attach(hwnd);
+    int right = -1;
+    Send(SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&right));
+}
+
+void Win32StatusBar::SetText(const std::string& text) {
+    Send(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Enabling a running timer leaves its interval running rather than restarting it.
+void Win32Timer::Enable() {
+    if (enabled_) {
+        return;
+    }
+    if (::SetTimer(window_, id_, interval_, nullptr) != 0) {
+        enabled_ = true;
+    }
+}
+
+void Win32Timer::Disable() {
+    ::KillTimer(window_, id_);
+    enabled_ = false;
+}
+
+void Win32CommandWindow::SetWaitCursor(bool wait) {
+    wait_ = wait;
+    ::SetCursor(::LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32CommandWindow::Enable(bool enabled) {
+    ::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+}
+
+// Delivers what is queued now and returns; a quit request is put back for the
+// main loop to see.
+void Win32CommandWindow::PumpPendingEvents() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+} // namespace kv

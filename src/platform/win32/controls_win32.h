@@ -1,0 +1,110 @@
+// The control interfaces of platform/controls.h over the real Win32 controls.
+// Each wrapper is attached to its control once the window has made it.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+#include "platform/controls.h"
+
+namespace kv {
+
+class ControlWrapper {
+public:
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
+        return ::SendMessageA(hwnd_, msg, wp, lp);
+    }
+    void RedrawNow();
+    void TakeFocus() { ::SetFocus(hwnd_); }
+
+    HWND hwnd_ = nullptr;
+};
+
+// `lsv`: icon view whose rows all show image 0 of its normal image list.
+class Win32ListView : public DriveListView, public ControlWrapper {
+public:
+    int Count() const override;
+    std::string Text(int index) const override;
+    void Append(const std::string& text) override;
+    void Remove(int index) override;
+    int Selected() const override;
+    void Redraw() override { RedrawNow(); }
+    void Focus() override { TakeFocus(); }
+};
+
+// `cmb`: a CBS_SORT drop-down combo box with an edit field.
+class Win32ComboBox : public ComboBox, public ControlWrapper {
+public:
+    int Count() const override;
+    std::string Text(int index) const override;
+    void Add(const std::string& text) override;
+    void Remove(int index) override;
+    int Selected() const override;
+    void Redraw() override { RedrawNow(); }
+    void Focus() override { TakeFocus(); }
+    void SetEditText(const std::string& text) override;
+};
+
+// `lst`: an LBS_SORT list box.
+class Win32ListBox : public SortedList, public ControlWrapper {
+public:
+    int Count() const override;
+    std::string Text(int index) const override;
+    void Add(const std::string& text) override;
+    void Remove(int index) override;
+    int Selected() const override;
+    void Redraw() override { RedrawNow(); }
+    void Focus() override { TakeFocus(); }
+};
+
+// `pb`: attach sets the range 0 to 100.
+class Win32ProgressBar : public ProgressBar, public ControlWrapper {
+public:
+    void AttachWithRange(HWND hwnd);
+    int Value() const override;
+    void SetValue(int value) override;
+    int Maximum() const override;
+};
+
+// `sb`: one part spanning the whole bar.
+class Win32StatusBar : public StatusBar, public ControlWrapper {
+public:
+    void AttachSinglePart(HWND hwnd);
+    void SetText(const std::string& text) override;
+};
+
+// A window timer of the main window; its ticks arrive there as WM_TIMER with the id.
+class Win32Timer : public Timer {
+public:
+    Win32Timer(UINT_PTR id, UINT intervalMs) : id_(id), interval_(intervalMs) {}
+    void Attach(HWND window) { window_ = window; }
+    UINT_PTR Id() const { return id_; }
+
+    void Enable() override;
+    void Disable() override;
+    bool Enabled() const override { return enabled_; }
+
+private:
+    HWND window_ = nullptr;
+    UINT_PTR id_;
+    UINT interval_;
+    bool enabled_ = false;
+};
+
+// The main window's busy state. The window asks WaitCursor() when it gets
+// WM_SETCURSOR, so the wait pointer stays while the mouse moves.
+class Win32CommandWindow : public CommandWindow, public ControlWrapper {
+public:
+    void SetWaitCursor(bool wait) override;
+    void Enable(bool enabled) override;
+    void PumpPendingEvents() override;
+    bool WaitCursor() const { return wait_; }
+
+private:
+    bool wait_ = false;
+};
+
+} // namespace kv

@@ -1,0 +1,16 @@
+// The Windows headers as this program's Win32 code includes them. The seam
+// interfaces have methods named like the A/W macros of windows.h
+// (CreateDirectory, MessageBox, ...); the macros are dropped here so that those
+// names mean the methods. The Win32 calls are made by their "A" names.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#undef CreateDirectory
+#undef DeleteFile
+#undef MessageBox
+#undef QueryDosDevice
+#undef SetCurrentDirectory
+#undef ShellExecute

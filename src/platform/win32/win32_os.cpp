@@ -1,0 +1,173 @@
+#include "platform/win32/win32_os.h"
+
+#include <vector>
+
+#include "platform/win32/handles.h"
+
+namespace kv {
+namespace {
+
+constexpr char kCaption[] = "Korvane";
+
+// Runs a "fill this buffer of that size" call whose result is the length written,
+// or the size needed when the buffer was too small, or 0 on failure. Grows the
+// buffer until the whole text fits, so that long paths are never cut short.
+template <typename Call>
+std::optional<std::string> ReadSizedText(Call call) {
+    DWORD size = MAX_PATH + 1;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::vector<char> buffer(size, '\0');
+        DWORD written = call(buffer.data(), size);
+        if (written == 0) {
+            return std::nullopt;
+        }
+        if (written < size) {
+            return std::string(buffer.data(), written);
+        }
+        size = written + 1; // the text may have grown between the calls
+    }
+    return std::nullopt;
+}
+
+bool HasWildcard(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
+}
+
+} // namespace
+
+// The first of the NUL-separated targets; the list is read whole, however long.
+std::optional<std::string> Win32Os::QueryDosDevice(const std::string& drive) {
+    std::vector<char> buffer(1024, '\0');
+    for (;;) {
+        DWORD n = ::QueryDosDeviceA(drive.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n != 0) {
+            return std::string(buffer.data());
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= 65536) {
+            return std::nullopt;
+        }
+        buffer.assign(buffer.size() * 4, '\0');
+    }
+}
+
+std::string Win32Os::SystemDirectory() {
+    return ReadSizedText([](char* buf, DWORD size) { return ::GetSystemDirectoryA(buf, size); })
+        .value_or(std::string());
+}
+
+std::string Win32Os::ProgramFolder() {
+    std::vector<char> buffer(MAX_PATH + 1, '\0');
+    DWORD n = 0;
+    // GetModuleFileNameA cuts the path silently and returns the buffer size when it
+    // does not fit.
+    for (;;) {
+        n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return std::string();
+        }
+        if (n < buffer.size() || buffer.size() >= 32768) {
+            break;
+        }
+        buffer.assign(buffer.size() * 2, '\0');
+    }
+    std::string path(buffer.data(), n);
+    std::string::size_type slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) {
+        return std::string();
+    }
+    std::string folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == ':') {
+        folder += '\\'; // "C:" alone would mean the current folder of drive C
+    }
+    return folder;
+}
+
+std::string Win32Os::CurrentDirectory() {
+    return ReadSizedText([](char* buf, DWORD size) { return ::GetCurrentDirectoryA(size, buf); })
+        .value_or(std::string());
+}
+
+bool Win32Os::SetCurrentDirectory(const std::string& path) {
+    return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+// A name with wildcards would match other files; it names no file of its own.
+bool Win32Os::PathExists(const std::string& path) {
+    if (path.empty() || HasWildcard(path)) {
+        return false;
+    }
+    WIN32_FIND_DATAA data;
+    FindHandle find(::FindFirstFileA(path.c_str(), &data));
+    return find.Valid();
+}
+
+std::optional<std::string> Win32Os::ShortPathName(const std::string& path) {
+    return ReadSizedText([&path](char* buf, DWORD size) {
+        return ::GetShortPathNameA(path.c_str(), buf, size);
+    });
+}
+
+std::optional<std::string> Win32Os::LongPathName(const std::string& path) {
+    return ReadSizedText([&path](char* buf, DWORD size) {
+        return ::GetLongPathNameA(path.c_str(), buf, size);
+    });
+}
+
+bool Win32Os::CreateDirectory(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
+    FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    const char* data = bytes.data();
+    std::string::size_type left = bytes.size();
+    while (left > 0) {
+        DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+bool Win32Os::DeleteFile(const std::string& path) {
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+int Win32Os::ShellExecute(const char* verb, const char* file, const char* params,
+                          const char* directory, int show) {
+    HINSTANCE result = ::ShellExecuteA(owner_, verb, file, params, directory, show);
+    return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+// Before the main window is shown there is no window to own the box; it must
+// still come to the front, above whatever the user was doing.
+Answer Win32Os::MessageBox(const std::string& text, MsgStyle style) {
+    HWND owner = (owner_ != nullptr && ::IsWindowVisible(owner_)) ? owner_ : nullptr;
+    UINT flags = static_cast<UINT>(style);
+    if (owner == nullptr) {
+        flags |= MB_SETFOREGROUND;
+    }
+    int answer = ::MessageBoxA(owner, text.c_str(), kCaption, flags);
+    switch (answer) {
+    case IDYES:
+        return Answer::Yes;
+    case IDNO:
+        return Answer::No;
+    default:
+        return Answer::Ok;
+    }
+}
+
+void Win32Os::Beep() {
+    ::MessageBeep(MB_OK);
+}
+
+} // namespace kv

@@ -1,0 +1,35 @@
+// The system services of kv::Os over the ANSI Win32 calls.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+#include "platform/os.h"
+
+namespace kv {
+
+class Win32Os : public Os {
+public:
+    // The window that owns message boxes (while it is visible) and shell launches.
+    void SetOwner(HWND owner) { owner_ = owner; }
+
+    std::optional<std::string> QueryDosDevice(const std::string& drive) override;
+    std::string SystemDirectory() override;
+    std::string ProgramFolder() override;
+    std::string CurrentDirectory() override;
+    bool SetCurrentDirectory(const std::string& path) override;
+    bool PathExists(const std::string& path) override;
+    std::optional<std::string> ShortPathName(const std::string& path) override;
+    std::optional<std::string> LongPathName(const std::string& path) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool WriteFile(const std::string& path, const std::string& bytes) override;
+    bool DeleteFile(const std::string& path) override;
+    int ShellExecute(const char* verb, const char* file, const char* params,
+                     const char* directory, int show) override;
+    Answer MessageBox(const std::string& text, MsgStyle style) override;
+    void Beep() override;
+
+private:
+    HWND owner_ = nullptr;
+};
+
+} // namespace kv

@@ -1,0 +1,519 @@
+#include "ui/main/main_window.h"
+
+#include <iterator>
+
+#include "resource.h"
+
+namespace kv {
+namespace {
+
+constexpr char kClassName[] = "KorvaneMain";
+constexpr char kCaption[] = "Korvane";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr COLORREF kTeal = RGB(0, 192, 192);
+constexpr UINT kTimerIntervalMs = 1000;
+constexpr int kToolbarImageSize = 32;
+
+// Client area and control placement, in twips (1/1440 inch).
+constexpr int kClientWidth = 5760;
+constexpr int kClientHeight = 6540;
+constexpr int kToolbarHeight = 660;
+constexpr int kToolbarButtonWidth = 600; // 40 px at 96 dpi: six fit left of `pb`
+
+struct ToolbarButton {
+    int command;
+    const char* caption;
+};
+
+// In this order: a button's position is what the user learns to find it by.
+constexpr ToolbarButton kToolbarButtons[] = {
+    {IDM_CREATE, "Create drive"},
+    {IDM_OPENPATH, "Open path"},
+    {IDM_REMOVE, "Remove drive"},
+    {IDM_SAVE, "Save"},
+    {IDM_MANUAL, "Manual"},
+    {IDM_EXIT, "Exit"},
+};
+
+// Every command a menu entry, accelerator or button can give; those without a
+// route are shown disabled.
+constexpr int kAllCommands[] = {IDM_CREATE, IDM_REMOVE, IDM_OPENPATH, IDM_SAVE,
+                                IDM_EXIT,   IDM_MANUAL, IDM_ABOUT,    IDC_REMOVESAVE};
+
+const char* ToolbarCaption(UINT_PTR command) {
+    for (const ToolbarButton& button : kToolbarButtons) {
+        if (static_cast<UINT_PTR>(button.command) == command) {
+            return button.caption;
+        }
+    }
+    return nullptr;
+}
+
+int ScreenDpi() {
+    int dpi = 96;
+    if (HDC screen = ::GetDC(nullptr)) {
+        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+// The strip of button images. A 32-bit strip brings its own alpha; any other
+// depth is keyed on the colour of its top-left pixel.
+HIMAGELIST LoadToolbarImages(HINSTANCE instance) {
+    BitmapHandle strip(static_cast<HBITMAP>(::LoadImageA(
+        instance, MAKEINTRESOURCEA(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!strip) {
+        return nullptr;
+    }
+    BITMAP info{};
+    ::GetObjectA(strip.Get(), sizeof(info), &info);
+    const int count = static_cast<int>(std::size(kToolbarButtons));
+    if (info.bmBitsPixel == 32) {
+        HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32, count, 0);
+        if (list != nullptr) {
+            ::ImageList_Add(list, strip.Get(), nullptr);
+        }
+        return list;
+    }
+    COLORREF key = RGB(255, 0, 255);
+    if (HDC dc = ::CreateCompatibleDC(nullptr)) {
+        HGDIOBJ old = ::SelectObject(dc, strip.Get());
+        key = ::GetPixel(dc, 0, 0);
+        ::SelectObject(dc, old);
+        ::DeleteDC(dc);
+    }
+    HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR24 | ILC_MASK, count, 0);
+    if (list != nullptr) {
+        ::ImageList_AddMasked(list, strip.Get(), key);
+    }
+    return list;
+}
+
+HIMAGELIST LoadDriveImages(HINSTANCE instance) {
+    IconHandle icon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_DRIVE), IMAGE_ICON,
+                                                    kToolbarImageSize, kToolbarImageSize, 0)));
+    HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32 | ILC_MASK, 1, 0);
+    if (list != nullptr && icon) {
+        ::ImageList_AddIcon(list, icon.Get());
+    }
+    return list;
+}
+
+} // namespace
+
+// One line per command. Save, remove-save and about have no line yet, so their
+// menu entries and buttons stay disabled.
+const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
+    {IDM_CREATE, [](MainWindow& w) { w.commands_->CreateDriveCommand(); }},
+    {IDM_REMOVE, [](MainWindow& w) { w.commands_->RemoveDriveCommand(); }},
+    {IDM_OPENPATH, [](MainWindow& w) { w.commands_->OpenPathCommand(); }},
+    {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
+    {IDM_EXIT, [](MainWindow& w) { w.ExitCommand(); }},
+};
+
+MainWindow::MainWindow(HINSTANCE instance, Win32Os& os)
+    : instance_(instance), os_(os), tmr_(IDT_CREATE, kTimerIntervalMs), tmr2_(IDT_REMOVE, kTimerIntervalMs) {}
+
+MainWindow::~MainWindow() {
+    if (hwnd_ != nullptr) {
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+bool MainWindow::Create() {
+    dpi_ = ScreenDpi();
+    background_.Reset(::CreateSolidBrush(kTeal));
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &MainWindow::WindowProc;
+    wc.hInstance = instance_;
+    wc.hIcon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_KORVANE));
+    wc.hIconSm = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KORVANE), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = background_.Get();
+    wc.lpszClassName = kClassName;
+    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return false;
+    }
+
+    RECT frame{0, 0, Px(kClientWidth), Px(kClientHeight)};
+    ::AdjustWindowRectEx(&frame, kStyle, TRUE, 0);
+    HMENU menu = ::LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_MAINMENU));
+    accelerators_ = ::LoadAcceleratorsA(instance_, MAKEINTRESOURCEA(IDR_ACCEL));
+    HWND hwnd = ::CreateWindowExA(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, menu,
+                                  instance_, this);
+    if (hwnd == nullptr && menu != nullptr) {
+        ::DestroyMenu(menu);
+    }
+    return hwnd != nullptr;
+}
+
+// Centred on the work area of the screen, so the taskbar does not cover it.
+void MainWindow::ShowCentered() {
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT window{};
+    ::GetWindowRect(hwnd_, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    const int x = work.left + ((work.right - work.left) - width) / 2;
+    const int y = work.top + ((work.bottom - work.top) - height) / 2;
+    ::SetWindowPos(hwnd_, nullptr, x > work.left ? x : work.left, y > work.top ? y : work.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+    ::UpdateWindow(hwnd_);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    MainWindow* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (self == nullptr) {
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind into the system's code; a failed creation is reported
+        // as such, anything else is left to the default handling.
+        result = msg == WM_CREATE ? -1 : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return 0;
+    case WM_DRAWITEM:
+        if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+            return TRUE;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        if (HBRUSH brush = OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+            return reinterpret_cast<LRESULT>(brush);
+        }
+        break;
+    case WM_SETCURSOR:
+        if (OnSetCursor()) {
+            return TRUE;
+        }
+        break;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+bool MainWindow::OnCreate() {
+    os_.SetOwner(hwnd_);
+    if (!CreateFonts() || !CreateToolbar() || !CreatePathFrame() || !CreateSavedFrame() ||
+        !CreateUsedFrame()) {
+        return false;
+    }
+    HWND status = CreateChild(STATUSCLASSNAMEA, "", 0, IDC_STATUS, 0, Px(kClientHeight - 375),
+                              Px(kClientWidth), Px(375));
+    if (status == nullptr) {
+        return false;
+    }
+    sb_.AttachSinglePart(status);
+    tmr_.Attach(hwnd_);
+    tmr2_.Attach(hwnd_);
+    window_.Attach(hwnd_);
+
+    commands_ = std::make_unique<MainCommands>(
+        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_});
+    ShowRoutedCommandsOnly();
+    commands_->Load();
+    return true;
+}
+
+// Menu entries, accelerators and toolbar buttons carry the command id; of the
+// other controls only button clicks are commands.
+void MainWindow::OnCommand(int id, int code, HWND control) {
+    if (!commands_) {
+        return;
+    }
+    if (control != nullptr && control == drive_.Handle()) {
+        if (code == CBN_SELCHANGE) {
+            commands_->OnDriveChange();
+        }
+        return;
+    }
+    if (control != nullptr && control != tb_ && code != BN_CLICKED) {
+        return;
+    }
+    if (const CommandRoute* route = FindRoute(id)) {
+        route->run(*this);
+    }
+}
+
+LRESULT MainWindow::OnNotify(NMHDR& header) {
+    if (!commands_) {
+        return 0;
+    }
+    if (header.hwndFrom == lsv_.Handle()) {
+        switch (header.code) {
+        case NM_CLICK:
+            commands_->ShowStatus();
+            break;
+        case LVN_ITEMCHANGED: {
+            // Keyboard selection shows the folder as a click does.
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
+                !(change.uOldState & LVIS_SELECTED)) {
+                commands_->ShowStatus();
+            }
+            break;
+        }
+        case NM_DBLCLK:
+        case NM_RETURN:
+            commands_->OpenPathCommand();
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    // Toolbar tooltips: the button's caption, which the button does not show.
+    if (header.code == TTN_GETDISPINFOA) {
+        auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
+        if (const char* caption = ToolbarCaption(header.idFrom)) {
+            info.lpszText = const_cast<char*>(caption);
+            info.hinst = nullptr;
+        }
+    } else if (header.code == TTN_GETDISPINFOW) {
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        if (const char* caption = ToolbarCaption(header.idFrom)) {
+            ::MultiByteToWideChar(CP_ACP, 0, caption, -1, info.szText,
+                                  static_cast<int>(std::size(info.szText)));
+            info.lpszText = info.szText;
+            info.hinst = nullptr;
+        }
+    }
+    return 0;
+}
+
+// A tick that was already queued when its timer was stopped is dropped.
+void MainWindow::OnTimer(UINT_PTR id) {
+    if (!commands_) {
+        return;
+    }
+    if (id == tmr_.Id() && tmr_.Enabled()) {
+        commands_->OnCreateTick();
+    } else if (id == tmr2_.Id() && tmr2_.Enabled()) {
+        commands_->OnRemoveTick();
+    }
+}
+
+bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    return drive_.OnDrawItem(item) || dir_.OnDrawItem(item);
+}
+
+// The frames and the button area take the window's teal.
+HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control) {
+    bool teal = control == cmdRemove_;
+    for (HWND frame : frames_) {
+        teal = teal || control == frame;
+    }
+    if (!teal) {
+        return nullptr;
+    }
+    ::SetBkColor(dc, kTeal);
+    ::SetBkMode(dc, TRANSPARENT);
+    return background_.Get();
+}
+
+bool MainWindow::OnSetCursor() {
+    if (!window_.WaitCursor()) {
+        return false;
+    }
+    ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    return true;
+}
+
+// Closing the window ends the program; nothing is asked and nothing is saved.
+void MainWindow::OnDestroy() {
+    commands_.reset();
+    tmr_.Disable();
+    tmr2_.Disable();
+    ::PostQuitMessage(0);
+}
+
+void MainWindow::ExitCommand() {
+    ::DestroyWindow(hwnd_);
+}
+
+bool MainWindow::CreateFonts() {
+    boldFont_.Reset(::CreateFontA(-::MulDiv(825, dpi_, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+    return boldFont_.Valid();
+}
+
+// Six image buttons of equal width; the captions are the tooltips. `pb` lies over
+// the toolbar's right part.
+bool MainWindow::CreateToolbar() {
+    tb_ = CreateChild(TOOLBARCLASSNAMEA, "",
+                      WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
+                          CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                      IDC_TOOLBAR, 0, 0, Px(kClientWidth), Px(kToolbarHeight));
+    if (tb_ == nullptr) {
+        return false;
+    }
+    ::SendMessageA(tb_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    ::SendMessageA(tb_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+    toolbarImages_.Reset(LoadToolbarImages(instance_));
+    ::SendMessageA(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kToolbarImageSize, kToolbarImageSize));
+    ::SendMessageA(tb_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.Get()));
+
+    TBBUTTON buttons[std::size(kToolbarButtons)] = {};
+    for (size_t i = 0; i < std::size(kToolbarButtons); ++i) {
+        // The string list ends with two NULs.
+        std::string caption = std::string(kToolbarButtons[i].caption) + '\0';
+        buttons[i].iBitmap = static_cast<int>(i);
+        buttons[i].idCommand = kToolbarButtons[i].command;
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].fsStyle = BTNS_BUTTON;
+        buttons[i].iString = ::SendMessageA(tb_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(caption.c_str()));
+    }
+    ::SendMessageA(tb_, TB_ADDBUTTONSA, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
+    const int buttonWidth = Px(kToolbarButtonWidth);
+    const int buttonHeight = Px(615);
+    ::SendMessageA(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
+    ::SendMessageA(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
+
+    HWND progress = CreateChild(PROGRESS_CLASSA, "", 0, IDC_PROGRESS, Px(3600), 0, Px(2175), Px(615));
+    if (progress == nullptr) {
+        return false;
+    }
+    ::SetWindowPos(progress, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    pb_.AttachWithRange(progress);
+    return true;
+}
+
+bool MainWindow::CreatePathFrame() {
+    const int fx = 0;
+    const int fy = 720;
+    frames_[0] = CreateFrame("Path:", IDC_FRAME_PATH, fx, fy, 2895, 2532);
+    return frames_[0] != nullptr &&
+           drive_.Create(hwnd_, IDC_DRIVE, Px(fx + 120), Px(fy + 240), Px(2655), boldFont_.Get()) &&
+           dir_.Create(hwnd_, IDC_DIR, Px(fx + 120), Px(fy + 600), Px(2655), Px(1800), boldFont_.Get());
+}
+
+bool MainWindow::CreateSavedFrame() {
+    HWND combo = WithBoldFont(CreateChild("COMBOBOX", "", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
+                             IDC_CMB, Px(3000), Px(720), Px(2775), Px(2400)));
+    if (combo == nullptr) {
+        return false;
+    }
+    cmb_.Attach(combo);
+    cmb_.SetEditText("Avaliable Drives:");
+
+    const int fx = 3000;
+    const int fy = 1080;
+    frames_[1] = CreateFrame("Saved Drives:", IDC_FRAME_SAVED, fx, fy, 2775, 2175);
+    HWND list = WithBoldFont(CreateChild("LISTBOX", "",
+                            LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                            IDC_LST, Px(fx + 120), Px(fy + 240), Px(2535), Px(1230), WS_EX_CLIENTEDGE));
+    cmdRemove_ = WithBoldFont(CreateChild("BUTTON", "&Remove Save", BS_PUSHBUTTON | WS_TABSTOP,
+                                          IDC_REMOVESAVE, Px(fx + 120), Px(fy + 1680), Px(2535), Px(375)));
+    if (frames_[1] == nullptr || list == nullptr || cmdRemove_ == nullptr) {
+        return false;
+    }
+    lst_.Attach(list);
+    return true;
+}
+
+// Each row shows the drive icon, image 0 of `il`; the list also needs the image
+// list to hit-test clicks on some systems.
+bool MainWindow::CreateUsedFrame() {
+    const int fx = -7;
+    const int fy = 3360;
+    frames_[2] = CreateFrame("Used Drives:", IDC_FRAME_USED, fx, fy, 5775, 2775);
+    HWND view = WithBoldFont(CreateChild(WC_LISTVIEWA, "",
+                            LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
+                                LVS_SHAREIMAGELISTS | WS_TABSTOP,
+                            IDC_LSV, Px(fx + 120), Px(fy + 240), Px(5535), Px(2460), WS_EX_CLIENTEDGE));
+    if (frames_[2] == nullptr || view == nullptr) {
+        return false;
+    }
+    driveImages_.Reset(LoadDriveImages(instance_));
+    ::SendMessageA(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(driveImages_.Get()));
+    lsv_.Attach(view);
+    return true;
+}
+
+HWND MainWindow::CreateChild(const char* className, const char* text, DWORD style, int id, int x, int y,
+                             int width, int height, DWORD exStyle) {
+    HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    return child;
+}
+
+HWND MainWindow::WithBoldFont(HWND control) {
+    if (control != nullptr) {
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
+    }
+    return control;
+}
+
+HWND MainWindow::CreateFrame(const char* caption, int id, int x, int y, int width, int height) {
+    return WithBoldFont(CreateChild("BUTTON", caption, BS_GROUPBOX, id, Px(x), Px(y), Px(width), Px(height)));
+}
+
+void MainWindow::ShowRoutedCommandsOnly() {
+    HMENU menu = ::GetMenu(hwnd_);
+    for (int id : kAllCommands) {
+        const bool routed = FindRoute(id) != nullptr;
+        if (menu != nullptr) {
+            ::EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (routed ? MF_ENABLED : MF_GRAYED));
+        }
+        ::SendMessageA(tb_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELPARAM(routed ? TRUE : FALSE, 0));
+    }
+    ::EnableWindow(cmdRemove_, FindRoute(IDC_REMOVESAVE) != nullptr ? TRUE : FALSE);
+}
+
+const MainWindow::CommandRoute* MainWindow::FindRoute(int id) const {
+    for (const CommandRoute& route : kCommandRoutes) {
+        if (route.id == id) {
+            return &route;
+        }
+    }
+    return nullptr;
+}
+
+int MainWindow::Px(int twips) const {
+    return ::MulDiv(twips, dpi_, 1440);
+}
+
+} // namespace kv

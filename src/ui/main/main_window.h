@@ -1,0 +1,100 @@
+// `frmMain`: the program's working window. It makes the controls, hands them to
+// MainCommands and routes menu entries, accelerators, toolbar buttons and
+// list-view gestures to the commands.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+#include <memory>
+
+#include "platform/win32/controls_win32.h"
+#include "platform/win32/drive_list.h"
+#include "platform/win32/folder_list.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/win32_os.h"
+#include "ui/main/main_commands.h"
+
+namespace kv {
+
+class MainWindow {
+public:
+    MainWindow(HINSTANCE instance, Win32Os& os);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Makes the window hidden, with all its controls, and runs the load step.
+    bool Create();
+    void ShowCentered();
+
+    HWND Handle() const { return hwnd_; }
+    HACCEL Accelerators() const { return accelerators_; }
+    DriveListView& Lsv() { return lsv_; }
+    ComboBox& Cmb() { return cmb_; }
+    SortedList& Lst() { return lst_; }
+
+private:
+    using CommandHandler = void (*)(MainWindow&);
+    struct CommandRoute {
+        int id;
+        CommandHandler run;
+    };
+    static const CommandRoute kCommandRoutes[];
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    bool OnCreate();
+    void OnCommand(int id, int code, HWND control);
+    LRESULT OnNotify(NMHDR& header);
+    void OnTimer(UINT_PTR id);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    HBRUSH OnCtlColor(HDC dc, HWND control);
+    bool OnSetCursor();
+    void OnDestroy();
+
+    void ExitCommand();
+
+    bool CreateFonts();
+    bool CreateToolbar();
+    bool CreatePathFrame();
+    bool CreateSavedFrame();
+    bool CreateUsedFrame();
+    HWND CreateChild(const char* className, const char* text, DWORD style, int id,
+                     int x, int y, int width, int height, DWORD exStyle = 0);
+    HWND WithBoldFont(HWND control);
+    HWND CreateFrame(const char* caption, int id, int x, int y, int width, int height);
+    void ShowRoutedCommandsOnly();
+    const CommandRoute* FindRoute(int id) const;
+    int Px(int twips) const;
+
+    HINSTANCE instance_;
+    Win32Os& os_;
+    HWND hwnd_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    int dpi_ = 96;
+
+    BrushHandle background_;
+    FontHandle boldFont_;
+    ImageListHandle toolbarImages_; // `ilt`
+    ImageListHandle driveImages_;   // `il`
+
+    HWND tb_ = nullptr;
+    HWND frames_[3] = {};
+    HWND cmdRemove_ = nullptr;
+
+    Win32ListView lsv_;
+    Win32ComboBox cmb_;
+    Win32ListBox lst_;
+    Win32ProgressBar pb_;
+    Win32StatusBar sb_;
+    Win32Timer tmr_;
+    Win32Timer tmr2_;
+    Win32CommandWindow window_;
+    DriveList drive_;
+    FolderList dir_;
+
+    std::unique_ptr<MainCommands> commands_;
+};
+
+} // namespace kv
