@@ -36,7 +36,6 @@ int RunProgram(HINSTANCE instance) {
         ::MessageBoxA(nullptr, "The main window could not be created.", "Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-    os.SetOwner(window.Handle());
 
     if (!kv::RunStartup(os, window.Lsv(), window.Cmb())) {
         return 0;

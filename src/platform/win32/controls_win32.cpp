@@ -130,6 +130,8 @@ void Win32StatusBar::AttachSinglePart(HWND hwnd) {
     Attach(hwnd);
     int right = -1;
     Send(SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&right));
+    // An empty text rather than none, so that reading the bar's text gives "".
+    Send(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(""));
 }
 
 void Win32StatusBar::SetText(const std::string& text) {

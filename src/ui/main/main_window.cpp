@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kClassName[] = "KorvaneMain";
 constexpr char kCaption[] = "Korvane";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr COLORREF kTeal = RGB(0, 192, 192);
 constexpr UINT kTimerIntervalMs = 1000;
 constexpr int kToolbarImageSize = 32;
@@ -260,7 +260,7 @@ bool MainWindow::OnCreate() {
 // Menu entries, accelerators and toolbar buttons carry the command id; of the
 // other controls only button clicks are commands.
 void MainWindow::OnCommand(int id, int code, HWND control) {
-    if (!commands_) {
+    if (!TakesEvents()) {
         return;
     }
     if (control != nullptr && control == drive_.Handle()) {
@@ -278,7 +278,7 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 }
 
 LRESULT MainWindow::OnNotify(NMHDR& header) {
-    if (!commands_) {
+    if (!TakesEvents()) {
         return 0;
     }
     if (header.hwndFrom == lsv_.Handle()) {
@@ -325,7 +325,7 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
 
 // A tick that was already queued when its timer was stopped is dropped.
 void MainWindow::OnTimer(UINT_PTR id) {
-    if (!commands_) {
+    if (!TakesEvents()) {
         return;
     }
     if (id == tmr_.Id() && tmr_.Enabled()) {
@@ -362,8 +362,12 @@ bool MainWindow::OnSetCursor() {
 }
 
 // Closing the window ends the program; nothing is asked and nothing is saved.
+// The commands stay alive: the window can be destroyed from inside one of them
+// (a message box's loop), which must be able to unwind; it only gets no more
+// events.
 void MainWindow::OnDestroy() {
-    commands_.reset();
+    closing_ = true;
+    os_.SetOwner(nullptr);
     tmr_.Disable();
     tmr2_.Disable();
     ::PostQuitMessage(0);
@@ -510,6 +514,10 @@ const MainWindow::CommandRoute* MainWindow::FindRoute(int id) const {
         }
     }
     return nullptr;
+}
+
+bool MainWindow::TakesEvents() const {
+    return commands_ != nullptr && !closing_;
 }
 
 int MainWindow::Px(int twips) const {

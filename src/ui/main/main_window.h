@@ -66,6 +66,7 @@ private:
     HWND CreateFrame(const char* caption, int id, int x, int y, int width, int height);
     void ShowRoutedCommandsOnly();
     const CommandRoute* FindRoute(int id) const;
+    bool TakesEvents() const;
     int Px(int twips) const;
 
     HINSTANCE instance_;
@@ -73,6 +74,7 @@ private:
     HWND hwnd_ = nullptr;
     HACCEL accelerators_ = nullptr;
     int dpi_ = 96;
+    bool closing_ = false;
 
     BrushHandle background_;
     FontHandle boldFont_;
