@@ -23,6 +23,21 @@ bool IsMainWindowAccelerator(const kv::MainWindow& window, MSG& msg) {
     return ::TranslateAcceleratorA(main, table, &msg) != 0;
 }
 
+// Tab, the arrow keys between buttons and access keys move between the
+// controls as in a dialog. Enter stays with the control, so that Enter in the
+// list of drives opens the drive's folder.
+bool IsMainWindowNavigationKey(const kv::MainWindow& window, MSG& msg) {
+    HWND main = window.Handle();
+    if (main == nullptr || !::IsWindowVisible(main) || !::IsChild(main, msg.hwnd)) {
+        return false;
+    }
+    const bool isKey = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR;
+    if (isKey && msg.wParam == VK_RETURN) {
+        return false;
+    }
+    return ::IsDialogMessageA(main, &msg) != 0;
+}
+
 int RunProgram(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -50,7 +65,7 @@ int RunProgram(HINSTANCE instance) {
 
     MSG msg{};
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (IsMainWindowAccelerator(window, msg)) {
+        if (IsMainWindowAccelerator(window, msg) || IsMainWindowNavigationKey(window, msg)) {
             continue;
         }
         ::TranslateMessage(&msg);

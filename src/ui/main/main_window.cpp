@@ -220,6 +220,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(brush);
         }
         break;
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
+        return 0;
     case WM_SETCURSOR:
         if (OnSetCursor()) {
             return TRUE;
@@ -351,6 +354,23 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control) {
     ::SetBkColor(dc, kTeal);
     ::SetBkMode(dc, TRANSPARENT);
     return background_.Get();
+}
+
+// The control that had the keyboard focus gets it back when the user returns to
+// the window; the first time, the list of drives in use has it.
+void MainWindow::OnActivate(bool active, bool minimized) {
+    if (!active) {
+        HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(hwnd_, focus)) {
+            lastFocus_ = focus;
+        }
+        return;
+    }
+    if (minimized) {
+        return;
+    }
+    HWND target = (lastFocus_ != nullptr && ::IsWindow(lastFocus_)) ? lastFocus_ : lsv_.Handle();
+    ::SetFocus(target);
 }
 
 bool MainWindow::OnSetCursor() {

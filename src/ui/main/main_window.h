@@ -50,6 +50,7 @@ private:
     void OnTimer(UINT_PTR id);
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
     HBRUSH OnCtlColor(HDC dc, HWND control);
+    void OnActivate(bool active, bool minimized);
     bool OnSetCursor();
     void OnDestroy();
 
@@ -84,6 +85,7 @@ private:
     HWND tb_ = nullptr;
     HWND frames_[3] = {};
     HWND cmdRemove_ = nullptr;
+    HWND lastFocus_ = nullptr;
 
     Win32ListView lsv_;
     Win32ComboBox cmb_;
