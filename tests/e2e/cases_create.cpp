@@ -1,0 +1,83 @@
+// Creating a virtual drive from the folder shown in the folder list.
+#include "driver.h"
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+// After the creation message of `drive`, the window comes back to rest.
+void ExpectCreated(Korvane& app, MainWindow& main, const std::string& drive, const std::string& commandLine,
+                   const std::string& target) {
+    MessageBoxWindow box = app.waitMessage(2000);
+    box.expect("Virtual drive " + drive + " created.", Icon::Information, {IDOK});
+    Expect(WaitFor([&] { return !SubstLog().empty(); }, 3000), "subst.exe was not started");
+    ExpectEq(SubstLog(), {commandLine}, "subst command lines");
+    Expect(WaitDriveTarget(drive, "\\??\\" + target), drive + " maps to \"" + DriveTarget(drive) + "\"");
+    ExpectEq(main.drives().back(), drive, "last used drive");
+    const auto letters = main.freeLetters();
+    Expect(std::find(letters.begin(), letters.end(), drive) == letters.end(), drive + " still offered");
+    ExpectEq(main.letterText(), "Avaliable Drives:", "letter list text");
+    ExpectEq(main.letterSelection(), -1, "letter selection");
+    box.press(IDOK);
+    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
+    const auto listed = main.driveListEntries();
+    Expect(std::any_of(listed.begin(), listed.end(), [&](const std::string& e) { return e.rfind(drive, 0) == 0; }),
+           "the drive list does not show " + drive + ": " + Join(listed));
+}
+}  // namespace
+
+KV_CASE(create_from_a_folder_with_blanks) {
+    MakeFolder("C:\\kvtest\\Long Folder Name");
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.openFolder("C:\\kvtest\\Long Folder Name");
+    main.pickLetter("X:");
+    main.menu('F', 'C');
+    ExpectPacedTimeline(main.sampleUntilMessage());
+    const std::string shortPath = ShortPath("C:\\kvtest\\Long Folder Name");
+    ExpectCreated(app, main, "X:", "X: " + shortPath, shortPath);
+    ExpectEq(main.freeLetters(), FreeLettersBut("CXZ"), "free letters after the creation");
+}
+
+KV_CASE(create_from_a_drive_root) {
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.openFolder("C:\\");
+    main.pickLetter("R:");
+    main.toolbar(IDM_CREATE);
+    ExpectPacedTimeline(main.sampleUntilMessage());
+    ExpectCreated(app, main, "R:", "R: C:\\", "C:\\");
+}
+
+KV_CASE(create_by_shortcut) {
+    MakeFolder("C:\\kvtest\\Plain");
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.openFolder("C:\\kvtest\\Plain");
+    main.pickLetter("D:");
+    main.shortcut('C');
+    ExpectPacedTimeline(main.sampleUntilMessage());
+    ExpectCreated(app, main, "D:", "D: C:\\kvtest\\Plain", "C:\\kvtest\\Plain");
+}
+
+KV_CASE(create_without_a_letter_asks_for_one) {
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    const auto letters = main.freeLetters();
+    const std::function<void()> triggers[] = {[&] { main.menu('F', 'C'); }, [&] { main.shortcut('C'); },
+                                              [&] { main.toolbar(IDM_CREATE); }};
+    for (const auto& trigger : triggers) {
+        trigger();
+        MessageBoxWindow box = app.waitMessage(3000);
+        box.expect("Please choose a drive to created from the avaliable drives.", Icon::Information, {IDOK});
+        box.press(IDOK);
+        Expect(WaitFor([&] { return main.focus() == main.control(IDC_CMB) ||
+                                    GetParent(main.focus()) == main.control(IDC_CMB); }, 2000),
+               "the focus did not go to the letter list");
+        Pause(1500);
+        ExpectEq(main.bar(), 0, "bar after the refusal");
+        Expect(!app.hasMessage(), "something went on after the refusal");
+    }
+    ExpectEq(main.freeLetters(), letters, "free letters");
+    Expect(SubstLog().empty(), "subst.exe was started");
+}

@@ -1,0 +1,884 @@
+#include "driver.h"
+
+#include <commctrl.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "resource.h"
+
+namespace e2e {
+
+const char kProgramDir[] = "C:\\Program Files\\Korvane";
+const char kScratch[] = "C:\\kvtest";
+
+// ---------------------------------------------------------------- checks
+
+void Fail(const std::string& why) { throw CaseFailure(why); }
+
+void Expect(bool ok, const std::string& what) {
+    if (!ok) Fail(what);
+}
+
+namespace {
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out + "\"";
+}
+}  // namespace
+
+void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what) {
+    if (actual != expected) Fail(what + ": got " + Quoted(actual) + ", want " + Quoted(expected));
+}
+
+void ExpectEq(long long actual, long long expected, const std::string& what) {
+    if (actual != expected)
+        Fail(what + ": got " + std::to_string(actual) + ", want " + std::to_string(expected));
+}
+
+std::string Join(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? " " : "") + items[i];
+    return out + "]";
+}
+
+void ExpectEq(const std::vector<std::string>& actual, const std::vector<std::string>& expected,
+              const std::string& what) {
+    if (actual != expected) Fail(what + ": got " + Join(actual) + ", want " + Join(expected));
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (static_cast<int>(GetTickCount() - start) >= timeoutMs) return false;
+        Sleep(50);
+    }
+}
+
+void Pause(int ms) { Sleep(ms); }
+DWORD Now() { return GetTickCount(); }
+
+// ------------------------------------------------------------ the machine
+
+void MakeFolder(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    Expect(Exists(path), "could not make folder " + path);
+}
+
+void RemoveFolder(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolder(child);
+            else DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+    Expect(!Exists(path), "could not remove folder " + path);
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    Expect(out.good(), "could not write " + path);
+}
+
+std::string ShortPath(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    Expect(GetShortPathNameA(path.c_str(), buffer, MAX_PATH) > 0, "no short path for " + path);
+    return buffer;
+}
+
+void MapDrive(const std::string& drive, const std::string& folder) {
+    Expect(DefineDosDeviceA(0, drive.c_str(), folder.c_str()) != 0, "could not map " + drive);
+}
+
+std::string DriveTarget(const std::string& drive) {
+    char buffer[1024] = {};
+    if (!QueryDosDeviceA(drive.c_str(), buffer, sizeof buffer)) return "";
+    return buffer;
+}
+
+bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs) {
+    return WaitFor([&] { return DriveTarget(drive) == target; }, timeoutMs);
+}
+
+namespace {
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+}  // namespace
+
+std::vector<std::string> SubstLog() { return Lines(std::string(kScratch) + "\\subst.log"); }
+std::vector<std::string> OpenLog() { return Lines(std::string(kScratch) + "\\open.log"); }
+
+std::vector<std::string> FreeLettersBut(const std::string& taken) {
+    std::vector<std::string> letters;
+    for (char c = 'A'; c <= 'Z'; ++c)
+        if (c != 'B' && taken.find(c) == std::string::npos) letters.push_back(std::string{c, ':'});
+    return letters;
+}
+
+void RemoveSubst() {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string path = std::string(system) + "\\subst.exe";
+    DeleteFileA(path.c_str());
+    Expect(!Exists(path), "could not remove " + path);
+}
+
+std::string ProgramFile(const std::string& name) { return std::string(kProgramDir) + "\\" + name; }
+
+void RemoveCompanion() {
+    DeleteFileA(ProgramFile("korstart.exe").c_str());
+    Expect(!Exists(ProgramFile("korstart.exe")), "could not remove korstart.exe");
+}
+
+// ----------------------------------------------------- windows of others
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return "";
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[256] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+// The ANSI forms come back truncated across processes under Wine.
+std::string TextOf(HWND hwnd) {
+    if (!hwnd) return "";
+    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
+    return Narrow(text);
+}
+
+namespace {
+struct TopSearch {
+    std::string className;
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TopSearch*>(param);
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    if (ClassOf(hwnd) != search->className) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (search->pid == 0 || pid == search->pid) search->found.push_back(hwnd);
+    return TRUE;
+}
+
+// A block of memory inside another process, for the common-control
+// messages whose pointers Wine does not carry across.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND owner, size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(owner, &pid);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        Expect(process_ != nullptr, "cannot open the program's process");
+        address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+        Expect(address_ != nullptr, "cannot allocate in the program's process");
+    }
+    ~RemoteBuffer() {
+        VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
+    LPARAM lparam(size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
+    void write(const void* data, size_t size, size_t offset = 0) {
+        WriteProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+    void read(void* data, size_t size, size_t offset = 0) const {
+        ReadProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+    std::wstring readText(size_t offset, size_t chars) const {
+        std::wstring text(chars, L'\0');
+        read(&text[0], chars * sizeof(wchar_t), offset);
+        return text.substr(0, text.find(L'\0'));
+    }
+
+private:
+    size_t size_;
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+RECT RemoteRect(HWND hwnd, UINT message, WPARAM wparam, LONG firstField = 0) {
+    RemoteBuffer remote(hwnd, sizeof(RECT));
+    RECT rect{firstField, 0, 0, 0};
+    remote.write(&rect, sizeof rect);
+    SendMessageW(hwnd, message, wparam, remote.lparam());
+    remote.read(&rect, sizeof rect);
+    return rect;
+}
+
+POINT CenterOnScreen(HWND hwnd, RECT clientRect) {
+    POINT p{(clientRect.left + clientRect.right) / 2, (clientRect.top + clientRect.bottom) / 2};
+    ClientToScreen(hwnd, &p);
+    return p;
+}
+
+void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> inputs;
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
+    move.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs.push_back(move);
+    for (DWORD flag : buttons) {
+        INPUT button{};
+        button.type = INPUT_MOUSE;
+        button.mi.dwFlags = flag;
+        inputs.push_back(button);
+    }
+    SetCursorPos(x, y);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+}  // namespace
+
+std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
+    TopSearch search{className, pid, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string ProcessCommandLine(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return "";
+    std::string result;
+    using QueryFn = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info{};
+    PEB peb{};
+    RTL_USER_PROCESS_PARAMETERS params{};
+    if (query && query(process, ProcessBasicInformation, &info, sizeof info, nullptr) == 0 &&
+        ReadProcessMemory(process, info.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        ReadProcessMemory(process, peb.ProcessParameters, &params, sizeof params, nullptr)) {
+        std::wstring text(params.CommandLine.Length / sizeof(wchar_t), L'\0');
+        if (!text.empty() &&
+            ReadProcessMemory(process, params.CommandLine.Buffer, &text[0], params.CommandLine.Length, nullptr))
+            result = Narrow(text);
+    }
+    CloseHandle(process);
+    return result;
+}
+
+void Click(int x, int y) {
+    SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    Sleep(150);
+}
+
+void DoubleClick(int x, int y) {
+    SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    Sleep(200);
+}
+
+void ClickWindowCenter(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void Keys(std::initializer_list<WORD> chord) {
+    std::vector<INPUT> inputs;
+    for (WORD vk : chord) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        inputs.push_back(in);
+    }
+    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = *it;
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(150);
+}
+
+void TakeScreenshot(const std::string& bmpPath) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = ((w * 3 + 3) / 4) * 4, imageSize = stride * h;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    std::ofstream out(bmpPath, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+    out.write(static_cast<const char*>(bits), imageSize);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+// ------------------------------------------------------------ message box
+
+const char* IconName(Icon icon) {
+    switch (icon) {
+        case Icon::None: return "none";
+        case Icon::Critical: return "critical";
+        case Icon::Question: return "question";
+        case Icon::Warning: return "warning";
+        case Icon::Information: return "information";
+        default: return "unknown";
+    }
+}
+
+std::string MessageBoxWindow::title() const { return TextOf(hwnd_); }
+
+std::string MessageBoxWindow::text() const { return TextOf(GetDlgItem(hwnd_, 0xFFFF)); }
+
+std::vector<int> MessageBoxWindow::buttons() const {
+    std::vector<int> ids;
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Button" && IsWindowVisible(child)) ids.push_back(GetDlgCtrlID(child));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+namespace {
+// Pixels of `icon` drawn on a background of `colour`, 0x00BBGGRR each.
+std::vector<DWORD> DrawnIcon(HICON icon, int size, COLORREF colour) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (icon) {
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT all{0, 0, size, size};
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    } else {
+        BitBlt(memory, 0, 0, size, size, screen, LOWORD(colour), HIWORD(colour), SRCCOPY);
+    }
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
+    for (DWORD& p : pixels) p &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Share of the icon's opaque pixels that the screen shows unchanged.
+double IconMatch(HICON icon, int size, const std::vector<DWORD>& onScreen) {
+    const auto onBlack = DrawnIcon(icon, size, RGB(0, 0, 0));
+    const auto onWhite = DrawnIcon(icon, size, RGB(255, 255, 255));
+    int opaque = 0, same = 0;
+    for (size_t i = 0; i < onScreen.size(); ++i) {
+        if (onBlack[i] != onWhite[i]) continue;
+        ++opaque;
+        if (onBlack[i] == onScreen[i]) ++same;
+    }
+    return opaque ? static_cast<double>(same) / opaque : 0.0;
+}
+}  // namespace
+
+// A message box's icon handle means nothing in another process, so the
+// icon is told by its pixels: each stock icon is drawn here and compared
+// with what the box shows on the screen.
+Icon MessageBoxWindow::icon() const {
+    HWND iconControl = nullptr;
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            iconControl = child;
+    if (!iconControl) return Icon::None;
+    const int size = GetSystemMetrics(SM_CXICON);
+    const struct {
+        LPCSTR id;
+        Icon icon;
+    } stock[] = {{IDI_HAND, Icon::Critical},
+                 {IDI_QUESTION, Icon::Question},
+                 {IDI_EXCLAMATION, Icon::Warning},
+                 {IDI_ASTERISK, Icon::Information}};
+    Icon best = Icon::Unknown;
+    for (int attempt = 0; attempt < 20 && best == Icon::Unknown; ++attempt) {
+        RECT r;
+        GetWindowRect(iconControl, &r);
+        const auto onScreen = DrawnIcon(nullptr, size, MAKELONG(r.left, r.top));
+        double bestScore = 0.9;
+        for (const auto& s : stock) {
+            const double score = IconMatch(LoadIconA(nullptr, s.id), size, onScreen);
+            if (score > bestScore) bestScore = score, best = s.icon;
+        }
+        if (best == Icon::Unknown) Sleep(100);
+    }
+    return best;
+}
+
+void MessageBoxWindow::press(int id) {
+    HWND button = GetDlgItem(hwnd_, id);
+    Expect(button != nullptr, "the message box has no button " + std::to_string(id));
+    SetForegroundWindow(hwnd_);
+    ClickWindowCenter(button);
+    if (!WaitFor([&] { return !IsWindow(hwnd_) || !IsWindowVisible(hwnd_); }, 2000)) {
+        // A click lost by the desktop: fall back to the button's own message.
+        PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        Expect(WaitFor([&] { return !IsWindow(hwnd_); }, 3000), "the message box did not close");
+    }
+}
+
+void MessageBoxWindow::expect(const std::string& text, Icon icon, std::vector<int> buttons) const {
+    ExpectEq(title(), "Korvane", "message box title");
+    ExpectEq(this->text(), text, "message box text");
+    std::sort(buttons.begin(), buttons.end());
+    const auto shown = this->buttons();
+    if (shown != buttons) {
+        std::string got, want;
+        for (int b : shown) got += std::to_string(b) + " ";
+        for (int b : buttons) want += std::to_string(b) + " ";
+        Fail("message box buttons: got ids " + got + "want " + want);
+    }
+    const Icon shownIcon = this->icon();
+    if (shownIcon != icon)
+        Fail(std::string("message box icon: got ") + IconName(shownIcon) + ", want " + IconName(icon));
+}
+
+// ---------------------------------------------------------------- Korvane
+
+Korvane Korvane::Start() {
+    Korvane app;
+    std::string commandLine = "\"" + ProgramFile("korvane.exe") + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    Expect(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, kProgramDir,
+                          &startup, &info) != 0,
+           "cannot start " + ProgramFile("korvane.exe"));
+    CloseHandle(info.hThread);
+    app.process_ = info.hProcess;
+    app.pid_ = info.dwProcessId;
+    return app;
+}
+
+Korvane::Korvane(Korvane&& other) noexcept : process_(other.process_), pid_(other.pid_) {
+    other.process_ = nullptr;
+}
+
+Korvane::~Korvane() {
+    if (!process_) return;
+    if (running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 3000);
+    }
+    CloseHandle(process_);
+}
+
+bool Korvane::running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool Korvane::waitExit(int timeoutMs) {
+    return WaitForSingleObject(process_, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+}
+
+HWND Korvane::window(const char* className) const {
+    const auto found = TopWindows(className, pid_);
+    return found.empty() ? nullptr : found.front();
+}
+
+bool Korvane::hasMessage() const { return window("#32770") != nullptr; }
+
+MessageBoxWindow Korvane::waitMessage(int timeoutMs) const {
+    HWND box = nullptr;
+    WaitFor([&] { return (box = window("#32770")) != nullptr || !running(); }, timeoutMs);
+    Expect(box != nullptr, running() ? "no message box appeared" : "the program ended instead of showing a message");
+    WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 1000);
+    Sleep(200);  // let it paint before its icon is looked at
+    return MessageBoxWindow(box);
+}
+
+MainWindow Korvane::waitMain(int timeoutMs) const {
+    HWND main = nullptr;
+    WaitFor([&] { return (main = window("KorvaneMain")) != nullptr || !running(); }, timeoutMs);
+    Expect(main != nullptr, running() ? "the main window did not show" : "the program ended before its main window");
+    Sleep(300);
+    return MainWindow(*this, main);
+}
+
+// ------------------------------------------------------------ main window
+
+namespace {
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<ControlSearch*>(param);
+    if (GetDlgCtrlID(child) != search->id) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+}  // namespace
+
+HWND MainWindow::control(int id) const {
+    HWND found = GetDlgItem(hwnd_, id);
+    if (found) return found;
+    // Controls inside frames are grandchildren.
+    ControlSearch search{id, nullptr};
+    EnumChildWindows(hwnd_, FindControl, reinterpret_cast<LPARAM>(&search));
+    Expect(search.found != nullptr, "the main window has no control " + std::to_string(id));
+    return search.found;
+}
+
+std::vector<std::string> MainWindow::drives() const {
+    HWND list = control(IDC_LSV);
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    std::vector<std::string> rows;
+    const size_t textOffset = sizeof(LVITEMW), chars = 260;
+    RemoteBuffer remote(list, textOffset + chars * sizeof(wchar_t));
+    for (int i = 0; i < count; ++i) {
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.cchTextMax = chars;
+        item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
+        remote.write(&item, sizeof item);
+        SendMessageW(list, LVM_GETITEMTEXTW, i, remote.lparam());
+        rows.push_back(Narrow(remote.readText(textOffset, chars)));
+    }
+    return rows;
+}
+
+std::string MainWindow::selectedDrive() const {
+    HWND list = control(IDC_LSV);
+    const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+    if (index < 0) return "";
+    return drives().at(index);
+}
+
+std::vector<std::string> MainWindow::freeLetters() const {
+    HWND combo = control(IDC_CMB);
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[300] = {};
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(Narrow(text));
+    }
+    return entries;
+}
+
+std::string MainWindow::letterText() const { return TextOf(control(IDC_CMB)); }
+
+int MainWindow::letterSelection() const {
+    return static_cast<int>(SendMessageW(control(IDC_CMB), CB_GETCURSEL, 0, 0));
+}
+
+std::vector<std::string> MainWindow::driveListEntries() const {
+    HWND combo = control(IDC_DRIVE);
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[300] = {};
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(Narrow(text));
+    }
+    return entries;
+}
+
+std::string MainWindow::drive() const { return TextOf(control(IDC_DRIVE)); }
+std::string MainWindow::folder() const { return TextOf(control(IDC_DIR)); }
+
+std::string MainWindow::status() const {
+    HWND bar = control(IDC_STATUS);
+    const size_t chars = 1024;
+    RemoteBuffer remote(bar, chars * sizeof(wchar_t));
+    SendMessageW(bar, SB_GETTEXTW, 0, remote.lparam());
+    return Narrow(remote.readText(0, chars));
+}
+
+int MainWindow::bar() const {
+    return static_cast<int>(SendMessageW(control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
+}
+
+bool MainWindow::enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+HWND MainWindow::focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void MainWindow::activate() {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        SetForegroundWindow(hwnd_);
+        if (GetForegroundWindow() == hwnd_) return;
+        Sleep(100);
+    }
+    Fail("the main window cannot be brought to the front");
+}
+
+void MainWindow::shortcut(char letter) {
+    activate();
+    Keys({VK_CONTROL, static_cast<WORD>(letter)});
+}
+
+void MainWindow::menu(char menuKey, char entryKey) {
+    activate();
+    Keys({VK_MENU, static_cast<WORD>(menuKey)});
+    Sleep(250);
+    Keys({static_cast<WORD>(entryKey)});
+}
+
+void MainWindow::toolbar(int command) {
+    activate();
+    HWND bar = control(IDC_TOOLBAR);
+    const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
+    Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
+    const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+    Click(p.x, p.y);
+}
+
+namespace {
+int FindRow(const std::vector<std::string>& rows, const std::string& text) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (lstrcmpiA(rows[i].c_str(), text.c_str()) == 0) return static_cast<int>(i);
+    return -1;
+}
+}  // namespace
+
+void MainWindow::clickDrive(const std::string& drive) {
+    activate();
+    HWND list = control(IDC_LSV);
+    const int index = FindRow(drives(), drive);
+    Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
+    const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+    Click(p.x, p.y);
+}
+
+void MainWindow::doubleClickDrive(const std::string& drive) {
+    activate();
+    HWND list = control(IDC_LSV);
+    const int index = FindRow(drives(), drive);
+    Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
+    const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+    DoubleClick(p.x, p.y);
+}
+
+// Clicks a row of a list box (or of a combo box's dropped list) where it is
+// drawn, scrolling it into view first as a user would.
+void MainWindow::clickListRow(HWND list, int index, bool twice) {
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    RECT client;
+    GetClientRect(list, &client);
+    const int height = std::max(1, static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0)));
+    const int visible = std::max(1, static_cast<int>(client.bottom / height));
+    if (index < top || index >= top + visible) {
+        SendMessageW(list, LB_SETTOPINDEX, index, 0);
+        Sleep(100);
+    }
+    const int first = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    RECT row{client.left, (index - first) * height, client.right, (index - first + 1) * height};
+    const POINT p = CenterOnScreen(list, row);
+    if (twice) DoubleClick(p.x, p.y);
+    else Click(p.x, p.y);
+}
+
+namespace {
+// Drops a combo box down with a click on its arrow and returns its list.
+HWND DropDown(HWND combo, DWORD pid) {
+    RECT r;
+    GetWindowRect(combo, &r);
+    Click(r.right - 8, (r.top + r.bottom) / 2);
+    HWND list = nullptr;
+    WaitFor([&] {
+        const auto lists = TopWindows("ComboLBox", pid);
+        list = lists.empty() ? nullptr : lists.front();
+        return list != nullptr;
+    }, 2000);
+    Expect(list != nullptr, "the drop-down list did not open");
+    return list;
+}
+
+int FindPrefix(const std::vector<std::string>& entries, const std::string& prefix) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
+    return -1;
+}
+}  // namespace
+
+void MainWindow::pickLetter(const std::string& drive) {
+    activate();
+    HWND combo = control(IDC_CMB);
+    HWND list = DropDown(combo, app_->pid());
+    const int index = FindPrefix(freeLetters(), drive);
+    Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
+    clickListRow(list, index, false);
+    Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
+}
+
+void MainWindow::pickDrive(const std::string& drive) {
+    activate();
+    HWND combo = control(IDC_DRIVE);
+    // The list reads the drives afresh when it drops down, so look it up after.
+    HWND list = DropDown(combo, app_->pid());
+    int index = -1;
+    WaitFor([&] { return (index = FindPrefix(driveListEntries(), drive)) >= 0; }, 1500);
+    Expect(index >= 0, "the drive list has no " + drive + ": " + Join(driveListEntries()));
+    clickListRow(list, index, false);
+}
+
+void MainWindow::openFolder(const std::string& path) {
+    activate();
+    HWND list = control(IDC_DIR);
+    for (int step = 0; step < 20; ++step) {
+        const std::string current = folder();
+        if (lstrcmpiA(current.c_str(), path.c_str()) == 0) return;
+        std::vector<std::string> rows;
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[300] = {};
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            rows.push_back(Narrow(text));
+        }
+        std::string base = current;
+        if (!base.empty() && base.back() != '\\') base += '\\';
+        int row;
+        if (path.size() > base.size() && _strnicmp(path.c_str(), base.c_str(), base.size()) == 0) {
+            const std::string rest = path.substr(base.size());
+            row = FindRow(rows, rest.substr(0, rest.find('\\')));
+        } else {
+            row = FindRow(rows, path.substr(0, 3));  // start again from the drive's root
+        }
+        Expect(row >= 0, "cannot find the way from " + current + " to " + path + " in " + Join(rows));
+        clickListRow(list, row, true);
+        WaitFor([&] { return folder() != current; }, 2000);
+    }
+    Fail("could not open " + path + " in the folder list; it shows " + folder());
+}
+
+void MainWindow::close() {
+    activate();
+    // What the close box of the title bar sends.
+    PostMessageW(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+std::vector<Sample> MainWindow::sampleUntilMessage(int timeoutMs) const {
+    std::vector<Sample> samples;
+    const DWORD start = Now();
+    while (static_cast<int>(Now() - start) < timeoutMs) {
+        const bool boxShown = app_->hasMessage();
+        samples.push_back({Now() - start, bar(), enabled()});
+        if (boxShown) break;
+        Sleep(100);
+    }
+    return samples;
+}
+
+void ExpectPacedTimeline(const std::vector<Sample>& samples) {
+    std::string line;
+    for (const Sample& s : samples)
+        if (line.empty() || s.ms / 1000 != (&s - 1)->ms / 1000 || &s == &samples.back())
+            line += " " + std::to_string(s.ms) + "ms:" + std::to_string(s.bar) + (s.enabled ? "/on" : "/off");
+    const std::string where = " (time line:" + line + ")";
+    Expect(!samples.empty(), "no samples");
+
+    const int steps[] = {20, 40, 60, 80, 100};
+    DWORD firstSeen[5] = {};
+    int reached = -1;
+    for (const Sample& s : samples) {
+        if (s.bar == 0) {
+            Expect(reached < 0, "the bar fell back to 0 before the work" + where);
+            Expect(s.enabled, "the window was disabled before the first tick" + where);
+            Expect(s.ms < 1600, "the first tick came late" + where);
+            continue;
+        }
+        Expect(!s.enabled, "the window was enabled while the bar ran" + where);
+        int i = 0;
+        while (i < 5 && steps[i] != s.bar) ++i;
+        Expect(i < 5, "the bar showed " + std::to_string(s.bar) + where);
+        Expect(i >= reached, "the bar went backwards" + where);
+        if (i > reached) {
+            Expect(i == reached + 1, "the bar skipped a step" + where);
+            firstSeen[i] = s.ms;
+            reached = i;
+        }
+    }
+    Expect(reached >= 3, "the bar did not reach 80 before the message" + where);
+    Expect(firstSeen[0] >= 700 && firstSeen[0] <= 1600, "the first tick was not about 1 s after the command" + where);
+    for (int i = 1; i <= 3; ++i) {
+        const int gap = static_cast<int>(firstSeen[i] - firstSeen[i - 1]);
+        Expect(gap >= 650 && gap <= 1400, "the ticks were not a second apart" + where);
+    }
+    const DWORD messageAt = samples.back().ms;
+    Expect(messageAt >= 4300 && messageAt <= 6500, "the work did not come at the fifth tick" + where);
+}
+
+// ---------------------------------------------------------------- registry
+
+std::vector<std::pair<std::string, CaseFn>>& Cases() {
+    static std::vector<std::pair<std::string, CaseFn>> cases;
+    return cases;
+}
+
+Registrar::Registrar(const char* name, CaseFn fn) { Cases().emplace_back(name, fn); }
+
+}  // namespace e2e

@@ -1,0 +1,169 @@
+// A small library for driving Korvane under Wine the way a user would:
+// it starts the program, finds its windows, reads its controls across the
+// process boundary, sends real mouse and keyboard input and answers
+// message boxes. Checks throw CaseFailure; the runner reports the first.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+extern const char kProgramDir[];  // C:\Program Files\Korvane
+extern const char kScratch[];     // C:\kvtest, emptied before every case
+
+struct CaseFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string& why);
+void Expect(bool ok, const std::string& what);
+void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what);
+void ExpectEq(long long actual, long long expected, const std::string& what);
+void ExpectEq(const std::vector<std::string>& actual, const std::vector<std::string>& expected,
+              const std::string& what);
+std::string Join(const std::vector<std::string>& items);
+
+// Polls `done` every 50 ms until it holds or `timeoutMs` passes.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+void Pause(int ms);
+DWORD Now();  // milliseconds, for time lines
+
+// --- The machine around the program -----------------------------------
+void MakeFolder(const std::string& path);  // with its parents
+void RemoveFolder(const std::string& path);
+bool Exists(const std::string& path);
+void WriteTextFile(const std::string& path, const std::string& text);
+std::string ShortPath(const std::string& path);
+void MapDrive(const std::string& drive, const std::string& folder);  // as subst would
+std::string DriveTarget(const std::string& drive);  // QueryDosDevice's first target, "" if none
+bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 4000);
+std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
+std::vector<std::string> OpenLog();   // command lines of the .html handler
+std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
+void RemoveSubst();      // takes subst.exe out of the system folder
+void RemoveCompanion();  // takes korstart.exe out of the program folder
+std::string ProgramFile(const std::string& name);
+
+// --- Windows of any process ------------------------------------------
+std::string ClassOf(HWND hwnd);
+std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
+std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
+std::string ProcessCommandLine(DWORD pid);
+void Click(int x, int y);
+void DoubleClick(int x, int y);
+void ClickWindowCenter(HWND hwnd);
+void Keys(std::initializer_list<WORD> chord);  // presses in order, releases in reverse
+void TakeScreenshot(const std::string& bmpPath);
+
+enum class Icon { None, Critical, Question, Warning, Information, Unknown };
+const char* IconName(Icon icon);
+
+class MessageBoxWindow {
+public:
+    explicit MessageBoxWindow(HWND hwnd) : hwnd_(hwnd) {}
+    HWND hwnd() const { return hwnd_; }
+    std::string title() const;
+    std::string text() const;
+    std::vector<int> buttons() const;  // IDOK, IDYES, ... in child order
+    Icon icon() const;                 // by comparing the drawn pixels
+    void press(int id);                // real click on the button, then waits for the box to go
+    // Checks text, title "Korvane", icon and buttons in one go.
+    void expect(const std::string& text, Icon icon, std::vector<int> buttons) const;
+
+private:
+    HWND hwnd_;
+};
+
+struct Sample {
+    DWORD ms;  // since the command
+    int bar;
+    bool enabled;
+};
+
+class MainWindow;
+
+class Korvane {
+public:
+    static Korvane Start();
+    Korvane(Korvane&& other) noexcept;
+    Korvane(const Korvane&) = delete;
+    ~Korvane();
+
+    DWORD pid() const { return pid_; }
+    bool running() const;
+    bool waitExit(int timeoutMs);
+    HWND window(const char* className) const;  // visible top-level window of this process
+    HWND splash() const { return window("KorvaneSplash"); }
+    bool hasMessage() const;
+    MessageBoxWindow waitMessage(int timeoutMs = 8000) const;
+    MainWindow waitMain(int timeoutMs = 12000) const;
+
+private:
+    Korvane() = default;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+class MainWindow {
+public:
+    MainWindow(const Korvane& app, HWND hwnd) : app_(&app), hwnd_(hwnd) {}
+    HWND hwnd() const { return hwnd_; }
+    HWND control(int id) const;
+
+    // What the user sees.
+    std::vector<std::string> drives() const;        // rows of the used-drives list
+    std::string selectedDrive() const;              // "" when no row is selected
+    std::vector<std::string> freeLetters() const;   // entries of the letter list
+    std::string letterText() const;                 // text shown in the letter list
+    int letterSelection() const;
+    std::vector<std::string> driveListEntries() const;  // the Drive list's entries
+    std::string drive() const;                      // Drive's shown text, "C: [...]"
+    std::string folder() const;                     // Dir's open folder
+    std::string status() const;
+    int bar() const;
+    bool enabled() const;
+    HWND focus() const;
+
+    // What the user does.
+    void activate();
+    void shortcut(char letter);             // Ctrl+letter
+    void menu(char menuKey, char entryKey);  // Alt+menu, then the entry's access key
+    void toolbar(int command);              // click the button of that command
+    void clickDrive(const std::string& drive);
+    void doubleClickDrive(const std::string& drive);
+    void pickLetter(const std::string& drive);
+    void pickDrive(const std::string& drive);   // in the Drive list
+    void openFolder(const std::string& path);   // through the Dir list
+    void close();                               // the title bar's close
+
+    // Bar and enabled state every 100 ms from now until a message box shows.
+    std::vector<Sample> sampleUntilMessage(int timeoutMs = 9000) const;
+
+private:
+    void clickListRow(HWND list, int index, bool twice);
+    const Korvane* app_;
+    HWND hwnd_;
+};
+
+// Checks a paced command's time line: one quiet second, then the bar at
+// 20, 40, 60, 80, 100 about a second apart, window disabled from 20 on.
+void ExpectPacedTimeline(const std::vector<Sample>& samples);
+
+// Registration of cases; kve2e.exe runs one by name.
+using CaseFn = void (*)();
+struct Registrar {
+    Registrar(const char* name, CaseFn fn);
+};
+std::vector<std::pair<std::string, CaseFn>>& Cases();
+
+}  // namespace e2e
+
+#define KV_CASE(name)                                          \
+    static void name();                                        \
+    static const e2e::Registrar registrar_##name(#name, name); \
+    static void name()
