@@ -81,7 +81,8 @@ KV_CASE(status_bar_shows_the_long_folder_of_a_clicked_drive) {
     MapDrive("K:", ShortPath("C:\\kvtest\\Long Folder Name"));
     MapDrive("P:", "C:\\kvtest\\Plain");
 
-    MainWindow main = Korvane::Start().waitMain();
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
     main.clickDrive("K:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Long Folder Name"; }, 2000),
            "status bar shows \"" + main.status() + "\" after a click on K:");

@@ -17,7 +17,20 @@ const char kScratch[] = "C:\\kvtest";
 
 // ---------------------------------------------------------------- checks
 
-void Fail(const std::string& why) { throw CaseFailure(why); }
+namespace {
+std::string failureShot;
+}  // namespace
+
+void SetFailureScreenshot(const std::string& bmpPath) { failureShot = bmpPath; }
+
+// The screenshot is taken here, while the program still shows what went wrong.
+void Fail(const std::string& why) {
+    if (!failureShot.empty()) {
+        TakeScreenshot(failureShot);
+        failureShot.clear();
+    }
+    throw CaseFailure(why);
+}
 
 void Expect(bool ok, const std::string& what) {
     if (!ok) Fail(what);
@@ -342,8 +355,10 @@ void Keys(std::initializer_list<WORD> chord) {
     Sleep(150);
 }
 
-void TakeScreenshot(const std::string& bmpPath) {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+void TakeScreenshot(const std::string& bmpPath, HWND window) {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (window) GetWindowRect(window, &area);
+    const int w = area.right - area.left, h = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -355,7 +370,7 @@ void TakeScreenshot(const std::string& bmpPath) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
     const DWORD stride = ((w * 3 + 3) / 4) * 4, imageSize = stride * h;
     BITMAPFILEHEADER file{};
@@ -710,8 +725,14 @@ void MainWindow::clickDrive(const std::string& drive) {
     HWND list = control(IDC_LSV);
     const int index = FindRow(drives(), drive);
     Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
-    const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
-    Click(p.x, p.y);
+    // The first click into a freshly shown desktop is sometimes swallowed
+    // by Wine's window activation; a user would simply click again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+        Click(p.x, p.y);
+        if (WaitFor([&] { return selectedDrive() == drive; }, 1000)) return;
+    }
+    Fail("clicking row " + drive + " did not select it");
 }
 
 void MainWindow::doubleClickDrive(const std::string& drive) {

@@ -21,6 +21,7 @@ struct CaseFailure : std::runtime_error {
 };
 
 [[noreturn]] void Fail(const std::string& why);
+void SetFailureScreenshot(const std::string& bmpPath);  // taken by the first Fail
 void Expect(bool ok, const std::string& what);
 void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what);
 void ExpectEq(long long actual, long long expected, const std::string& what);
@@ -58,7 +59,7 @@ void Click(int x, int y);
 void DoubleClick(int x, int y);
 void ClickWindowCenter(HWND hwnd);
 void Keys(std::initializer_list<WORD> chord);  // presses in order, releases in reverse
-void TakeScreenshot(const std::string& bmpPath);
+void TakeScreenshot(const std::string& bmpPath, HWND window = nullptr);  // whole screen by default
 
 enum class Icon { None, Critical, Question, Warning, Information, Unknown };
 const char* IconName(Icon icon);

@@ -1,6 +1,8 @@
 // kve2e.exe: runs one end-to-end case by name inside the Wine desktop.
 //   kve2e.exe --list                       prints the case names
 //   kve2e.exe <case> <result file> [shots]  writes PASS or FAIL: reason
+//   kve2e.exe --screenshots <splash.bmp> <main.bmp>
+//                                          starts Korvane, pictures both windows, ends it
 // The desktop does not pass exit codes on, hence the result file.
 #include <cstdio>
 #include <cstring>
@@ -9,11 +11,35 @@
 
 #include "driver.h"
 
+namespace {
+int Screenshots(const char* splashFile, const char* mainFile) {
+    try {
+        e2e::Korvane app = e2e::Korvane::Start();
+        HWND splash = nullptr;
+        e2e::WaitFor([&] { return (splash = app.splash()) != nullptr || !app.running(); }, 10000);
+        if (splash) {
+            e2e::Pause(1000);
+            e2e::TakeScreenshot(splashFile, splash);
+        }
+        e2e::MainWindow main = app.waitMain();
+        e2e::Pause(700);
+        e2e::TakeScreenshot(mainFile, main.hwnd());
+        main.close();
+        app.waitExit(3000);
+        return splash ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::printf("%s\n", e.what());
+        return 1;
+    }
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
         for (const auto& c : e2e::Cases()) std::printf("%s\n", c.first.c_str());
         return 0;
     }
+    if (argc == 4 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2], argv[3]);
     if (argc < 3) {
         std::fprintf(stderr, "usage: kve2e --list | kve2e <case> <result file> [screenshot folder]\n");
         return 2;
@@ -24,13 +50,13 @@ int main(int argc, char** argv) {
     for (const auto& c : e2e::Cases()) {
         if (c.first != name) continue;
         known = true;
+        if (argc >= 4) e2e::SetFailureScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
         try {
             e2e::MakeFolder(e2e::kScratch);
             c.second();
             verdict = "PASS";
         } catch (const std::exception& e) {
             verdict = std::string("FAIL: ") + e.what();
-            if (argc >= 4) e2e::TakeScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
         }
     }
     if (!known) verdict = "FAIL: no such case";
