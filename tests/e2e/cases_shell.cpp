@@ -44,6 +44,7 @@ KV_CASE(open_path_shows_the_long_folder_in_explorer) {
         {"Ctrl+O", [&] { main.shortcut('O'); }},
         {"the toolbar", [&] { main.toolbar(IDM_OPENPATH); }},
         {"a double click", [&] { main.doubleClickDrive("P:"); }},
+        {"Enter on the row", [&] { main.clickDrive("P:"); Keys({VK_RETURN}); }},
     };
     for (const auto& trigger : triggers) {
         const auto before = Explorers();

@@ -272,22 +272,30 @@ POINT CenterOnScreen(HWND hwnd, RECT clientRect) {
     return p;
 }
 
-void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
+void MoveMouse(int x, int y) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    std::vector<INPUT> inputs;
     INPUT move{};
     move.type = INPUT_MOUSE;
     move.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
     move.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
+    SetCursorPos(x, y);
+    SendInput(1, &move, sizeof(INPUT));
+}
+
+// Moves to the point first and lets the target see the pointer arrive,
+// as a hand on a mouse does; a press that comes with the move is
+// sometimes lost by Wine's desktop.
+void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
+    MoveMouse(x, y);
+    Sleep(120);
+    std::vector<INPUT> inputs;
     for (DWORD flag : buttons) {
         INPUT button{};
         button.type = INPUT_MOUSE;
         button.mi.dwFlags = flag;
         inputs.push_back(button);
     }
-    SetCursorPos(x, y);
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 }  // namespace
@@ -709,6 +717,9 @@ void MainWindow::toolbar(int command) {
     const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
     Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
     const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+    // Press only once the button shows that the pointer is over it.
+    MoveMouse(p.x, p.y);
+    WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == index; }, 1000);
     Click(p.x, p.y);
 }
 
