@@ -693,10 +693,27 @@ HWND MainWindow::focus() const {
 void MainWindow::activate() {
     for (int attempt = 0; attempt < 20; ++attempt) {
         SetForegroundWindow(hwnd_);
-        if (GetForegroundWindow() == hwnd_) return;
+        if (GetForegroundWindow() == hwnd_) {
+            leaveMenuMode();
+            return;
+        }
         Sleep(100);
     }
     Fail("the main window cannot be brought to the front");
+}
+
+// Under Wine the menu bar now and then stays highlighted after a menu
+// command (the Alt release arrives after the menu closed); a key pressed
+// then would only move through the menu bar.
+void MainWindow::leaveMenuMode() {
+    const DWORD thread = GetWindowThreadProcessId(hwnd_, nullptr);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(thread, &info);
+        if (!(info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE))) return;
+        Keys({VK_ESCAPE});
+    }
 }
 
 void MainWindow::shortcut(char letter) {
@@ -707,8 +724,10 @@ void MainWindow::shortcut(char letter) {
 void MainWindow::menu(char menuKey, char entryKey) {
     activate();
     Keys({VK_MENU, static_cast<WORD>(menuKey)});
-    Sleep(250);
+    const bool opened = WaitFor([&] { return !TopWindows("#32768", app_->pid()).empty(); }, 2000);
+    Expect(opened, std::string("Alt+") + menuKey + " did not open a menu");
     Keys({static_cast<WORD>(entryKey)});
+    WaitFor([&] { return TopWindows("#32768", app_->pid()).empty(); }, 2000);
 }
 
 void MainWindow::toolbar(int command) {
@@ -779,13 +798,15 @@ namespace {
 HWND DropDown(HWND combo, DWORD pid) {
     RECT r;
     GetWindowRect(combo, &r);
-    Click(r.right - 8, (r.top + r.bottom) / 2);
     HWND list = nullptr;
-    WaitFor([&] {
-        const auto lists = TopWindows("ComboLBox", pid);
-        list = lists.empty() ? nullptr : lists.front();
-        return list != nullptr;
-    }, 2000);
+    for (int attempt = 0; attempt < 3 && !list; ++attempt) {
+        Click(r.right - 8, (r.top + r.bottom) / 2);
+        WaitFor([&] {
+            const auto lists = TopWindows("ComboLBox", pid);
+            list = lists.empty() ? nullptr : lists.front();
+            return list != nullptr;
+        }, 1000);
+    }
     Expect(list != nullptr, "the drop-down list did not open");
     return list;
 }
@@ -797,14 +818,22 @@ int FindPrefix(const std::vector<std::string>& entries, const std::string& prefi
 }
 }  // namespace
 
+// A click on a freshly dropped list is now and then lost under Wine; a user
+// would open the list again and click once more.
 void MainWindow::pickLetter(const std::string& drive) {
     activate();
     HWND combo = control(IDC_CMB);
-    HWND list = DropDown(combo, app_->pid());
     const int index = FindPrefix(freeLetters(), drive);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
-    clickListRow(list, index, false);
-    Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        HWND list = DropDown(combo, app_->pid());
+        Pause(200);
+        clickListRow(list, index, false);
+        if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
+        if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
+        activate();
+    }
+    Fail("picking " + drive + " did not select it");
 }
 
 void MainWindow::pickDrive(const std::string& drive) {

@@ -147,6 +147,7 @@ public:
 
 private:
     void clickListRow(HWND list, int index, bool twice);
+    void leaveMenuMode();
     const Korvane* app_;
     HWND hwnd_;
 };
