@@ -65,8 +65,8 @@ KV_CASE(open_path_shows_the_long_folder_in_explorer) {
     };
     std::string previous = "the start";
     for (const auto& trigger : triggers) {
-        Expect(WaitFor([] { return Explorers().empty(); }, 5000),
-               "after " + previous + " an explorer window stays open: " + TextOf(Explorers().front()));
+        if (!WaitFor([] { return Explorers().empty(); }, 5000))
+            Fail("after " + previous + " an explorer window stays open: " + TextOf(Explorers().front()));
         previous = trigger.first;
         trigger.second();
         ExpectExplorerOn(folder, trigger.first);

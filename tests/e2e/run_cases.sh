@@ -56,7 +56,7 @@ for name in "${cases[@]}"; do
     done
     fresh_server
     wait "$runner" 2>/dev/null || true
-    verdict=$(tr -d '\r' <"$result" 2>/dev/null | head -n 1 || true)
+    verdict=$({ tr -d '\r' <"$result"; } 2>/dev/null | head -n 1 || true)
     if [ "$verdict" = "PASS" ]; then
         passed=$((passed + 1))
         echo "PASS $name"
