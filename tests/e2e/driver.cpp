@@ -818,22 +818,28 @@ int FindPrefix(const std::vector<std::string>& entries, const std::string& prefi
 }
 }  // namespace
 
-// A click on a freshly dropped list is now and then lost under Wine; a user
-// would open the list again and click once more.
+// A click on the dropped list now and then misses under Wine (most often
+// for entries that had to be scrolled into view); the user then uses the
+// keyboard: arrow keys in the letter list's edit field move through it.
 void MainWindow::pickLetter(const std::string& drive) {
     activate();
     HWND combo = control(IDC_CMB);
     const int index = FindPrefix(freeLetters(), drive);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        HWND list = DropDown(combo, app_->pid());
-        Pause(200);
-        clickListRow(list, index, false);
-        if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
-        if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
-        activate();
-    }
-    Fail("picking " + drive + " did not select it");
+    HWND list = DropDown(combo, app_->pid());
+    Pause(200);
+    clickListRow(list, index, false);
+    if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
+
+    if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
+    activate();
+    RECT r;
+    GetWindowRect(combo, &r);
+    Click(r.left + 20, (r.top + r.bottom) / 2);  // into the edit field
+    for (int step = 0; step < 60 && letterSelection() != index; ++step)
+        Keys({static_cast<WORD>(letterSelection() < index ? VK_DOWN : VK_UP)});
+    if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_RETURN});
+    Expect(WaitFor([&] { return letterSelection() == index; }, 1000), "picking " + drive + " did not select it");
 }
 
 void MainWindow::pickDrive(const std::string& drive) {
