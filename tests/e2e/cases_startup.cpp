@@ -86,6 +86,8 @@ KV_CASE(status_bar_shows_the_long_folder_of_a_clicked_drive) {
     main.clickDrive("K:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Long Folder Name"; }, 2000),
            "status bar shows \"" + main.status() + "\" after a click on K:");
+    Pause(800);
+    Expect(TopWindows("ExplorerWClass").empty(), "a single click on K: opened its folder in explorer");
     main.clickDrive("P:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Plain"; }, 2000),
            "status bar shows \"" + main.status() + "\" after a click on P:");

@@ -736,9 +736,12 @@ void MainWindow::toolbar(int command) {
     const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
     Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
     const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
-    // Press only once the button shows that the pointer is over it.
+    // Press only once the button shows that the pointer is over it and its
+    // tip has had time to pop up: a tip appearing between press and release
+    // makes Wine's toolbar drop the click.
     MoveMouse(p.x, p.y);
     WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == index; }, 1000);
+    Sleep(900);
     Click(p.x, p.y);
 }
 
@@ -756,11 +759,14 @@ void MainWindow::clickDrive(const std::string& drive) {
     const int index = FindRow(drives(), drive);
     Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
     // The first click into a freshly shown desktop is sometimes swallowed
-    // by Wine's window activation; a user would simply click again.
+    // by Wine's window activation; a user clicks again. Each try clicks at
+    // another point of the icon, so that two tries never make a double
+    // click (which would open the folder).
     for (int attempt = 0; attempt < 3; ++attempt) {
         const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
-        Click(p.x, p.y);
+        Click(p.x - 10 + 10 * attempt, p.y - 6 + 6 * attempt);
         if (WaitFor([&] { return selectedDrive() == drive; }, 1000)) return;
+        std::fprintf(stderr, "kve2e: a click on row %s missed, clicking again\n", drive.c_str());
     }
     Fail("clicking row " + drive + " did not select it");
 }
