@@ -176,8 +176,7 @@ TEST_F(MainCommandsTest, StatusAndOpenPathUseTheLongFolderOfTheSelectedDrive)
     EXPECT_EQ(sb.text, "C:\\Long Name");
     ASSERT_EQ(os.launches.size(), 1u);
     EXPECT_EQ(os.launches[0].verb, "explore");
-    EXPECT_EQ(os.launches[0].file, "<null>");
-    EXPECT_EQ(os.launches[0].directory, "C:\\Long Name");
+    EXPECT_EQ(os.launches[0].file, "C:\\Long Name");
     EXPECT_EQ(os.launches[0].show, kShowNormal);
 
     commands.ShowManualCommand();

@@ -169,6 +169,8 @@ void MainCommands::ForgetSavedDrive(const std::string& drive)
     DeleteSavedDrive(os_, drive);
 }
 
+// The shell explores a folder given as the file; given only as the working
+// directory it opens nothing on some systems.
 void MainCommands::OpenPathCommand()
 {
     const int selected = c_.lsv.Selected();
@@ -176,7 +178,7 @@ void MainCommands::OpenPathCommand()
         return;
     const std::string folder = GetDriveLongTarget(os_, c_.lsv.Text(selected));
     if (!folder.empty())
-        os_.ShellExecute("explore", nullptr, nullptr, folder.c_str(), kShowNormal);
+        os_.ShellExecute("explore", folder.c_str(), nullptr, nullptr, kShowNormal);
 }
 
 void MainCommands::ShowManualCommand()
