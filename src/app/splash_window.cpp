@@ -29,7 +29,7 @@ bool SplashWindow::Create() {
                                                      0, 0, LR_CREATEDIBSECTION)));
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &SplashWindow::WindowProc;
+    wc.lpfnWndProc = &WindowProcFor<SplashWindow>;
     wc.hInstance = instance_;
     wc.hCursor = ::LoadCursorA(nullptr, IDC_APPSTARTING);
     wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
@@ -57,31 +57,6 @@ void SplashWindow::Show() {
     ::SetForegroundWindow(hwnd_);
     ::UpdateWindow(hwnd_);
     ::SetTimer(hwnd_, IDT_SPLASH, kTickMs, nullptr);
-}
-
-LRESULT CALLBACK SplashWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    SplashWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<SplashWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<SplashWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (self == nullptr) {
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        result = ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
 }
 
 LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/window_base.h"
 
 namespace kv {
 
@@ -25,7 +26,7 @@ public:
     HWND Handle() const { return hwnd_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK WindowProcFor<SplashWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     void OnPaint();

@@ -8,10 +8,6 @@ namespace {
 // Drive names and folder paths fit easily; list texts longer than this are cut.
 constexpr int kItemTextMax = 1024;
 
-int SelectionOrNone(LRESULT index) {
-    return index < 0 ? kNoSelection : static_cast<int>(index);
-}
-
 } // namespace
 
 void ControlWrapper::RedrawNow() {
@@ -50,63 +46,11 @@ int Win32ListView::Selected() const {
     return SelectionOrNone(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-int Win32ComboBox::Count() const {
-    return static_cast<int>(Send(CB_GETCOUNT));
-}
-
-std::string Win32ComboBox::Text(int index) const {
-    LRESULT length = Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-    if (length == CB_ERR) {
-        return std::string();
-    }
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    LRESULT n = Send(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-void Win32ComboBox::Add(const std::string& text) {
-    Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void Win32ComboBox::Remove(int index) {
-    Send(CB_DELETESTRING, static_cast<WPARAM>(index));
-}
-
-int Win32ComboBox::Selected() const {
-    return SelectionOrNone(Send(CB_GETCURSEL));
-}
-
 // Clearing the selection first keeps the edit text from naming an entry that is
 // not chosen.
 void Win32ComboBox::SetEditText(const std::string& text) {
     Send(CB_SETCURSEL, static_cast<WPARAM>(-1));
     Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-int Win32ListBox::Count() const {
-    return static_cast<int>(Send(LB_GETCOUNT));
-}
-
-std::string Win32ListBox::Text(int index) const {
-    LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
-    if (length == LB_ERR) {
-        return std::string();
-    }
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    LRESULT n = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-void Win32ListBox::Add(const std::string& text) {
-    Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void Win32ListBox::Remove(int index) {
-    Send(LB_DELETESTRING, static_cast<WPARAM>(index));
-}
-
-int Win32ListBox::Selected() const {
-    return SelectionOrNone(Send(LB_GETCURSEL));
 }
 
 void Win32ProgressBar::AttachWithRange(HWND hwnd) {

@@ -5,6 +5,7 @@
 #include "platform/win32/win32.h"
 
 #include "platform/controls.h"
+#include "platform/win32/control_util.h"
 
 namespace kv {
 
@@ -19,6 +20,7 @@ protected:
     }
     void RedrawNow();
     void TakeFocus() { ::SetFocus(hwnd_); }
+    static int SelectionOrNone(LRESULT index) { return index < 0 ? kNoSelection : static_cast<int>(index); }
 
     HWND hwnd_ = nullptr;
 };
@@ -35,30 +37,29 @@ public:
     void Focus() override { TakeFocus(); }
 };
 
-// `cmb`: a CBS_SORT drop-down combo box with an edit field.
-class Win32ComboBox : public ComboBox, public ControlWrapper {
+// `cmb` and `lst`: the same wrapper over a list box's messages or a combo box's.
+template <class Interface, class Messages>
+class Win32StringList : public Interface, public ControlWrapper {
 public:
-    int Count() const override;
-    std::string Text(int index) const override;
-    void Add(const std::string& text) override;
-    void Remove(int index) override;
-    int Selected() const override;
+    int Count() const override { return static_cast<int>(Send(Messages::kCount)); }
+    std::string Text(int index) const override { return ItemText<Messages>(hwnd_, index); }
+    void Add(const std::string& text) override {
+        Send(Messages::kAdd, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void Remove(int index) override { Send(Messages::kDelete, static_cast<WPARAM>(index)); }
+    int Selected() const override { return SelectionOrNone(Send(Messages::kSelected)); }
     void Redraw() override { RedrawNow(); }
     void Focus() override { TakeFocus(); }
+};
+
+// `cmb`: a CBS_SORT drop-down combo box with an edit field.
+class Win32ComboBox : public Win32StringList<ComboBox, ComboBoxMessages> {
+public:
     void SetEditText(const std::string& text) override;
 };
 
 // `lst`: an LBS_SORT list box.
-class Win32ListBox : public SortedList, public ControlWrapper {
-public:
-    int Count() const override;
-    std::string Text(int index) const override;
-    void Add(const std::string& text) override;
-    void Remove(int index) override;
-    int Selected() const override;
-    void Redraw() override { RedrawNow(); }
-    void Focus() override { TakeFocus(); }
-};
+using Win32ListBox = Win32StringList<SortedList, ListBoxMessages>;
 
 // `pb`: attach sets the range 0 to 100.
 class Win32ProgressBar : public ProgressBar, public ControlWrapper {

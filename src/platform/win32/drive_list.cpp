@@ -12,7 +12,6 @@ namespace kv {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 1;
 constexpr int kVisibleRows = 12;
 
 struct DriveEntry {
@@ -56,43 +55,22 @@ HICON LoadDriveIcon(char letter)
     return nullptr;
 }
 
-std::string ItemText(HWND combo, int index)
-{
-    const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR)
-        return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(std::char_traits<char>::length(text.c_str()));
-    return text;
-}
-
 } // namespace
 
 DriveList::~DriveList()
 {
-    if (hwnd_ != nullptr)
-        RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
     ReleaseIcons();
 }
 
 bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
 {
-    font_ = font;
-    hwnd_ = CreateWindowExA(0, "COMBOBOX", "",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST
-                                | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
-                            x, y, width, 0, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                            nullptr);
-    if (hwnd_ == nullptr)
+    if (!CreateControl(parent, id, 0, "COMBOBOX",
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST
+                           | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+                       x, y, width, 0, font))
         return false;
-    if (font_ != nullptr)
-        SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     // The parent may not have answered WM_MEASUREITEM during creation, so the
     // heights of both the closed field and the rows are set here.
-    rowHeight_ = OwnerDrawRowHeight(hwnd_, font_);
     SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), rowHeight_);
     SendMessageA(hwnd_, CB_SETITEMHEIGHT, 0, rowHeight_);
     // The dropped height of a combo box is its window height less the field.
@@ -101,7 +79,7 @@ bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
     const int fieldHeight = field.bottom - field.top;
     SetWindowPos(hwnd_, nullptr, 0, 0, width, fieldHeight + kVisibleRows * rowHeight_ + 2,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    Subclass();
     Refresh();
     return true;
 }
@@ -111,7 +89,7 @@ std::string DriveList::Drive() const
     const LRESULT index = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR)
         return {};
-    return ItemText(hwnd_, static_cast<int>(index)).substr(0, 2);
+    return ItemText<ComboBoxMessages>(hwnd_, static_cast<int>(index)).substr(0, 2);
 }
 
 // Selects the drive without telling the parent. A drive that is not listed, or
@@ -156,7 +134,7 @@ void DriveList::Refresh()
     const int count = static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0));
     bool same = count == static_cast<int>(drives.size());
     for (int i = 0; same && i < count; ++i)
-        same = ItemText(hwnd_, i) == drives[i].text;
+        same = ItemText<ComboBoxMessages>(hwnd_, i) == drives[i].text;
     if (same)
         return;
 
@@ -178,7 +156,7 @@ int DriveList::FindLetter(char letter) const
 {
     const int count = static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        const std::string text = ItemText(hwnd_, i);
+        const std::string text = ItemText<ComboBoxMessages>(hwnd_, i);
         if (!text.empty() && text[0] == letter)
             return i;
     }
@@ -194,44 +172,19 @@ void DriveList::ReleaseIcons()
     }
 }
 
-bool DriveList::OnMeasureItem(MEASUREITEMSTRUCT& item) const
+// The drive's icon and text; the closed field is painted too, even when no
+// drive is selected.
+void DriveList::DrawRow(const DRAWITEMSTRUCT& item)
 {
-    if (item.CtlType != ODT_COMBOBOX || hwnd_ == nullptr
-        || item.CtlID != static_cast<UINT>(GetDlgCtrlID(hwnd_)))
-        return false;
-    item.itemHeight = rowHeight_;
-    return true;
-}
-
-bool DriveList::OnDrawItem(const DRAWITEMSTRUCT& item)
-{
-    if (hwnd_ == nullptr || item.hwndItem != hwnd_)
-        return false;
-    HDC dc = item.hDC;
-    const RECT& rect = item.rcItem;
     const bool enabled = IsWindowEnabled(hwnd_) && !(item.itemState & ODS_DISABLED);
-    PaintRowBackground(dc, rect, (item.itemState & ODS_SELECTED) != 0, enabled);
-    if (item.itemID != static_cast<UINT>(-1)) {
-        const std::string text = ItemText(hwnd_, static_cast<int>(item.itemID));
-        const int iconWidth = GetSystemMetrics(SM_CXSMICON);
-        const int iconHeight = GetSystemMetrics(SM_CYSMICON);
-        int left = rect.left + 2;
-        if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0]))) {
-            if (HICON icon = icons_[text[0] - 'A'])
-                DrawIconEx(dc, left, rect.top + (rect.bottom - rect.top - iconHeight) / 2, icon,
-                           iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-        }
-        left += iconWidth + 4;
-        HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
-        RECT textRect{left, rect.top, rect.right - 2, rect.bottom};
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
-                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        if (oldFont)
-            SelectObject(dc, oldFont);
-    }
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
-        DrawFocusRect(dc, &rect);
-    return true;
+    PaintRowBackground(item.hDC, item.rcItem, (item.itemState & ODS_SELECTED) != 0, enabled);
+    if (item.itemID == static_cast<UINT>(-1))
+        return;
+    const std::string text = ItemText<ComboBoxMessages>(hwnd_, static_cast<int>(item.itemID));
+    HICON icon = nullptr;
+    if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])))
+        icon = icons_[text[0] - 'A'];
+    DrawIconAndText(item.hDC, item.rcItem, item.rcItem.left + 2, icon, text);
 }
 
 // True for the click or key that is about to open the list.
@@ -253,17 +206,11 @@ bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const
     }
 }
 
-LRESULT CALLBACK DriveList::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self)
+LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* list = reinterpret_cast<DriveList*>(self);
-    if (msg == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, SubclassProc, id);
-        list->hwnd_ = nullptr;
-    } else if (list->IsAboutToDropDown(msg, wParam)) {
-        // A disk inserted or a drive added since the last look shows up in the list.
-        list->Refresh();
-    }
+    // A disk inserted or a drive added since the last look shows up in the list.
+    if (IsAboutToDropDown(msg, wParam))
+        Refresh();
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 

@@ -14,36 +14,28 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/win32/control_util.h"
 
 namespace kv {
 
-class DriveList : public DriveChooser {
+class DriveList : public DriveChooser, public OwnerDrawnControl {
 public:
-    DriveList() = default;
+    DriveList() : OwnerDrawnControl(ODT_COMBOBOX) {}
     ~DriveList() override;
-    DriveList(const DriveList&) = delete;
-    DriveList& operator=(const DriveList&) = delete;
 
     bool Create(HWND parent, int id, int x, int y, int width, HFONT font);
-    HWND Handle() const { return hwnd_; }
 
     std::string Drive() const override;
     std::optional<std::string> SetDrive(const std::string& drive) override;
     void Refresh() override;
 
-    bool OnDrawItem(const DRAWITEMSTRUCT& item);
-    bool OnMeasureItem(MEASUREITEMSTRUCT& item) const;
-
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self);
+    void DrawRow(const DRAWITEMSTRUCT& item) override;
+    LRESULT OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool IsAboutToDropDown(UINT msg, WPARAM wParam) const;
     int FindLetter(char letter) const;
     void ReleaseIcons();
 
-    HWND hwnd_ = nullptr;
-    HFONT font_ = nullptr;
-    int rowHeight_ = 18;
     std::array<HICON, 26> icons_{};
 };
 

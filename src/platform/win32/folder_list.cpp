@@ -12,8 +12,6 @@ namespace kv {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 1;
-
 // Length of the root at the start of a full path: "C:\" or "\\server\share\".
 size_t RootLength(const std::string& path)
 {
@@ -93,17 +91,6 @@ std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder
     return names;
 }
 
-std::string RowText(HWND list, int index)
-{
-    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
-        return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(std::char_traits<char>::length(text.c_str()));
-    return text;
-}
-
 std::string WindowText(HWND hwnd)
 {
     char text[256] = {};
@@ -148,8 +135,6 @@ std::string ChainPath(const std::vector<std::string>& chain, size_t count)
 
 FolderList::~FolderList()
 {
-    if (hwnd_ != nullptr)
-        RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
     if (openIcon_ != nullptr)
         DestroyIcon(openIcon_);
     if (closedIcon_ != nullptr)
@@ -158,23 +143,15 @@ FolderList::~FolderList()
 
 bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font)
 {
-    font_ = font;
-    hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED
-                                | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                            x, y, width, height, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                            nullptr);
-    if (hwnd_ == nullptr)
+    if (!CreateControl(parent, id, WS_EX_CLIENTEDGE, "LISTBOX",
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED
+                           | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                       x, y, width, height, font))
         return false;
-    if (font_ != nullptr)
-        SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    rowHeight_ = OwnerDrawRowHeight(hwnd_, font_);
     SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, rowHeight_);
     openIcon_ = LoadFolderIcon(true);
     closedIcon_ = LoadFolderIcon(false);
-    SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    Subclass();
     return true;
 }
 
@@ -252,7 +229,7 @@ void FolderList::OpenRow(int index)
         target = path_;
         if (target.back() != '\\')
             target += '\\';
-        target += RowText(hwnd_, index);
+        target += ItemText<ListBoxMessages>(hwnd_, index);
     }
     if (std::optional<std::string> error = SetPath(target)) {
         HWND owner = GetAncestor(hwnd_, GA_ROOT);
@@ -267,49 +244,22 @@ int FolderList::IndentOf(int index) const
     return level * (GetSystemMetrics(SM_CXSMICON) * 3 / 4);
 }
 
-bool FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const
+// A folder of the chain shows open and sits one step right of the folder above
+// it; the subfolders sit one step right of the open folder.
+void FolderList::DrawRow(const DRAWITEMSTRUCT& item)
 {
-    if (item.CtlType != ODT_LISTBOX || hwnd_ == nullptr
-        || item.CtlID != static_cast<UINT>(GetDlgCtrlID(hwnd_)))
-        return false;
-    item.itemHeight = rowHeight_;
-    return true;
+    if (item.itemID == static_cast<UINT>(-1))
+        return;
+    const int index = static_cast<int>(item.itemID);
+    PaintRowBackground(item.hDC, item.rcItem, (item.itemState & ODS_SELECTED) != 0,
+                       IsWindowEnabled(hwnd_) != FALSE);
+    HICON icon = index < static_cast<int>(chain_.size()) ? openIcon_ : closedIcon_;
+    DrawIconAndText(item.hDC, item.rcItem, item.rcItem.left + 2 + IndentOf(index), icon,
+                    ItemText<ListBoxMessages>(hwnd_, index));
 }
 
-bool FolderList::OnDrawItem(const DRAWITEMSTRUCT& item)
+LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (hwnd_ == nullptr || item.hwndItem != hwnd_)
-        return false;
-    HDC dc = item.hDC;
-    const RECT& rect = item.rcItem;
-    if (item.itemID != static_cast<UINT>(-1)) {
-        const int index = static_cast<int>(item.itemID);
-        const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
-        PaintRowBackground(dc, rect, (item.itemState & ODS_SELECTED) != 0, enabled);
-        const int iconWidth = GetSystemMetrics(SM_CXSMICON);
-        const int iconHeight = GetSystemMetrics(SM_CYSMICON);
-        const int left = rect.left + 2 + IndentOf(index);
-        HICON icon = index < static_cast<int>(chain_.size()) ? openIcon_ : closedIcon_;
-        if (icon != nullptr)
-            DrawIconEx(dc, left, rect.top + (rect.bottom - rect.top - iconHeight) / 2, icon,
-                       iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-        const std::string text = RowText(hwnd_, index);
-        HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
-        RECT textRect{left + iconWidth + 4, rect.top, rect.right - 2, rect.bottom};
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
-                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        if (oldFont)
-            SelectObject(dc, oldFont);
-    }
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
-        DrawFocusRect(dc, &rect);
-    return true;
-}
-
-LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR id, DWORD_PTR self)
-{
-    auto* list = reinterpret_cast<FolderList*>(self);
     switch (msg) {
     case WM_GETDLGCODE: {
         const auto* pending = reinterpret_cast<const MSG*>(lParam);
@@ -320,7 +270,7 @@ LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
-            list->OpenRow(static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)));
+            OpenRow(static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)));
             return 0;
         }
         break;
@@ -333,24 +283,20 @@ LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         // rows are replaced only then, so the release cannot pick a new row.
         const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
         const LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
-        list->pendingOpen_ = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
+        pendingOpen_ = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
         return result;
     }
     case WM_LBUTTONDOWN:
-        list->pendingOpen_ = -1;
+        pendingOpen_ = -1;
         break;
     case WM_LBUTTONUP: {
         const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        const int row = list->pendingOpen_;
-        list->pendingOpen_ = -1;
+        const int row = pendingOpen_;
+        pendingOpen_ = -1;
         if (row >= 0)
-            list->OpenRow(row);
+            OpenRow(row);
         return result;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, SubclassProc, id);
-        list->hwnd_ = nullptr;
-        break;
     default:
         break;
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/win32/control_util.h"
 
 namespace kv {
 
@@ -26,33 +27,24 @@ std::vector<std::string> FolderChain(const std::string& path);
 // except at a root.
 std::string ChainPath(const std::vector<std::string>& chain, size_t count);
 
-class FolderList : public FolderChooser {
+class FolderList : public FolderChooser, public OwnerDrawnControl {
 public:
-    FolderList() = default;
+    FolderList() : OwnerDrawnControl(ODT_LISTBOX) {}
     ~FolderList() override;
-    FolderList(const FolderList&) = delete;
-    FolderList& operator=(const FolderList&) = delete;
 
     bool Create(HWND parent, int id, int x, int y, int width, int height, HFONT font);
-    HWND Handle() const { return hwnd_; }
 
     std::string Path() const override { return path_; }
     std::optional<std::string> SetPath(const std::string& path) override;
     void Refresh() override;
 
-    bool OnDrawItem(const DRAWITEMSTRUCT& item);
-    bool OnMeasureItem(MEASUREITEMSTRUCT& item) const;
-
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self);
+    void DrawRow(const DRAWITEMSTRUCT& item) override;
+    LRESULT OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void Show(const std::string& path, std::vector<std::string> subfolders);
     void OpenRow(int index);
     int IndentOf(int index) const;
 
-    HWND hwnd_ = nullptr;
-    HFONT font_ = nullptr;
-    int rowHeight_ = 18;
     std::string path_;
     std::vector<std::string> chain_;
     HICON openIcon_ = nullptr;

@@ -127,7 +127,7 @@ bool MainWindow::Create() {
 
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MainWindow::WindowProc;
+    wc.lpfnWndProc = &WindowProcFor<MainWindow>;
     wc.hInstance = instance_;
     wc.hIcon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_KORVANE));
     wc.hIconSm = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KORVANE), IMAGE_ICON,
@@ -168,33 +168,6 @@ void MainWindow::ShowCentered() {
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
     ::UpdateWindow(hwnd_);
-}
-
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    MainWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (self == nullptr) {
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind into the system's code; a failed creation is reported
-        // as such, anything else is left to the default handling.
-        result = msg == WM_CREATE ? -1 : ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
 }
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

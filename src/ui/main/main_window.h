@@ -11,6 +11,7 @@
 #include "platform/win32/drive_list.h"
 #include "platform/win32/folder_list.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/window_base.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_commands.h"
 
@@ -41,7 +42,7 @@ private:
     };
     static const CommandRoute kCommandRoutes[];
 
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK WindowProcFor<MainWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool OnCreate();
