@@ -825,27 +825,33 @@ int FindPrefix(const std::vector<std::string>& entries, const std::string& prefi
 }  // namespace
 
 // A click on the dropped list now and then misses under Wine (most often
-// for entries that had to be scrolled into view); the user then uses the
-// keyboard: arrow keys in the letter list's edit field move through it.
+// for entries that had to be scrolled into view); the user then moves
+// through the still dropped list with the arrow keys and takes the entry
+// with Enter. Every key is checked against the list's highlighted row, so a
+// lost key costs one more press, not the case.
 void MainWindow::pickLetter(const std::string& drive) {
     activate();
     HWND combo = control(IDC_CMB);
     const int index = FindPrefix(freeLetters(), drive);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
-    HWND list = DropDown(combo, app_->pid());
-    Pause(200);
-    clickListRow(list, index, false);
-    if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        HWND list = DropDown(combo, app_->pid());
+        Pause(200);
+        clickListRow(list, index, false);
+        if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
 
-    if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
-    activate();
-    RECT r;
-    GetWindowRect(combo, &r);
-    Click(r.left + 20, (r.top + r.bottom) / 2);  // into the edit field
-    for (int step = 0; step < 60 && letterSelection() != index; ++step)
-        Keys({static_cast<WORD>(letterSelection() < index ? VK_DOWN : VK_UP)});
-    if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_RETURN});
-    Expect(WaitFor([&] { return letterSelection() == index; }, 1000), "picking " + drive + " did not select it");
+        if (!SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) list = DropDown(combo, app_->pid());
+        for (int step = 0; step < 60; ++step) {
+            const int highlighted = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+            if (highlighted == index) break;
+            Keys({static_cast<WORD>(highlighted < index ? VK_DOWN : VK_UP)});
+            Pause(30);
+        }
+        Keys({VK_RETURN});
+        if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
+        if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
+    }
+    Fail("picking " + drive + " did not select it");
 }
 
 void MainWindow::pickDrive(const std::string& drive) {
