@@ -753,17 +753,22 @@ int FindRow(const std::vector<std::string>& rows, const std::string& text) {
 }
 }  // namespace
 
-void MainWindow::clickDrive(const std::string& drive) {
-    activate();
+// Where the icon of a used drive's row is drawn, in screen coordinates.
+POINT MainWindow::driveIcon(const std::string& drive) const {
     HWND list = control(IDC_LSV);
     const int index = FindRow(drives(), drive);
     Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
+    return CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+}
+
+void MainWindow::clickDrive(const std::string& drive) {
+    activate();
     // The first click into a freshly shown desktop is sometimes swallowed
     // by Wine's window activation; a user clicks again. Each try clicks at
     // another point of the icon, so that two tries never make a double
     // click (which would open the folder).
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+        const POINT p = driveIcon(drive);
         Click(p.x - 10 + 10 * attempt, p.y - 6 + 6 * attempt);
         if (WaitFor([&] { return selectedDrive() == drive; }, 1000)) return;
         std::fprintf(stderr, "kve2e: a click on row %s missed, clicking again\n", drive.c_str());
@@ -773,10 +778,7 @@ void MainWindow::clickDrive(const std::string& drive) {
 
 void MainWindow::doubleClickDrive(const std::string& drive) {
     activate();
-    HWND list = control(IDC_LSV);
-    const int index = FindRow(drives(), drive);
-    Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
-    const POINT p = CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
+    const POINT p = driveIcon(drive);
     DoubleClick(p.x, p.y);
 }
 

@@ -146,6 +146,7 @@ public:
     std::vector<Sample> sampleUntilMessage(int timeoutMs = 9000) const;
 
 private:
+    POINT driveIcon(const std::string& drive) const;
     void clickListRow(HWND list, int index, bool twice);
     void leaveMenuMode();
     const Korvane* app_;
