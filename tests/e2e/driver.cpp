@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -158,6 +159,21 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
     return letters;
 }
 
+std::vector<std::string> RecordFiles() {
+    std::vector<std::string> drives;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(ProgramFile("kordat\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return drives;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        drives.push_back(name.size() == 5 && name.substr(1) == ".ini" ? std::string{name[0], ':'} : name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    std::sort(drives.begin(), drives.end());
+    return drives;
+}
+
 void RemoveSubst() {
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
@@ -175,13 +191,23 @@ void RemoveCompanion() {
 
 // ----------------------------------------------------- windows of others
 
+// UTF-8, so that a name the program garbled never compares equal to the
+// real one (the ANSI code page would turn both into question marks).
 std::string Narrow(const std::wstring& wide) {
     if (wide.empty()) return "";
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string out(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
                         nullptr, nullptr);
+    return out;
+}
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return L"";
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), &out[0], size);
     return out;
 }
 
@@ -328,13 +354,39 @@ std::string ProcessCommandLine(DWORD pid) {
     return result;
 }
 
+namespace {
+struct LastClick {
+    DWORD at = 0;
+    POINT where{-1000, -1000};
+} lastClick;
+
+// Two single clicks at one spot within the double-click time are a double
+// click to Windows (a second click on a selected row would open its folder),
+// so a click near the previous one waits until that time has passed.
+void KeepClicksApart(int x, int y) {
+    const int dx = GetSystemMetrics(SM_CXDOUBLECLK), dy = GetSystemMetrics(SM_CYDOUBLECLK);
+    if (std::abs(x - lastClick.where.x) > dx || std::abs(y - lastClick.where.y) > dy) return;
+    const DWORD apart = GetDoubleClickTime() + 150, since = GetTickCount() - lastClick.at;
+    if (since < apart) Sleep(apart - since);
+}
+
+void NoteClick(int x, int y) {
+    lastClick.at = GetTickCount();
+    lastClick.where = {x, y};
+}
+}  // namespace
+
 void Click(int x, int y) {
+    KeepClicksApart(x, y);
     SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    NoteClick(x, y);
     Sleep(150);
 }
 
 void DoubleClick(int x, int y) {
+    KeepClicksApart(x, y);
     SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    NoteClick(x, y);
     Sleep(200);
 }
 
@@ -502,7 +554,7 @@ void MessageBoxWindow::press(int id) {
     Expect(button != nullptr, "the message box has no button " + std::to_string(id));
     SetForegroundWindow(hwnd_);
     ClickWindowCenter(button);
-    if (!WaitFor([&] { return !IsWindow(hwnd_) || !IsWindowVisible(hwnd_); }, 2000)) {
+    if (!WaitFor([&] { return !IsWindow(hwnd_) || !IsWindowVisible(hwnd_); }, 5000)) {
         // A click lost by the desktop: fall back to the button's own message.
         PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         Expect(WaitFor([&] { return !IsWindow(hwnd_); }, 3000), "the message box did not close");
@@ -581,7 +633,9 @@ MainWindow Korvane::waitMain(int timeoutMs) const {
     HWND main = nullptr;
     WaitFor([&] { return (main = window("KorvaneMain")) != nullptr || !running(); }, timeoutMs);
     Expect(main != nullptr, running() ? "the main window did not show" : "the program ended before its main window");
-    Sleep(300);
+    // Input is taken once the program waits for it and the window is enabled.
+    WaitForInputIdle(process_, 10000);
+    WaitFor([&] { return IsWindowEnabled(main) != FALSE; }, 5000);
     return MainWindow(*this, main);
 }
 
@@ -667,6 +721,18 @@ std::vector<std::string> MainWindow::driveListEntries() const {
 }
 
 std::string MainWindow::drive() const { return TextOf(control(IDC_DRIVE)); }
+
+std::vector<std::string> MainWindow::folderEntries() const {
+    HWND list = control(IDC_DIR);
+    std::vector<std::string> rows;
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[300] = {};
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        rows.push_back(Narrow(text));
+    }
+    return rows;
+}
 std::string MainWindow::folder() const { return TextOf(control(IDC_DIR)); }
 
 std::string MainWindow::status() const {
@@ -682,6 +748,31 @@ int MainWindow::bar() const {
 }
 
 bool MainWindow::enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+std::vector<std::string> MainWindow::savedDrives() const {
+    HWND list = control(IDC_LST);
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[300] = {};
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(Narrow(text));
+    }
+    return entries;
+}
+
+int MainWindow::savedSelection() const {
+    return static_cast<int>(SendMessageW(control(IDC_LST), LB_GETCURSEL, 0, 0));
+}
+
+bool MainWindow::toolbarEnabled(int command) const {
+    return SendMessageW(control(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
+}
+
+bool MainWindow::responds(int timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
+}
 
 HWND MainWindow::focus() const {
     GUITHREADINFO info{};
@@ -736,12 +827,23 @@ void MainWindow::toolbar(int command) {
     const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
     Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
     const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+    Expect(SendMessageW(bar, TB_ISBUTTONENABLED, command, 0) != 0,
+           "the toolbar button of command " + std::to_string(command) + " is disabled");
     // Press only once the button shows that the pointer is over it and its
-    // tip has had time to pop up: a tip appearing between press and release
-    // makes Wine's toolbar drop the click.
+    // tip has popped up: a tip appearing between press and release makes
+    // Wine's toolbar drop the click. Under emulation the tip can take well
+    // over a second.
+    // A tip still up from another button would be replaced just then, so
+    // the pointer first leaves the toolbar until no tip shows.
+    if (!TopWindows("tooltips_class32", app_->pid()).empty()) {
+        const POINT away = CenterOnScreen(control(IDC_STATUS), RECT{0, 0, 40, 10});
+        MoveMouse(away.x, away.y);
+        WaitFor([&] { return TopWindows("tooltips_class32", app_->pid()).empty(); }, 3000);
+    }
     MoveMouse(p.x, p.y);
-    WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == index; }, 1000);
-    Sleep(900);
+    WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == index; }, 3000);
+    WaitFor([&] { return !TopWindows("tooltips_class32", app_->pid()).empty(); }, 4000);
+    Sleep(150);
     Click(p.x, p.y);
 }
 
@@ -776,8 +878,11 @@ void MainWindow::clickDrive(const std::string& drive) {
     Fail("clicking row " + drive + " did not select it");
 }
 
+// A double click into a list that does not have the focus yet is now and
+// then taken for two single clicks under Wine; a user who first clicks the
+// row and then double-clicks it never sees that.
 void MainWindow::doubleClickDrive(const std::string& drive) {
-    activate();
+    clickDrive(drive);
     const POINT p = driveIcon(drive);
     DoubleClick(p.x, p.y);
 }
@@ -867,19 +972,30 @@ void MainWindow::pickDrive(const std::string& drive) {
     clickListRow(list, index, false);
 }
 
+void MainWindow::clickSaved(const std::string& drive) {
+    activate();
+    HWND list = control(IDC_LST);
+    const int index = FindRow(savedDrives(), drive);
+    Expect(index >= 0, "no saved drive " + drive + " among " + Join(savedDrives()));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        clickListRow(list, index, false);
+        if (WaitFor([&] { return savedSelection() == index; }, 3000)) return;
+    }
+    Fail("clicking saved drive " + drive + " did not select it");
+}
+
+void MainWindow::clickRemoveSave() {
+    activate();
+    ClickWindowCenter(control(IDC_REMOVESAVE));
+}
+
 void MainWindow::openFolder(const std::string& path) {
     activate();
     HWND list = control(IDC_DIR);
     for (int step = 0; step < 20; ++step) {
         const std::string current = folder();
         if (lstrcmpiA(current.c_str(), path.c_str()) == 0) return;
-        std::vector<std::string> rows;
-        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[300] = {};
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            rows.push_back(Narrow(text));
-        }
+        const std::vector<std::string> rows = folderEntries();
         std::string base = current;
         if (!base.empty() && base.back() != '\\') base += '\\';
         int row;
@@ -891,7 +1007,7 @@ void MainWindow::openFolder(const std::string& path) {
         }
         Expect(row >= 0, "cannot find the way from " + current + " to " + path + " in " + Join(rows));
         clickListRow(list, row, true);
-        WaitFor([&] { return folder() != current; }, 2000);
+        WaitFor([&] { return folder() != current; }, 8000);
     }
     Fail("could not open " + path + " in the folder list; it shows " + folder());
 }

@@ -42,15 +42,20 @@ void WriteTextFile(const std::string& path, const std::string& text);
 std::string ShortPath(const std::string& path);
 void MapDrive(const std::string& drive, const std::string& folder);  // as subst would
 std::string DriveTarget(const std::string& drive);  // QueryDosDevice's first target, "" if none
-bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 4000);
+// subst.exe is started without waiting, and under emulation a process
+// start alone can take seconds: wait generously.
+bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 15000);
 std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
 std::vector<std::string> OpenLog();   // command lines of the .html handler
 std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
+std::vector<std::string> RecordFiles();  // "X:" for each X.ini in the data folder
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
 
 // --- Windows of any process ------------------------------------------
+std::string Narrow(const std::wstring& wide);  // to UTF-8
+std::wstring Widen(const std::string& utf8);
 std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
@@ -125,10 +130,15 @@ public:
     std::vector<std::string> driveListEntries() const;  // the Drive list's entries
     std::string drive() const;                      // Drive's shown text, "C: [...]"
     std::string folder() const;                     // Dir's open folder
+    std::vector<std::string> folderEntries() const;  // Dir's rows
     std::string status() const;
     int bar() const;
     bool enabled() const;
     HWND focus() const;
+    std::vector<std::string> savedDrives() const;  // entries of the saved-drives list
+    int savedSelection() const;
+    bool toolbarEnabled(int command) const;        // a command not wired yet is greyed
+    bool responds(int timeoutMs) const;            // handles a message within the time
 
     // What the user does.
     void activate();
@@ -139,6 +149,8 @@ public:
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);
     void pickDrive(const std::string& drive);   // in the Drive list
+    void clickSaved(const std::string& drive);  // in the saved-drives list
+    void clickRemoveSave();
     void openFolder(const std::string& path);   // through the Dir list
     void close();                               // the title bar's close
 
