@@ -3,13 +3,17 @@
 //   kve2e.exe <case> <result file> [shots]  writes PASS or FAIL: reason
 //   kve2e.exe --screenshots <splash.bmp> <main.bmp>
 //                                          starts Korvane, pictures both windows, ends it
+//   kve2e.exe --monkey <seconds> <seed> <result file> <trail file> [shots]
+//                                          random user actions, checked after each
 // The desktop does not pass exit codes on, hence the result file.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
 
 #include "driver.h"
+#include "monkey.h"
 
 namespace {
 int Screenshots(const char* splashFile, const char* mainFile) {
@@ -40,6 +44,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 4 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2], argv[3]);
+    if (argc >= 6 && std::strcmp(argv[1], "--monkey") == 0) {
+        if (argc >= 7) e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
+        std::printf("monkey seed %s\n", argv[3]);
+        const std::string verdict =
+            e2e::RunMonkey(std::atoi(argv[2]), static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argv[5]);
+        std::ofstream(argv[4]) << verdict << "\n";
+        std::printf("%s\n", verdict.c_str());
+        return verdict.rfind("PASS", 0) == 0 ? 0 : 1;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: kve2e --list | kve2e <case> <result file> [screenshot folder]\n");
         return 2;
