@@ -17,6 +17,15 @@ enum class MsgStyle : unsigned {
 // Message-box answers, as IDOK / IDYES / IDNO.
 enum class Answer : int { Ok = 1, Yes = 6, No = 7 };
 
+// How a program started by RunProgram ended.
+struct ProgramRun {
+    enum class End { NotStarted, TimedOut, Exited };
+    End end = End::NotStarted;
+    unsigned long exitCode = 0;
+    std::string output; // what it wrote to its standard output and error
+    std::string error;  // the system's description, when it could not be started
+};
+
 // ShellExecute show commands.
 constexpr int kShowHidden = 0; // SW_HIDE
 constexpr int kShowNormal = 1; // SW_SHOWNORMAL
@@ -50,6 +59,11 @@ public:
     // result: above 32 when the program or document was started.
     virtual int ShellExecute(const char* verb, const char* file, const char* params,
                              const char* directory, int show) = 0;
+
+    // Starts the program hidden, without a console window, waits up to `timeoutMs`
+    // for it to end (ending it when it does not) and collects what it wrote.
+    virtual ProgramRun RunProgram(const std::string& path, const std::string& arguments,
+                                  unsigned timeoutMs) = 0;
 
     virtual Answer MessageBox(const std::string& text, MsgStyle style) = 0;
     virtual void Beep() = 0;

@@ -18,6 +18,10 @@ struct Launch {
     int show;
 };
 
+struct ProgramCall {
+    std::string path, arguments;
+};
+
 struct ShownMessage {
     std::string text;
     MsgStyle style;
@@ -36,6 +40,10 @@ public:
     std::vector<Launch> launches;
     int launchResult = 42; // above 32: started
     int failingLaunches = 0; // the first N launches fail
+    std::vector<ProgramCall> runs;
+    // Replaces the subst emulation below for one run: "started but failed" and
+    // the like.
+    std::function<ProgramRun(const ProgramCall&)> onRun;
     std::vector<ShownMessage> messages;
     std::deque<Answer> answers; // default Ok / Yes when empty
     int beeps = 0;
@@ -102,6 +110,39 @@ public:
         }
         return launchResult;
     }
+    ProgramRun RunProgram(const std::string& path, const std::string& arguments, unsigned) override
+    {
+        runs.push_back({path, arguments});
+        if (onRun)
+            return onRun(runs.back());
+        return EmulateSubst(arguments);
+    }
+
+    // What subst.exe does with "X: folder" and "X: /D", refusals included.
+    ProgramRun EmulateSubst(const std::string& arguments)
+    {
+        auto refuse = [](const std::string& words) {
+            return ProgramRun{ProgramRun::End::Exited, 1, words + "\r\n", {}};
+        };
+        const std::string drive = arguments.substr(0, 2);
+        std::string rest = arguments.size() > 3 ? arguments.substr(3) : std::string();
+        if (rest == "/D") {
+            const auto it = devices.find(drive);
+            if (it == devices.end() || it->second.compare(0, 4, "\\??\\") != 0)
+                return refuse("Invalid parameter - " + drive);
+            devices.erase(it);
+            return {ProgramRun::End::Exited, 0, {}, {}};
+        }
+        if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"')
+            rest = rest.substr(1, rest.size() - 2);
+        if (!folders.count(rest))
+            return refuse("Path not found - " + rest);
+        if (devices.count(drive))
+            return refuse("Drive already SUBSTed");
+        devices[drive] = "\\??\\" + rest;
+        return {ProgramRun::End::Exited, 0, {}, {}};
+    }
+
     Answer MessageBox(const std::string& text, MsgStyle style) override
     {
         messages.push_back({text, style});

@@ -28,9 +28,9 @@ TEST(ScanDrives, SortsEveryLetterIntoItsList)
     for (char c : std::string("AEFHIJKLMOPQRSTUVWYZ"))
         free.push_back(std::string(1, c) + ":");
     EXPECT_EQ(cmb.entries, free) << "B is never offered; devices and drives in use are not free";
-    ASSERT_EQ(os.launches.size(), 1u);
-    EXPECT_EQ(os.launches[0].params, "G: /D");
-    EXPECT_EQ(os.launches[0].show, kShowHidden);
+    ASSERT_EQ(os.runs.size(), 1u);
+    EXPECT_EQ(os.runs[0].arguments, "G: /D");
+    EXPECT_FALSE(os.devices.count("G:"));
     EXPECT_EQ(os.currentDirectory, "C:\\windows");
     EXPECT_EQ(os.directoryChanges.back(), "C:\\windows") << "restored after the failed test too";
 }

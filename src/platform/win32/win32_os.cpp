@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/text.h"
 
 namespace kv {
 namespace {
@@ -27,6 +28,19 @@ std::optional<std::string> ReadSizedText(Call call) {
         size = written + 1; // the text may have grown between the calls
     }
     return std::nullopt;
+}
+
+// Moves what the pipe holds now into `out`, without blocking.
+void DrainPipe(HANDLE pipe, std::string& out) {
+    DWORD available = 0;
+    while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char chunk[512];
+        DWORD read = 0;
+        if (!::ReadFile(pipe, chunk, sizeof(chunk), &read, nullptr) || read == 0) {
+            return;
+        }
+        out.append(chunk, read);
+    }
 }
 
 bool HasWildcard(const std::string& path) {
@@ -145,6 +159,60 @@ int Win32Os::ShellExecute(const char* verb, const char* file, const char* params
                           const char* directory, int show) {
     HINSTANCE result = ::ShellExecuteA(owner_, verb, file, params, directory, show);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+// The program runs in the system folder, so that it holds no folder of the
+// user's open. Its output is read while it runs: a full pipe would stall it.
+ProgramRun Win32Os::RunProgram(const std::string& path, const std::string& arguments, unsigned timeoutMs) {
+    ProgramRun run;
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        run.error = SystemErrorText(::GetLastError());
+        return run;
+    }
+    KernelHandle output(readEnd);
+    KernelHandle childOutput(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    const std::wstring program = Wide(path);
+    std::wstring commandLine = L"\"" + program + L"\" " + Wide(arguments);
+    const std::wstring directory = Wide(SystemDirectory());
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+        run.error = SystemErrorText(::GetLastError());
+        return run;
+    }
+    KernelHandle child(process.hProcess);
+    ::CloseHandle(process.hThread);
+    childOutput.Reset(); // the pipe ends when the child's copy closes
+
+    std::string bytes;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DrainPipe(output.Get(), bytes);
+        if (::WaitForSingleObject(child.Get(), 20) == WAIT_OBJECT_0) {
+            DrainPipe(output.Get(), bytes);
+            ::GetExitCodeProcess(child.Get(), &run.exitCode);
+            run.end = ProgramRun::End::Exited;
+            break;
+        }
+        if (::GetTickCount() - start >= timeoutMs) {
+            ::TerminateProcess(child.Get(), 1);
+            run.end = ProgramRun::End::TimedOut;
+            break;
+        }
+    }
+    run.output = Utf8FromCodePage(bytes, CP_OEMCP); // console programs write the OEM code page
+    return run;
 }
 
 // Before the main window is shown there is no window to own the box; it must

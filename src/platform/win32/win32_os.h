@@ -25,6 +25,8 @@ public:
     bool DeleteFile(const std::string& path) override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
+    ProgramRun RunProgram(const std::string& path, const std::string& arguments,
+                          unsigned timeoutMs) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 

@@ -137,10 +137,9 @@ void MainCommands::OnRemoveTick()
         return;
     }
     const std::string drive = c_.lsv.Text(selected);
-    if (!DeleteDrive(os_, drive)) {
-        os_.MessageBox("Virtual drive " + drive +
-                           " could not be deleted: the system program subst.exe could not be started.",
-                       MsgStyle::Critical);
+    const SubstOutcome outcome = DeleteDrive(os_, drive);
+    if (!outcome.done) {
+        os_.MessageBox("Virtual drive " + drive + " could not be deleted: " + outcome.why + ".", MsgStyle::Critical);
         FinishPacedCommand();
         return;
     }
