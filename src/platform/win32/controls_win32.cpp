@@ -106,18 +106,8 @@ void Win32CommandWindow::Enable(bool enabled) {
     ::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
-// Delivers what is queued now and returns; a quit request is put back for the
-// main loop to see.
-void Win32CommandWindow::PumpPendingEvents() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+bool Win32CommandWindow::Enabled() const {
+    return ::IsWindowEnabled(hwnd_) != FALSE;
 }
 
 } // namespace kv

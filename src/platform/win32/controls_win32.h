@@ -101,7 +101,7 @@ class Win32CommandWindow : public CommandWindow, public ControlWrapper {
 public:
     void SetWaitCursor(bool wait) override;
     void Enable(bool enabled) override;
-    void PumpPendingEvents() override;
+    bool Enabled() const override;
     bool WaitCursor() const { return wait_; }
 
 private:
