@@ -42,7 +42,7 @@ void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
         const auto target = os.QueryDosDevice(drive);
         switch (ClassifyTarget(target)) {
         case DriveKind::Virtual: {
-            const std::string folder = Trim(*target).substr(4);
+            const std::string folder = FolderOfTarget(Trim(*target));
             const bool gone = os.ProbePath(folder).state == PathProbe::State::Missing;
             if (!gone || !DeleteDrive(os, drive).done)
                 lsv.Append(drive);

@@ -78,7 +78,7 @@ std::optional<std::string> VirtualTarget(Os& os, const std::string& drive)
     const auto target = os.QueryDosDevice(drive);
     if (!target || target->compare(0, 4, kVirtualPrefix) != 0)
         return std::nullopt;
-    return target->substr(4);
+    return FolderOfTarget(*target);
 }
 
 bool StandsFor(Os& os, const std::string& target, const std::string& argument, const std::string& folder)

@@ -18,7 +18,7 @@ TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGon
     os.Subst("B:", "C:\\floppy image");
     os.Subst("D:", "C:\\");
     os.devices["G:"] = "\\??\\C:\\gone"; // its folder was removed
-    os.devices["U:"] = "\\??\\\\\\server\\share"; // a share that does not answer
+    os.devices["U:"] = "\\??\\UNC\\server\\share"; // a share that does not answer
     os.unreachable["\\\\server\\share"] = "The network path was not found.";
     FakeListView lsv;
     FakeComboBox cmb;
