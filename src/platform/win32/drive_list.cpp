@@ -221,6 +221,10 @@ void DriveList::ApplyLook(char letter, const std::string& text, HICON icon)
             SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     }
     InvalidateRect(hwnd_, nullptr, FALSE);
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    if (GetComboBoxInfo(hwnd_, &parts) && parts.hwndList != nullptr)
+        InvalidateRect(parts.hwndList, nullptr, FALSE); // the dropped list, when open
 }
 
 int DriveList::FindLetter(char letter) const

@@ -141,6 +141,10 @@ void MainCommands::OnRemoveTick()
         return;
     c_.tmr2.Disable();
     const std::string drive = std::exchange(confirmedDrive_, std::string());
+    if (drive.empty()) {
+        FinishPacedCommand();
+        return;
+    }
     if (!IsListedVirtualDrive(drive)) {
         RelistLetter(os_, c_.lsv, c_.cmb, drive);
         c_.lsv.Redraw();
@@ -167,7 +171,7 @@ void MainCommands::OnRemoveTick()
 
 bool MainCommands::IsListedVirtualDrive(const std::string& drive)
 {
-    if (drive.empty() || ClassifyTarget(os_.QueryDosDevice(drive)) != DriveKind::Virtual)
+    if (ClassifyTarget(os_.QueryDosDevice(drive)) != DriveKind::Virtual)
         return false;
     for (int i = 0; i < c_.lsv.Count(); ++i)
         if (c_.lsv.Text(i) == drive)
