@@ -30,7 +30,7 @@ std::string WithoutSlash(std::string path) {
 // that non-ASCII names survive; "" when the letter is no virtual drive.
 std::string LongFolderOf(const std::string& drive) {
     wchar_t target[1024] = {};
-    if (!QueryDosDeviceW(Widen(drive).c_str(), target, 1024)) return "";
+    if (!QueryDosDeviceW(Wide(drive).c_str(), target, 1024)) return "";
     std::wstring folder = target;
     if (folder.compare(0, 4, L"\\??\\") != 0) return "";
     folder = folder.substr(4);
@@ -41,7 +41,7 @@ std::string LongFolderOf(const std::string& drive) {
 
 std::string DeviceOf(const std::string& drive) {
     wchar_t target[1024] = {};
-    if (!QueryDosDeviceW(Widen(drive).c_str(), target, 1024)) return "";
+    if (!QueryDosDeviceW(Wide(drive).c_str(), target, 1024)) return "";
     return Narrow(target);
 }
 
@@ -306,7 +306,7 @@ private:
     static bool RootReadable(const std::string& drive) {
         const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(Widen(drive + "\\*").c_str(), &found);
+        HANDLE search = FindFirstFileW(Wide(drive + "\\*").c_str(), &found);
         const DWORD error = GetLastError();
         SetErrorMode(oldMode);
         if (search == INVALID_HANDLE_VALUE) return error == ERROR_FILE_NOT_FOUND;
@@ -416,7 +416,7 @@ private:
 // the monkey's own saves, so that every record is one it made.
 void PrepareMachine() {
     for (const char* sub : {"\\Plain", "\\With Blanks", "\\Deep\\Inner Folder"}) MakeFolder(kRoot + std::string(sub));
-    const std::wstring nonAscii = Widen(std::string(kRoot) + "\\" + kNonAsciiName);
+    const std::wstring nonAscii = Wide(std::string(kRoot) + "\\" + kNonAsciiName);
     CreateDirectoryW(nonAscii.c_str(), nullptr);
     Expect(GetFileAttributesW(nonAscii.c_str()) != INVALID_FILE_ATTRIBUTES, "could not make the non-ASCII folder");
     MapDrive("S:", ShortPath(std::string(kRoot) + "\\With Blanks"));
