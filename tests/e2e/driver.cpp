@@ -183,6 +183,20 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
     return letters;
 }
 
+std::string RegistryText(HKEY root, const std::string& key, const std::string& value, bool* found) {
+    if (found) *found = false;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS)
+        return "";
+    wchar_t data[2048] = {};
+    DWORD type = 0, size = sizeof data - sizeof(wchar_t);
+    const LONG status = RegQueryValueExW(opened, Wide(value).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return "";
+    if (found) *found = true;
+    return Narrow(data);
+}
+
 std::vector<std::string> RecordFiles() {
     std::vector<std::string> drives;
     WIN32_FIND_DATAA data;

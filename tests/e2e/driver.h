@@ -56,6 +56,10 @@ std::vector<std::string> RecordFiles();  // "X:" for each X.ini in the data fold
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
+// A REG_SZ value as the 32-bit program sees it: on 64-bit Windows its HKLM
+// writes land in the 32-bit view (Wow6432Node). `found` tells a missing value
+// from an empty one.
+std::string RegistryText(HKEY root, const std::string& key, const std::string& value, bool* found = nullptr);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
 

@@ -4,6 +4,9 @@
 // choice; the same seed on the same program replays the same run.
 #include "monkey.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -254,14 +257,35 @@ private:
         Expect(explorer != nullptr, "no explorer window opened");
         const std::string folder = LongFolderOf(drive);
         const std::string name = folder.substr(folder.find_last_of('\\') + 1);
-        if (!name.empty()) ExpectEq(TextOf(explorer), name, "explorer title");
+        DWORD pid = 0;
+        GetWindowThreadProcessId(explorer, &pid);
+        if (!name.empty() && TextOf(explorer) != name)
+            Fail("the explorer shows \"" + TextOf(explorer) + "\", not " + name + "; it was started as " +
+                 ProcessCommandLine(pid) + "; " + std::to_string(TopWindows("ExplorerWClass").size()) +
+                 " explorer windows");
         CloseExplorer(explorer);
         return true;
     }
 
+    // Explorer processes other than the one that draws the desktop.
+    static std::vector<DWORD> ExplorerProcesses() {
+        DWORD desktop = 0;
+        GetWindowThreadProcessId(GetDesktopWindow(), &desktop);
+        std::vector<DWORD> found;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return found;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (lstrcmpiW(entry.szExeFile, L"explorer.exe") == 0 && entry.th32ProcessID != desktop)
+                found.push_back(entry.th32ProcessID);
+        CloseHandle(snapshot);
+        return found;
+    }
+
     // Ends the explorer and waits until it has gone, so that the next open
     // path does not hand over to a dying explorer.
-    static void CloseExplorer(HWND explorer) {
+    void CloseExplorer(HWND explorer) {
         DWORD pid = 0;
         GetWindowThreadProcessId(explorer, &pid);
         HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
@@ -272,6 +296,20 @@ private:
             CloseHandle(process);
         }
         Expect(WaitFor([] { return TopWindows("ExplorerWClass").empty(); }, 15000), "an explorer window stays open");
+        // One command, one explorer: a second one still starting up would
+        // open its window during the next action.
+        if (!WaitFor([] { return ExplorerProcesses().empty(); }, 20000)) {
+            const auto late = TopWindows("ExplorerWClass");
+            Expect(late.empty(), "a second explorer window opened: \"" + (late.empty() ? "" : TextOf(late.front())) + "\"");
+            note("an explorer process without a window stays; ended");
+            for (DWORD stray : ExplorerProcesses()) {
+                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, stray);
+                if (!process) continue;
+                TerminateProcess(process, 0);
+                WaitForSingleObject(process, 10000);
+                CloseHandle(process);
+            }
+        }
     }
 
     // Wine's file calls do not see letters that DefineDosDevice made, so
