@@ -903,7 +903,7 @@ void MainWindow::clickDrive(const std::string& drive) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const POINT p = driveIcon(drive);
         Click(p.x - 10 + 10 * attempt, p.y - 6 + 6 * attempt);
-        if (WaitFor([&] { return selectedDrive() == drive; }, 1000)) return;
+        if (WaitFor([&] { return selectedDrive() == drive; }, 4000)) return;
         std::fprintf(stderr, "kve2e: a click on row %s missed, clicking again\n", drive.c_str());
     }
     Fail("clicking row " + drive + " did not select it");

@@ -71,7 +71,7 @@ if [ "${1:-}" = "--monkey" ]; then
         --monkey "$seconds" "$seed" "$(winpath "$results/monkey.txt")" "$(winpath "$trail")" "$(winpath "$shots")")
     if [ "${verdict%%:*}" = "PASS" ]; then
         read -r actions secs < <(sed -E 's/^PASS: ([0-9]+) actions in ([0-9]+) s.*/\1 \2/' <<<"$verdict")
-        echo "PASS monkey: $actions actions in $secs s ($(awk -v a="$actions" -v s="$secs" 'BEGIN { printf "%.1f", s ? a * 60 / s : 0 }') actions a minute), seed $seed"
+        echo "PASS monkey: $actions actions in $secs s ($(awk -v a="$actions" -v s="$secs" 'BEGIN { printf "%.1f", s ? a * 60 / s : 0 }') actions a minute), seed $seed${verdict#*seed "$seed"}"
         echo "E2E 1 0"
     else
         echo "FAIL monkey: ${verdict#FAIL: }"
