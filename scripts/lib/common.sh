@@ -49,7 +49,7 @@ kv_install_deps() {
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick xauth cmake g++ libgtest-dev
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick xauth cmake g++ libgtest-dev clang
     if ! kv_host_runs_32bit; then
         kv_apt_install wine64 g++-mingw-w64-x86-64
     fi
