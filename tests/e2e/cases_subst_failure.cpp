@@ -5,14 +5,8 @@
 using namespace e2e;
 
 namespace {
-// The system's own words for a program file that is not there, as Korvane quotes them.
 std::string NotStartedMessage(const std::string& lead) {
-    char text[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND, 0,
-                   text, sizeof text, nullptr);
-    std::string words = text;
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) words.pop_back();
-    return lead + "the system program subst.exe could not be started (" + words + ").";
+    return lead + "the system program subst.exe could not be started (" + SystemText(ERROR_FILE_NOT_FOUND) + ").";
 }
 }  // namespace
 

@@ -1,0 +1,155 @@
+// Saved drives: saving and forgetting them, the start-up pass over the
+// records, the logon registration, and korstart.exe bringing them back.
+#include "driver.h"
+#include <shlobj.h>
+
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+std::string Record(char letter) { return ProgramFile(std::string("kordat\\") + letter + ".ini"); }
+
+// The folder a drive stands for, as the device namespace says, with its line end.
+std::string RecordOf(const std::string& drive) { return DriveTarget(drive).substr(4) + "\r\n"; }
+
+void Save(MainWindow& main, const std::string& drive, size_t savedAfter) {
+    main.clickDrive(drive);
+    main.toolbar(IDM_SAVE);
+    Expect(WaitFor([&] { return main.savedDrives().size() == savedAfter && main.enabled(); }, 3000),
+           "saving " + drive + " left the saved drives at " + Join(main.savedDrives()));
+}
+
+void ExpectSaveRefused(const Korvane& app, MainWindow& main, DWORD error) {
+    main.toolbar(IDM_SAVE);
+    MessageBoxWindow box = app.waitMessage(3000);
+    box.expect("Virtual drive W: could not be saved: " + SystemText(error), Icon::Critical, {IDOK});
+    box.press(IDOK);
+    Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
+    ExpectEq(main.savedDrives(), {}, "saved drives");
+}
+}  // namespace
+
+KV_CASE(save_and_remove_save) {
+    MakeFolder("C:\\kvtest\\Music Box");
+    MakeFolder("C:\\kvtest\\Work");
+    MapDrive("M:", ShortPath("C:\\kvtest\\Music Box"));
+    MapDrive("W:", "C:\\kvtest\\Work");
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    Save(main, "W:", 1);
+    ExpectEq(FileBytes(Record('W')), "C:\\kvtest\\Work\r\n", "record of W:");
+    WriteTextFile(Record('W'), "kept");
+    main.menu('F', 'S');
+    Pause(800);
+    ExpectEq(main.savedDrives(), {"W:"}, "saved drives after saving W: again");
+    ExpectEq(FileBytes(Record('W')), "kept", "record of W: after saving it again");
+    Save(main, "M:", 2);
+    ExpectEq(main.savedDrives(), {"M:", "W:"}, "saved drives");
+    ExpectEq(FileBytes(Record('M')), RecordOf("M:"), "record of M:");
+    Expect(!app.hasMessage(), "saving showed a message");
+
+    main.removeSave();
+    MessageBoxWindow box = app.waitMessage(3000);
+    box.expect("Please select a drive to remove!", Icon::Information, {IDOK});
+    box.press(IDOK);
+    Expect(WaitFor([&] { return main.focus() == main.control(IDC_LST); }, 2000),
+           "the focus did not go to the saved-drives list");
+    main.clickSaved("M:");
+    main.removeSave();
+    Expect(WaitFor([&] { return main.savedDrives().size() == 1; }, 3000), "M: stayed saved");
+    ExpectEq(main.savedDrives(), {"W:"}, "saved drives");
+    Expect(!Exists(Record('M')) && Exists(Record('W')), "the wrong record was deleted");
+    ExpectEq(main.drives(), {"M:", "W:"}, "used drives");
+    Expect(!DriveTarget("M:").empty(), "M: itself was removed");
+}
+
+KV_CASE(save_failure_is_reported_and_lists_nothing) {
+    MakeFolder("C:\\kvtest\\Work");
+    MapDrive("W:", "C:\\kvtest\\Work");
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.clickDrive("W:");
+    RemoveFolder(ProgramFile("kordat"));
+    ExpectSaveRefused(app, main, ERROR_PATH_NOT_FOUND);
+    MakeFolder(ProgramFile("kordat\\W.ini"));  // the record's name is taken
+    ExpectSaveRefused(app, main, ERROR_ACCESS_DENIED);
+}
+
+KV_CASE(startup_syncs_the_records_and_registers_the_companion) {
+    MakeFolder("C:\\kvtest\\Here");
+    MapDrive("H:", "C:\\kvtest\\Here");
+    MakeFolder(ProgramFile("kordat"));
+    WriteTextFile(Record('H'), "C:\\kvtest\\Here\r\n");
+    WriteTextFile(Record('A'), "C:\\kvtest\\Away\r\n");
+    DeleteRunValue(HKEY_LOCAL_MACHINE);
+    int values = 0;
+    for (int start = 1; start <= 2; ++start) {
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        ExpectEq(main.savedDrives(), {"H:"}, "saved drives");
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        if (start == 1) values = RunValueCount(HKEY_LOCAL_MACHINE);
+    }
+    Expect(!Exists(Record('A')), "the record of the absent drive A: is still there");
+    ExpectEq(FileBytes(Record('H')), "C:\\kvtest\\Here\r\n", "record of the present drive H:");
+    ExpectRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    ExpectEq(RunValueCount(HKEY_LOCAL_MACHINE), values, "Run values after the second start");
+
+    MakeFolder("C:\\kvtest\\Tools");
+    for (const char* file : {"korvane.exe", "korstart.exe"})
+        CopyFileA(ProgramFile(file).c_str(), (std::string("C:\\kvtest\\Tools\\") + file).c_str(), FALSE);
+    Korvane app = Korvane::Start("C:\\kvtest\\Tools");
+    app.waitMain().close();
+    Expect(app.waitExit(3000), "Korvane did not end");
+    ExpectRunValue(HKEY_LOCAL_MACHINE, "C:\\kvtest\\Tools\\korstart.exe");
+}
+
+// Two drives saved, a reboot, and the logon's run of the companion; then a
+// second reboot with the companion run as a copy in the common Startup folder.
+KV_CASE(saved_drives_come_back_at_logon) {
+    const std::string spaced = "C:\\kvtest\\Saved Stuff", plain = "C:\\kvtest\\Plain";
+    if (Boot() == 0) {
+        MakeFolder(spaced);
+        MakeFolder(plain);
+        MapDrive("S:", spaced);
+        MapDrive("P:", plain);
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        Save(main, "S:", 1);
+        Save(main, "P:", 2);
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Reboot();
+    }
+    Expect(DriveTarget("S:").empty() && DriveTarget("P:").empty(), "the drives outlived the reboot");
+    const auto comeBack = [&] {
+        ExpectEq(DriveTarget("P:"), "\\??\\" + plain, "P: after logon");
+        ExpectEq(LongPath(DriveTarget("S:").substr(4)), spaced, "long folder of S: after logon");
+    };
+    if (Boot() == 1) {
+        MakeFolder("C:\\kvtest\\Taken");
+        MapDrive("T:", "C:\\kvtest\\Taken");
+        WriteTextFile(Record('T'), plain + "\r\n");
+        WriteTextFile(Record('G'), "C:\\kvtest\\Gone\r\n");
+        WriteTextFile(Record('E'), "");
+        WriteTextFile(Record('B'), std::string("MZ\x90\0\x03\0\0\0\r\n", 10));
+        WriteTextFile(Record('O'), "C:\\kvtest\\" + std::string(5000, 'o') + "\r\n");
+        const auto records = FolderFiles(ProgramFile("kordat"));
+        RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);
+        comeBack();
+        ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
+        for (const char* drive : {"G:", "E:", "B:", "O:"}) ExpectEq(DriveTarget(drive), "", drive);
+        Expect(FolderFiles(ProgramFile("kordat")) == records, "the companion changed a record");
+        for (const char letter : {'T', 'G', 'E', 'B', 'O'}) DeleteFileA(Record(letter).c_str());
+        Reboot();
+    }
+    char startup[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
+    const std::string copy = std::string(startup) + "\\korstart.exe";
+    Expect(CopyFileA(ProgramFile("korstart.exe").c_str(), copy.c_str(), FALSE) != 0, "cannot copy to " + copy);
+    RunAtLogon("\"" + copy + "\"");
+    DeleteFileA(copy.c_str());
+    comeBack();
+}
