@@ -200,6 +200,14 @@ void RemoveSubst() {
 
 std::string ProgramFile(const std::string& name) { return std::string(kProgramDir) + "\\" + name; }
 
+std::string RecordFile(char letter) { return ProgramFile(std::string("kordat\\") + letter + ".ini"); }
+
+void LeaveSavedDrive(const std::string& drive, const std::string& folder) {
+    MakeFolder(ProgramFile("kordat"));
+    WriteTextFile(RecordFile(drive[0]), folder + "\r\n");
+    MapDrive(drive, folder);
+}
+
 void RemoveCompanion() {
     DeleteFileA(ProgramFile("korstart.exe").c_str());
     Expect(!Exists(ProgramFile("korstart.exe")), "could not remove korstart.exe");
@@ -239,16 +247,6 @@ void DeleteRunValue(HKEY root) {
         RegDeleteValueA(key, "Korvane");
         RegCloseKey(key);
     }
-}
-
-int RunValueCount(HKEY root) {
-    DWORD count = 0;
-    if (HKEY key = OpenRunKey(root, KEY_QUERY_VALUE)) {
-        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                         nullptr, nullptr);
-        RegCloseKey(key);
-    }
-    return static_cast<int>(count);
 }
 
 void ExpectRunValue(HKEY root, const std::string& data) {

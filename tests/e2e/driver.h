@@ -54,6 +54,9 @@ std::string SystemText(DWORD error);  // the system's sentence for an error code
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
+std::string RecordFile(char letter);  // the saved-drive record of that letter
+// A saved drive as a previous session leaves it: the drive and its record.
+void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 
 // --- The registry as the program sees it ------------------------------
 struct RegText {
@@ -64,7 +67,6 @@ struct RegText {
 };
 RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
 void DeleteRunValue(HKEY root);
-int RunValueCount(HKEY root);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 

@@ -2,6 +2,7 @@
 // paths, launched processes and message boxes with scripted answers.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -53,7 +54,6 @@ public:
     std::map<std::string, std::map<std::string, std::string>> registry;
     std::set<std::string> refusedKeys;
     std::optional<std::string> commonStartup = std::string("C:\\ProgramData\\Startup");
-    std::set<std::string> readOnlyFiles;
 
     // A virtual drive as subst makes it.
     void Subst(const std::string& drive, const std::string& folder)
@@ -100,8 +100,6 @@ public:
     {
         if (!folders.count(path.substr(0, path.rfind('\\'))))
             return std::string("The system cannot find the path specified.");
-        if (readOnlyFiles.count(path))
-            return std::string("Access is denied.");
         files[path] = bytes;
         return std::nullopt;
     }
@@ -117,33 +115,14 @@ public:
     {
         return files.count(from) && !WriteFile(to, files[from]);
     }
-    // The fake's code page is Latin-1: one byte per character up to U+00FF.
+    // The fake's code page holds ASCII only.
     std::optional<std::string> ToAnsiExactly(const std::string& utf8) override
     {
-        std::string ansi;
-        for (std::size_t i = 0; i < utf8.size(); ++i) {
-            const auto c = static_cast<unsigned char>(utf8[i]);
-            if (c < 0x80)
-                ansi += static_cast<char>(c);
-            else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size())
-                ansi += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3F));
-            else
-                return std::nullopt;
-        }
-        return ansi;
-    }
-    std::string FromAnsi(const std::string& bytes) override
-    {
-        std::string utf8;
-        for (const char b : bytes) {
-            const auto c = static_cast<unsigned char>(b);
-            if (c < 0x80)
-                utf8 += b;
-            else
-                utf8 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
+        if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            return std::nullopt;
         return utf8;
     }
+    std::string FromAnsi(const std::string& bytes) override { return bytes; }
     static std::string KeyName(RegistryRoot root, const std::string& key)
     {
         return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key;
