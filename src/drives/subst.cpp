@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "drives/drive_name.h"
+#include "drives/scan.h"
 
 namespace kv {
 
@@ -77,7 +78,7 @@ std::optional<std::string> VirtualTarget(Os& os, const std::string& drive)
     const auto target = os.QueryDosDevice(drive);
     if (!target || target->compare(0, 4, kVirtualPrefix) != 0)
         return std::nullopt;
-    return target->substr(4);
+    return FolderOfTarget(*target);
 }
 
 bool StandsFor(Os& os, const std::string& target, const std::string& argument, const std::string& folder)
@@ -135,13 +136,18 @@ SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 
 // Maps the folder open in `dir` to the letter selected in `cmb` and moves the
 // letter from the free letters to the drives in use. When the drive was not
-// made the lists stay as they are.
+// made, the letter is read again: another program may have taken it meanwhile,
+// and then it is no longer offered.
 bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir)
 {
     const int selected = cmb.Selected();
     const std::string drive = cmb.Text(selected);
     const SubstOutcome outcome = MakeDrive(os, drive, dir.Path());
     if (!outcome.done) {
+        if (RelistLetter(os, lsv, cmb, drive))
+            cmb.SetEditText(kAvailableDrives);
+        lsv.Redraw();
+        cmb.Redraw();
         os.MessageBox("Virtual drive " + drive + " could not be created: " + outcome.why + ".", MsgStyle::Critical);
         return false;
     }

@@ -1,5 +1,11 @@
 // The system services the program's logic needs, as one small interface.
 // The Win32 implementation lives in platform/win32; tests provide a fake.
+//
+// Every text that crosses this interface is UTF-8: paths, drive names,
+// program arguments and output, message texts. The implementation speaks to
+// the system through its wide (UTF-16) calls, so any name Windows allows
+// works whatever the system's ANSI code page. Bytes written by WriteFile are
+// the exception: they go to the file exactly as given.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +39,15 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 // How far a registry write got: the key may be refused, or only the value.
 enum class RegistryWrite { KeyRefused, ValueRefused, Written };
 
+// What the file system says about a path. Only Missing is a clear "no": a
+// disk that is not ready, a share that does not answer or a folder the user
+// may not open give Unknown, with the system's words in `error`.
+struct PathProbe {
+    enum class State { Exists, Missing, Unknown };
+    State state = State::Unknown;
+    std::string error;
+};
+
 // ShellExecute show commands.
 constexpr int kShowHidden = 0; // SW_HIDE
 constexpr int kShowNormal = 1; // SW_SHOWNORMAL
@@ -54,6 +69,8 @@ public:
 
     // True when a file or folder of exactly that name exists.
     virtual bool PathExists(const std::string& path) = 0;
+    // Missing only when the system answers "file not found" or "path not found".
+    virtual PathProbe ProbePath(const std::string& path) = 0;
     virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
     virtual std::optional<std::string> LongPathName(const std::string& path) = 0;
 

@@ -90,10 +90,8 @@ KV_CASE(startup_syncs_the_records_and_registers_the_companion) {
     ExpectEq(FileBytes(RecordFile('H')), "C:\\kvtest\\Here\r\n", "record of the present drive H:");
     ExpectRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
 
-    MakeFolder("C:\\kvtest\\Tools");
-    for (const char* file : {"korvane.exe", "korstart.exe"})
-        CopyFileA(ProgramFile(file).c_str(), (std::string("C:\\kvtest\\Tools\\") + file).c_str(), FALSE);
-    Korvane app = Korvane::Start("C:\\kvtest\\Tools");
+    CopyProgramTo("C:\\kvtest\\Tools");
+    Korvane app = Korvane::StartFrom("C:\\kvtest\\Tools");
     app.waitMain().close();
     Expect(app.waitExit(3000), "Korvane did not end");
     ExpectRunValue(HKEY_LOCAL_MACHINE, "C:\\kvtest\\Tools\\korstart.exe");
@@ -135,14 +133,14 @@ KV_CASE(saved_drives_come_back_at_logon) {
         ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
         for (const char* drive : {"G:", "E:", "B:", "O:"}) ExpectEq(DriveTarget(drive), "", drive);
         Expect(FolderFiles(ProgramFile("kordat")) == records, "the companion changed a record");
-        for (const char letter : {'T', 'G', 'E', 'B', 'O'}) DeleteFileA(RecordFile(letter).c_str());
+        for (const char letter : {'T', 'G', 'E', 'B', 'O'}) DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();
     }
-    char startup[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
-    const std::string copy = std::string(startup) + "\\korstart.exe";
-    Expect(CopyFileA(ProgramFile("korstart.exe").c_str(), copy.c_str(), FALSE) != 0, "cannot copy to " + copy);
+    wchar_t startup[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
+    const std::string copy = Narrow(startup) + "\\korstart.exe";
+    Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0, "cannot copy to " + copy);
     RunAtLogon("\"" + copy + "\"");
-    DeleteFileA(copy.c_str());
+    DeleteFileW(Wide(copy).c_str());
     comeBack();
 }

@@ -35,6 +35,10 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 void Pause(int ms);
 DWORD Now();  // milliseconds, for time lines
 
+// Every text here is UTF-8; the machine is asked through its wide calls.
+std::wstring Wide(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
+
 // --- The machine around the program -----------------------------------
 void MakeFolder(const std::string& path);  // with its parents
 void RemoveFolder(const std::string& path);
@@ -54,6 +58,8 @@ std::string SystemText(DWORD error);  // the system's sentence for an error code
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
+// A second installation: korvane.exe, the companion and the manual copied there.
+void CopyProgramTo(const std::string& folder);
 std::string RecordFile(char letter);  // the saved-drive record of that letter
 // A saved drive as a previous session leaves it: the drive and its record.
 void LeaveSavedDrive(const std::string& drive, const std::string& folder);
@@ -62,7 +68,7 @@ void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 struct RegText {
     bool found = false;
     DWORD type = 0;
-    DWORD size = 0;  // as the single-byte call reports it
+    DWORD size = 0;  // in bytes as the single-byte call reports it: the ANSI text and its NUL
     std::string data;
 };
 RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
@@ -123,7 +129,8 @@ class MainWindow;
 
 class Korvane {
 public:
-    static Korvane Start(const std::string& folder = kProgramDir);
+    static Korvane Start();
+    static Korvane StartFrom(const std::string& folder);  // korvane.exe in that folder
     Korvane(Korvane&& other) noexcept;
     Korvane(const Korvane&) = delete;
     ~Korvane();

@@ -34,6 +34,7 @@ public:
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\windows\\system32"};
     std::map<std::string, std::string> files;         // path -> content
     std::map<std::string, std::string> shortNames;    // long -> short
+    std::map<std::string, std::string> unreachable;   // path -> why it cannot be told
     std::string systemDirectory = "C:\\windows\\system32";
     std::string programFolder = "C:\\Tools";
     std::string currentDirectory = "C:\\windows";
@@ -81,6 +82,15 @@ public:
         return true;
     }
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
+    PathProbe ProbePath(const std::string& path) override
+    {
+        if (PathExists(path))
+            return {PathProbe::State::Exists, {}};
+        const auto it = unreachable.find(path);
+        if (it != unreachable.end())
+            return {PathProbe::State::Unknown, it->second};
+        return {PathProbe::State::Missing, {}};
+    }
     std::optional<std::string> ShortPathName(const std::string& path) override
     {
         const auto it = shortNames.find(path);

@@ -66,7 +66,6 @@ TEST_F(MainCommandsTest, CreateFillsTheBarThenMakesTheDriveOnce)
     ASSERT_EQ(os.runs.size(), 1u);
     EXPECT_EQ(os.runs[0].arguments, "W: C:\\windows");
     EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
-    EXPECT_EQ(window.pumps, 1);
     EXPECT_EQ(drive.refreshes, 1) << "the drive list learns the new letter";
 }
 
@@ -105,14 +104,46 @@ TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
     EXPECT_EQ(dir.path, "C:\\current");
 }
 
-TEST_F(MainCommandsTest, RemoveEndsQuietlyWhenNothingIsSelectedAnyMore)
+TEST_F(MainCommandsTest, RemoveTakesTheConfirmedDriveWhereverTheSelectionMoved)
 {
+    os.Subst("H:", "C:\\windows\\system32");
+    lsv.rows = {"H:", "X:"};
     lsv.Select("X:");
     commands.RemoveDriveCommand();
-    lsv.selected = kNoSelection;
+    lsv.Select("H:"); // a click in the quiet first interval
     EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
-    EXPECT_TRUE(os.runs.empty());
-    EXPECT_EQ(os.messages.size(), 1u);
+    EXPECT_EQ(os.runs.back().arguments, "X: /D");
+    EXPECT_EQ(os.messages.back().text, "Virtual drive X: has been deleted!");
+    EXPECT_EQ(lsv.rows, Rows{"H:"});
+    EXPECT_TRUE(os.devices.count("H:"));
+
+    lsv.selected = kNoSelection;
+    lsv.Select("H:");
+    commands.RemoveDriveCommand();
+    lsv.selected = kNoSelection;
+    os.devices.erase("H:"); // removed by another program meanwhile
+    const auto shown = os.messages.size();
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
+    EXPECT_EQ(os.runs.size(), 1u);
+    EXPECT_EQ(os.messages.size(), shown) << "nothing to say";
+    EXPECT_EQ(lsv.rows, Rows{});
+    EXPECT_EQ(cmb.entries, (Rows{"H:", "W:", "X:", "Y:"}));
+}
+
+// A box opened in the quiet first interval holds the window; the command
+// waits for it rather than enabling the window behind it.
+TEST_F(MainCommandsTest, APacedCommandWaitsForAnOpenMessageBox)
+{
+    cmb.Select("W:");
+    commands.CreateDriveCommand();
+    window.enabled = false;
+    commands.OnCreateTick();
+    commands.OnCreateTick();
+    EXPECT_EQ(pb.value, 0);
+    EXPECT_FALSE(window.enabled);
+    window.enabled = true;
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick).size(), 5u);
+    EXPECT_EQ(os.runs.size(), 1u);
 }
 
 TEST_F(MainCommandsTest, RemoveKeepsEverythingWhenSubstRefuses)

@@ -63,23 +63,18 @@ TEST_F(CreateDriveTest, AlwaysHandsSubstTheWholeFolderAsOneArgument)
     EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:", "Y:", "W:"}));
 }
 
-// Whatever went wrong, the user hears why and nothing moves between the lists.
+// Whatever went wrong, the user hears why, and the letter's place in the
+// lists follows what the system says about it now.
 TEST_F(CreateDriveTest, ReportsADriveThatWasNotMadeWithTheReason)
 {
     auto failureFor = [&](std::function<ProgramRun(const ProgramCall&)> run) {
         os.onRun = std::move(run);
         os.messages.clear();
         CreateFrom("C:\\windows");
-        EXPECT_TRUE(lsv.rows.empty());
-        EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "X:", "Y:"}));
         EXPECT_EQ(os.messages.size(), 1u);
         EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
         return os.messages.back().text;
     };
-    os.devices["X:"] = "\\Device\\HarddiskVolume3"; // taken by another program a moment ago
-    EXPECT_EQ(failureFor(nullptr),
-              "Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".");
-    os.devices.erase("X:");
     EXPECT_EQ(failureFor([](const ProgramCall&) {
                   return ProgramRun{ProgramRun::End::NotStarted, 0, {}, "The system cannot find the file specified."};
               }),
@@ -91,6 +86,22 @@ TEST_F(CreateDriveTest, ReportsADriveThatWasNotMadeWithTheReason)
               "Virtual drive X: could not be created: X: does not stand for C:\\windows after subst.exe ran.");
     EXPECT_EQ(failureFor([](const ProgramCall&) { return Ended(3); }),
               "Virtual drive X: could not be created: subst.exe ended with exit code 3.");
+    EXPECT_TRUE(lsv.rows.empty());
+    EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "X:", "Y:"})) << "a letter still free stays offered";
+    EXPECT_EQ(cmb.selected, 1) << "and chosen, for another try";
+
+    os.devices["X:"] = "\\Device\\HarddiskVolume3"; // taken by another program a moment ago
+    EXPECT_EQ(failureFor(nullptr),
+              "Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".");
+    EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "Y:"}));
+    EXPECT_EQ(cmb.editText, "Avaliable Drives:");
+    EXPECT_EQ(cmb.selected, kNoSelection);
+
+    os.Subst("Y:", "C:\\elsewhere"); // made a virtual drive by another program
+    cmb.Select("Y:");
+    failureFor(nullptr);
+    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"Y:"}));
+    EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:"}));
 }
 
 TEST(Subst, PresenceAndVerifiedDeletion)

@@ -47,9 +47,12 @@ private:
     void ForgetSavedDrive(const std::string& drive);
     bool IsSaved(const std::string& drive) const;
     void SetBusy(bool busy);
+    bool IsListedVirtualDrive(const std::string& drive);
+    void RemoveRow(const std::string& drive);
 
     Os& os_;
     MainControls c_;
+    std::string confirmedDrive_; // the drive the pending removal is for
 };
 
 } // namespace kv
