@@ -8,8 +8,11 @@
 using namespace e2e;
 
 namespace {
-// The folder a drive stands for, as the device namespace says, with its line end.
-std::string RecordOf(const std::string& drive) { return DriveTarget(drive).substr(4) + "\r\n"; }
+// The folder a drive stands for, as the device namespace says it; "" for none.
+std::string FolderOf(const std::string& drive) {
+    const std::string target = DriveTarget(drive);
+    return target.rfind("\\??\\", 0) == 0 ? target.substr(4) : "";
+}
 
 void Save(MainWindow& main, const std::string& drive, size_t savedAfter) {
     main.clickDrive(drive);
@@ -44,7 +47,7 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('W')), "kept", "record of W: after saving it again");
     Save(main, "M:", 2);
     ExpectEq(main.savedDrives(), {"M:", "W:"}, "saved drives");
-    ExpectEq(FileBytes(RecordFile('M')), RecordOf("M:"), "record of M:");
+    ExpectEq(FileBytes(RecordFile('M')), FolderOf("M:") + "\r\n", "record of M:");
     Expect(!app.hasMessage(), "saving showed a message");
 
     main.removeSave();
@@ -117,7 +120,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
     Expect(DriveTarget("S:").empty() && DriveTarget("P:").empty(), "the drives outlived the reboot");
     const auto comeBack = [&] {
         ExpectEq(DriveTarget("P:"), "\\??\\" + plain, "P: after logon");
-        ExpectEq(LongPath(DriveTarget("S:").substr(4)), spaced, "long folder of S: after logon");
+        ExpectEq(LongPath(FolderOf("S:")), spaced, "long folder of S: after logon");
     };
     if (Boot() == 1) {
         MakeFolder("C:\\kvtest\\Taken");
@@ -143,4 +146,23 @@ KV_CASE(saved_drives_come_back_at_logon) {
     RunAtLogon("\"" + copy + "\"");
     DeleteFileW(Wide(copy).c_str());
     comeBack();
+}
+
+// A folder whose name the ANSI code page cannot hold is saved in UTF-8 and
+// still comes back at logon.
+KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
+    const std::string folder = "C:\\kvtest\\Фото 写真";
+    if (Boot() == 0) {
+        MakeFolder(folder);
+        MapDrive("U:", folder);
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        Save(main, "U:", 1);
+        ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + folder + "\r\n", "record of U:");
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Reboot();
+    }
+    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);
+    ExpectEq(LongPath(FolderOf("U:")), folder, "long folder of U: after logon");
 }
