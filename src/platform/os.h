@@ -4,8 +4,10 @@
 // Every text that crosses this interface is UTF-8: paths, drive names,
 // program arguments and output, message texts. The implementation speaks to
 // the system through its wide (UTF-16) calls, so any name Windows allows
-// works whatever the system's ANSI code page. Bytes written by WriteFile are
-// the exception: they go to the file exactly as given.
+// works whatever the system's ANSI code page. File contents are the
+// exception: WriteFile and ReadFile move bytes exactly as they are, and
+// ToAnsiExactly and FromAnsi convert between UTF-8 and the ANSI code page
+// for them.
 #pragma once
 
 #include <cstddef>
