@@ -52,7 +52,7 @@ kv_install_deps() {
         KV_APT_UPDATED=0
     fi
     kv_apt_install g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb imagemagick xauth \
-        cmake g++ libgtest-dev
+        cmake g++ libgtest-dev clang
     kv_host_runs_32bit || kv_fetch_qemu
     kv_pick_wine
 }
@@ -177,7 +177,7 @@ kv_install_standins() {
     fi
 }
 
-# Fresh program folder: korvane.exe, its manual and the companion placeholder.
+# Fresh program folder: korvane.exe, its manual and the companion.
 kv_install_program() {
     rm -rf "$KV_PROGRAM_DIR"
     mkdir -p "$KV_PROGRAM_DIR"
@@ -186,7 +186,7 @@ kv_install_program() {
     for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/res/manual.html"; do
         if [ -f "$manual" ]; then cp "$manual" "$KV_PROGRAM_DIR/"; break; fi
     done
-    cp "$KV_RUN_BUILD/tests/standins/korstart.exe" "$KV_PROGRAM_DIR/"
+    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_PROGRAM_DIR/"
 }
 
 KV_XVFB_PID=

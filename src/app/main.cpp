@@ -73,7 +73,7 @@ int RunProgram(HINSTANCE instance) {
         return 1;
     }
 
-    if (!kv::RunStartup(os, window.Lsv(), window.Cmb())) {
+    if (!kv::RunStartup(os, window.Lsv(), window.Cmb(), window.Lst())) {
         return 0;
     }
 

@@ -2,14 +2,15 @@
 
 #include "drives/scan.h"
 #include "drives/subst.h"
+#include "saved/autostart.h"
 #include "saved/records.h"
+#include "saved/saved_list.h"
 
 namespace kv {
 
 namespace {
 
 constexpr char kCaption[] = "Korvane";
-constexpr char kCompanion[] = "korstart.exe";
 
 } // namespace
 
@@ -26,14 +27,9 @@ std::string CompanionMissingMessage(const std::string& programFolder)
            "You may need to reinstall " + kCaption + ".";
 }
 
-bool CompanionPresent(Os& os, const std::string& fileName)
-{
-    return os.PathExists(os.ProgramFolder() + "\\" + fileName);
-}
-
 // Without subst.exe the program can do nothing, so it ends; without the
 // companion only the return of saved drives at logon is lost, so it warns.
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
     if (!SubstPresent(os)) {
         os.MessageBox(SubstMissingMessage(SubstPath), MsgStyle::Critical);
@@ -43,6 +39,9 @@ bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
         os.MessageBox(CompanionMissingMessage(os.ProgramFolder()), MsgStyle::Critical);
     os.CreateDirectory(DataFolder(os));
     ScanDrives(os, lsv, cmb);
+    SyncSavedDrives(os, lsv);
+    LoadSavedDrives(os, lst);
+    RegisterAutoStart(os);
     return true;
 }
 

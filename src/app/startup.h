@@ -10,9 +10,7 @@ namespace kv {
 std::string SubstMissingMessage(const std::string& substPath);
 std::string CompanionMissingMessage(const std::string& programFolder);
 
-bool CompanionPresent(Os& os, const std::string& fileName);
-
 // The start-up work behind the splash window. False when the program must end.
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb);
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst);
 
 } // namespace kv

@@ -9,9 +9,13 @@ namespace kv {
 
 std::string DataFolder(Os& os);
 std::string RecordPath(Os& os, const std::string& drive);
+// The record of a drive in the given data folder.
+std::string RecordPathIn(const std::string& dataFolder, const std::string& drive);
 
-// False when nothing was written: no target, or the file could not be written.
-bool WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target);
-void DeleteSavedDrive(Os& os, const std::string& drive);
+// Nothing when the record was written; otherwise why not, in words for the user.
+std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive,
+                                           const std::optional<std::string>& target);
+// Nothing when no record is left for the drive; otherwise why one is.
+std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive);
 
 } // namespace kv

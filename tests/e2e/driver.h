@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -53,15 +54,43 @@ std::vector<std::string> SubstLog();  // one command line per launch of subst.ex
 std::vector<std::string> OpenLog();   // command lines of the .html handler
 std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
 std::vector<std::string> RecordFiles();  // "X:" for each X.ini in the data folder
+std::string FileBytes(const std::string& path);  // "" when it cannot be read
+std::map<std::string, std::string> FolderFiles(const std::string& folder);  // name -> bytes
+std::string LongPath(const std::string& path);
+std::string SystemText(DWORD error);  // the system's sentence for an error code
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
-// A REG_SZ value as the 32-bit program sees it: on 64-bit Windows its HKLM
-// writes land in the 32-bit view (Wow6432Node). `found` tells a missing value
-// from an empty one.
-std::string RegistryText(HKEY root, const std::string& key, const std::string& value, bool* found = nullptr);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
+std::string RecordFile(char letter);  // the saved-drive record of that letter
+// A saved drive as a previous session leaves it: the drive and its record.
+void LeaveSavedDrive(const std::string& drive, const std::string& folder);
+
+// --- The registry as the program sees it ------------------------------
+struct RegText {
+    bool found = false;
+    DWORD type = 0;
+    DWORD size = 0;  // in bytes as the single-byte call reports it: the ANSI text and its NUL
+    std::string data;
+};
+RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
+void DeleteRunValue(HKEY root);
+// Checks the Run value's data, type REG_SZ and size (text plus its NUL).
+void ExpectRunValue(HKEY root, const std::string& data);
+
+// --- Reboots --------------------------------------------------------------
+// A case that calls Reboot() ends this boot: the harness stops the Wine
+// server, which drops every drive letter as a real reboot does, and runs the
+// case again from the top with Boot() one higher.
+int Boot();
+void SetBoot(int boot);
+struct RebootRequest {};
+[[noreturn]] void Reboot();
+
+// Runs the command line as the logon runs a Run value or a Startup program,
+// from the system folder, and waits for it to end by itself.
+void RunAtLogon(const std::string& commandLine);
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);
@@ -137,6 +166,7 @@ public:
     std::string letterText() const;                 // text shown in the letter list
     int letterSelection() const;
     std::vector<std::string> driveListEntries() const;  // the Drive list's entries
+    std::vector<std::string> savedDrives() const;       // entries of the saved-drives list
     std::string drive() const;                      // Drive's shown text, "C: [...]"
     std::string folder() const;                     // Dir's open folder
     std::vector<std::string> folderEntries() const;  // Dir's rows
@@ -144,7 +174,6 @@ public:
     int bar() const;
     bool enabled() const;
     HWND focus() const;
-    std::vector<std::string> savedDrives() const;  // entries of the saved-drives list
     int savedSelection() const;
     bool toolbarEnabled(int command) const;        // a command not wired yet is greyed
     bool responds(int timeoutMs) const;            // handles a message within the time
@@ -158,9 +187,9 @@ public:
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);
     void pickDrive(const std::string& drive);   // in the Drive list
-    void clickSaved(const std::string& drive);  // in the saved-drives list
-    void clickRemoveSave();
     void openFolder(const std::string& path);   // through the Dir list
+    void clickSaved(const std::string& drive);  // in the saved-drives list
+    void removeSave();                          // the Remove Save button
     void close();                               // the title bar's close
 
     // Bar and enabled state every 100 ms from now until a message box shows.

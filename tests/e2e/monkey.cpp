@@ -222,7 +222,7 @@ private:
         const int index = main_.savedSelection();
         const std::string selected = index >= 0 ? main_.savedDrives().at(index) : "";
         note("remove save " + (selected.empty() ? std::string("with nothing selected") : selected));
-        main_.clickRemoveSave();
+        main_.removeSave();
         if (selected.empty()) {
             answer("Please select a drive to remove!", Icon::Information, {IDOK}, IDOK);
             return true;

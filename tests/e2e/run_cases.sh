@@ -29,29 +29,37 @@ fresh_server() {
     kv_wineserver -w 2>/dev/null || true
 }
 
-# Runs the driver with the given arguments on a clean machine: a fresh
-# server, an empty C:\kvtest, the stand-ins and the program in place. The
-# result file is the signal (the desktop may linger after the driver ends);
-# prints its first line.
+# Runs the driver with the given arguments (and the boot count) on a clean
+# machine: a fresh server, an empty C:\kvtest, the stand-ins and the program
+# in place. The result file is the signal (the desktop may linger after the
+# driver ends); prints its first line. A driver that answers REBOOT goes on
+# in a new server, which drops every drive letter as a reboot does; the
+# prefix and C:\kvtest stay.
 run_driver() { # name timeout result-file driver-args...
-    local name=$1 timeout=$2 result=$3 runner verdict
+    local name=$1 timeout=$2 result=$3 log="$results/$1.log" runner verdict boot=0
     shift 3
     fresh_server
-    rm -rf "$KV_PREFIX/drive_c/kvtest" "$result"
+    rm -rf "$KV_PREFIX/drive_c/kvtest"
     mkdir -p "$KV_PREFIX/drive_c/kvtest"
     kv_install_standins
     kv_install_program
-    timeout -k 5 "$timeout" "$KV_WINE" explorer /desktop=kvtest,1024x768 \
-        "$driver" "$@" >"$results/$name.log" 2>&1 &
-    runner=$!
-    for _ in $(seq 1 $((timeout * 5))); do
-        [ -s "$result" ] && break
-        kill -0 "$runner" 2>/dev/null || break
-        sleep 0.2
+    : >"$log"
+    while :; do
+        rm -f "$result"
+        timeout -k 5 "$timeout" "$KV_WINE" explorer /desktop=kvtest,1024x768 \
+            "$driver" "$@" "$boot" >>"$log" 2>&1 &
+        runner=$!
+        for _ in $(seq 1 $((timeout * 5))); do
+            [ -s "$result" ] && break
+            kill -0 "$runner" 2>/dev/null || break
+            sleep 0.2
+        done
+        fresh_server
+        wait "$runner" 2>/dev/null || true
+        verdict=$({ tr -d '\r' <"$result"; } 2>/dev/null | head -n 1 || true)
+        [ "$verdict" = REBOOT ] && [ "$boot" -lt 5 ] || break
+        boot=$((boot + 1))
     done
-    fresh_server
-    wait "$runner" 2>/dev/null || true
-    verdict=$({ tr -d '\r' <"$result"; } 2>/dev/null | head -n 1 || true)
     [ -n "$verdict" ] || verdict="FAIL: no result (timed out or crashed, see build/e2e-results/$name.log)"
     echo "$verdict"
 }
