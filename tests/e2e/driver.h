@@ -193,7 +193,7 @@ public:
     void close();                               // the title bar's close
 
     // Bar and enabled state every 100 ms from now until a message box shows.
-    std::vector<Sample> sampleUntilMessage(int timeoutMs = 9000) const;
+    std::vector<Sample> sampleUntilMessage(int timeoutMs = 25000) const;
 
 private:
     POINT driveIcon(const std::string& drive) const;
