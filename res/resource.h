@@ -3,6 +3,7 @@
 
 #define IDI_KORVANE          1
 #define IDI_DRIVE            2
+#define IDI_DONATE           3
 #define IDB_SPLASH           100
 #define IDB_TOOLBAR          101
 #define IDR_MAINMENU         200

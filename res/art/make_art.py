@@ -5,6 +5,7 @@ Run from anywhere: python3 res/art/make_art.py
 Writes, next to res/art's parent folder:
   korvane.ico   program icon, 16, 32 and 48 pixels, 32-bit with alpha and AND mask
   drive.ico     virtual drive, 16 and 32 pixels, for the list view rows
+  donate.ico    a coin with a heart, 16, 24 and 32 pixels, for the Donate button
   toolbar.bmp   192 x 32, 24-bit, six 32 x 32 button images in toolbar order:
                 create drive, open path, remove drive, save, manual, exit.
                 The mask colour is magenta, RGB(255, 0, 255): every pixel of that
@@ -358,6 +359,20 @@ def drive_icon(size):
     return c
 
 
+def donate_icon(size):
+    k = size / 16.0
+    c = Canvas(size, size)
+    coin = circle(8 * k, 8 * k, 7.4 * k)
+    c.fill(coin, WARM_DARK)
+    c.fill(inset(coin, max(1.0, 0.9 * k)), dgrad(0, 0, size, size, WARM_LIGHT, WARM))
+    # A heart from two circles and a point.
+    r = 2.1 * k
+    heart = union(circle(6.0 * k, 6.7 * k, r), circle(10.0 * k, 6.7 * k, r),
+                  polygon([(4.05 * k, 7.6 * k), (11.95 * k, 7.6 * k), (8 * k, 12.2 * k)]))
+    c.fill(heart, RED)
+    return c
+
+
 # --- toolbar ----------------------------------------------------------------------
 
 def tb_create(c, ox):
@@ -516,6 +531,7 @@ def write(name, data):
 def main():
     write('korvane.ico', ico([program_icon(s) for s in (16, 32, 48)]))
     write('drive.ico', ico([drive_icon(s) for s in (16, 32)]))
+    write('donate.ico', ico([donate_icon(s) for s in (16, 24, 32)]))
     write('toolbar.bmp', bmp24(*toolbar()))
     write('splash.bmp', bmp24(*splash()))
 

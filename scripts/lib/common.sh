@@ -49,7 +49,7 @@ kv_install_deps() {
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick xauth cmake g++ libgtest-dev
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev zip
     if ! kv_host_runs_32bit; then
         kv_apt_install wine64 g++-mingw-w64-x86-64
     fi
@@ -135,6 +135,16 @@ kv_install_standins() {
             /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
         kv_wineserver -w
         touch "$KV_PREFIX/.korvane-html"
+    fi
+    if [ ! -f "$KV_PREFIX/.korvane-url" ]; then
+        # So do web addresses, which the about window hands to the shell.
+        local scheme
+        for scheme in http https; do
+            kv_wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve \
+                /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
+        done
+        kv_wineserver -w
+        touch "$KV_PREFIX/.korvane-url"
     fi
 }
 

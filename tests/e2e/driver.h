@@ -135,6 +135,7 @@ public:
     void shortcut(char letter);             // Ctrl+letter
     void menu(char menuKey, char entryKey);  // Alt+menu, then the entry's access key
     void toolbar(int command);              // click the button of that command
+    POINT toolbarButton(int command) const;  // the button's centre on the screen
     void clickDrive(const std::string& drive);
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);

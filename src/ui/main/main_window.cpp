@@ -2,7 +2,9 @@
 
 #include <iterator>
 
+#include "platform/win32/control_util.h"
 #include "resource.h"
+#include "ui/about/about_window.h"
 
 namespace kv {
 namespace {
@@ -102,14 +104,15 @@ HIMAGELIST LoadDriveImages(HINSTANCE instance) {
 
 } // namespace
 
-// One line per command. Save, remove-save and about have no line yet, so their
-// menu entries and buttons stay disabled.
+// One line per command. Save and remove-save have no line yet, so their menu
+// entries and buttons stay disabled.
 const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDM_CREATE, [](MainWindow& w) { w.commands_->CreateDriveCommand(); }},
     {IDM_REMOVE, [](MainWindow& w) { w.commands_->RemoveDriveCommand(); }},
     {IDM_OPENPATH, [](MainWindow& w) { w.commands_->OpenPathCommand(); }},
     {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
     {IDM_EXIT, [](MainWindow& w) { w.ExitCommand(); }},
+    {IDM_ABOUT, [](MainWindow& w) { w.ShowAboutWindow(); }},
 };
 
 MainWindow::MainWindow(HINSTANCE instance, Win32Os& os)
@@ -368,6 +371,14 @@ void MainWindow::OnDestroy() {
 
 void MainWindow::ExitCommand() {
     ::DestroyWindow(hwnd_);
+}
+
+// A fresh about window at each opening, gone again when it returns.
+void MainWindow::ShowAboutWindow() {
+    AboutWindow about(instance_);
+    if (!about.ShowModal(hwnd_)) {
+        os_.MessageBox(SystemErrorText(::GetLastError()), MsgStyle::Critical);
+    }
 }
 
 bool MainWindow::CreateFonts() {

@@ -56,6 +56,7 @@ private:
     void OnDestroy();
 
     void ExitCommand();
+    void ShowAboutWindow();
 
     bool CreateFonts();
     bool CreateToolbar();
