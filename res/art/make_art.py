@@ -6,12 +6,16 @@ Writes, next to res/art's parent folder:
   korvane.ico   program icon, 16, 32 and 48 pixels, 32-bit with alpha and AND mask
   drive.ico     virtual drive, 16 and 32 pixels, for the list view rows
   donate.ico    a coin with a heart, 16, 24 and 32 pixels, for the Donate button
-  toolbar.bmp   192 x 32, 24-bit, six 32 x 32 button images in toolbar order:
+  toolbar.bmp   192 x 32, 8-bit palette, six 32 x 32 button images in toolbar order:
                 create drive, open path, remove drive, save, manual, exit.
                 The mask colour is magenta, RGB(255, 0, 255): every pixel of that
                 colour is transparent when the image list is built with
                 ImageList_AddMasked(..., RGB(255, 0, 255)).
-  splash.bmp    300 x 150, 24-bit, the splash window's picture
+  splash.bmp    300 x 150, 8-bit palette, the splash window's picture
+
+The bitmaps are stored with a palette of at most 256 colours chosen for each
+picture (median cut), a third of the size of 24-bit pixels and drawn by the
+system without help.
 
 Only the standard library is used. Shapes are described by signed distance
 functions (negative inside), which gives each edge one pixel of smooth
@@ -495,6 +499,50 @@ def bmp24(w, h, rgb):
     return header + info + data
 
 
+def palette_of(rgb, colours=256, keep=()):
+    """At most `colours` colours for the pixels, by median cut; `keep` colours are kept exactly."""
+    pixels = [tuple(int(round(v)) for v in p) for p in rgb]
+    kept = [tuple(k) for k in keep]
+    boxes = [[p for p in set(pixels) if p not in kept]]
+    while len(boxes) + len(kept) < colours:
+        widest = None
+        for i, box in enumerate(boxes):
+            if len(box) < 2:
+                continue
+            span = max(max(p[k] for p in box) - min(p[k] for p in box) for k in range(3))
+            if widest is None or span > widest[0]:
+                widest = (span, i)
+        if widest is None or widest[0] == 0:
+            break
+        box = boxes.pop(widest[1])
+        axis = max(range(3), key=lambda k: max(p[k] for p in box) - min(p[k] for p in box))
+        box.sort(key=lambda p: p[axis])
+        boxes += [box[:len(box) // 2], box[len(box) // 2:]]
+    palette = kept + [tuple(sum(p[k] for p in box) // len(box) for k in range(3)) for box in boxes if box]
+    index = {}
+    for k, colour in enumerate(kept):
+        index[colour] = k
+    for n, box in enumerate(b for b in boxes if b):
+        for p in box:
+            index[p] = len(kept) + n
+    return palette, [index[p] for p in pixels]
+
+
+def bmp8(w, h, rgb, keep=()):
+    palette, indices = palette_of(rgb, keep=keep)
+    stride = (w + 3) & ~3
+    rows = []
+    for y in range(h - 1, -1, -1):
+        row = bytes(indices[y * w:(y + 1) * w])
+        rows.append(row + b'\0' * (stride - w))
+    data = b''.join(rows)
+    table = b''.join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 8, 0, len(data), 2835, 2835, len(palette), 0)
+    offset = 14 + len(info) + len(table)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    return header + info + table + data
+
+
 def ico(canvases):
     images = []
     for c in canvases:
@@ -532,8 +580,8 @@ def main():
     write('korvane.ico', ico([program_icon(s) for s in (16, 32, 48)]))
     write('drive.ico', ico([drive_icon(s) for s in (16, 32)]))
     write('donate.ico', ico([donate_icon(s) for s in (16, 24, 32)]))
-    write('toolbar.bmp', bmp24(*toolbar()))
-    write('splash.bmp', bmp24(*splash()))
+    write('toolbar.bmp', bmp8(*toolbar(), keep=(MAGENTA,)))
+    write('splash.bmp', bmp8(*splash()))
 
 
 if __name__ == '__main__':

@@ -76,10 +76,8 @@ int RunProgram(HINSTANCE instance) {
 
 } // namespace
 
+// Built without exceptions: nothing can unwind out of here or into the
+// system's code from a window procedure.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    try {
-        return RunProgram(instance);
-    } catch (...) {
-        return 1;
-    }
+    return RunProgram(instance);
 }

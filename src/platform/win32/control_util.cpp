@@ -94,8 +94,7 @@ void OwnerDrawnControl::DrawIconAndText(HDC dc, const RECT& row, int left, HICON
         SelectObject(dc, oldFont);
 }
 
-// The subclass goes with the control; nothing may unwind into the control's
-// own code.
+// The subclass goes with the control.
 LRESULT CALLBACK OwnerDrawnControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                                  UINT_PTR id, DWORD_PTR self)
 {
@@ -105,11 +104,7 @@ LRESULT CALLBACK OwnerDrawnControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wPa
         control->hwnd_ = nullptr;
         return DefSubclassProc(hwnd, msg, wParam, lParam);
     }
-    try {
-        return control->OnSubclassMessage(hwnd, msg, wParam, lParam);
-    } catch (...) {
-        return DefSubclassProc(hwnd, msg, wParam, lParam);
-    }
+    return control->OnSubclassMessage(hwnd, msg, wParam, lParam);
 }
 
 } // namespace kv
