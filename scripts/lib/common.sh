@@ -37,6 +37,16 @@ kv_apt_install() {
         $missing </dev/null >/dev/null
 }
 
+# What building the programs and packing them needs, without Wine.
+kv_install_build_deps() {
+    kv_apt_install g++-mingw-w64-i686 cmake zip unzip
+}
+
+# The product's version, as set in the top-level CMakeLists.txt.
+kv_version() {
+    sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' "$KV_ROOT/CMakeLists.txt"
+}
+
 # Whether this host can execute 32-bit programs at all: some kernels run
 # with 32-bit emulation switched off, and then Wine's 32-bit loader fails
 # with "Exec format error".
@@ -49,7 +59,7 @@ kv_install_deps() {
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev zip
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev zip unzip
     if ! kv_host_runs_32bit; then
         kv_apt_install wine64 g++-mingw-w64-x86-64
     fi
