@@ -33,7 +33,7 @@ bool CompanionPresent(Os& os, const std::string& fileName)
 
 // Without subst.exe the program can do nothing, so it ends; without the
 // companion only the return of saved drives at logon is lost, so it warns.
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
+bool CheckStartupFiles(Os& os)
 {
     if (!SubstPresent(os)) {
         os.MessageBox(SubstMissingMessage(SubstPath), MsgStyle::Critical);
@@ -41,8 +41,20 @@ bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
     }
     if (!CompanionPresent(os, kCompanion))
         os.MessageBox(CompanionMissingMessage(os.ProgramFolder()), MsgStyle::Critical);
+    return true;
+}
+
+void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb)
+{
     os.CreateDirectory(DataFolder(os));
     ScanDrives(os, lsv, cmb);
+}
+
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
+{
+    if (!CheckStartupFiles(os))
+        return false;
+    PrepareLists(os, lsv, cmb);
     return true;
 }
 
