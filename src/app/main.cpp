@@ -2,6 +2,8 @@
 
 #include "platform/win32/win32.h"
 
+#include <objbase.h>
+
 #include "app/splash_window.h"
 #include "app/startup.h"
 #include "platform/win32/win32_os.h"
@@ -20,7 +22,7 @@ bool IsMainWindowAccelerator(const kv::MainWindow& window, MSG& msg) {
     if (msg.hwnd != main && !::IsChild(main, msg.hwnd)) {
         return false;
     }
-    return ::TranslateAcceleratorA(main, table, &msg) != 0;
+    return ::TranslateAcceleratorW(main, table, &msg) != 0;
 }
 
 // Tab, the arrow keys between buttons and access keys move between the
@@ -35,10 +37,29 @@ bool IsMainWindowNavigationKey(const kv::MainWindow& window, MSG& msg) {
     if (isKey && msg.wParam == VK_RETURN) {
         return false;
     }
-    return ::IsDialogMessageA(main, &msg) != 0;
+    return ::IsDialogMessageW(main, &msg) != 0;
 }
 
+// The shell's calls (drive icons, ShellExecute) expect COM set up for a
+// single-threaded apartment on the thread that makes them, before the first.
+class ComApartment {
+public:
+    ComApartment()
+        : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComApartment() {
+        if (initialised_) {
+            ::CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialised_;
+};
+
 int RunProgram(HINSTANCE instance) {
+    ComApartment com;
     // The splash shows as soon as the files the program needs are known to be
     // there; the main window and its lists, which the user sees only at the
     // hand-over, are made behind it.
@@ -58,7 +79,7 @@ int RunProgram(HINSTANCE instance) {
                      ICC_USEREX_CLASSES;
     ::InitCommonControlsEx(&controls);
     if (!window.Create()) {
-        ::MessageBoxA(nullptr, "The main window could not be created.", "Korvane", MB_OK | MB_ICONHAND);
+        ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
     kv::PrepareLists(os, window.Lsv(), window.Cmb());
@@ -67,12 +88,12 @@ int RunProgram(HINSTANCE instance) {
     }
 
     MSG msg{};
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (IsMainWindowAccelerator(window, msg) || IsMainWindowNavigationKey(window, msg)) {
             continue;
         }
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
 }

@@ -7,7 +7,7 @@
 namespace kv {
 namespace {
 
-constexpr char kClassName[] = "KorvaneSplash";
+constexpr wchar_t kClassName[] = L"KorvaneSplash";
 constexpr int kWidth = 300; // pixels at 96 dpi, the size of the picture
 constexpr int kHeight = 150;
 constexpr UINT kTickMs = 1000;
@@ -25,16 +25,16 @@ SplashWindow::~SplashWindow() {
 }
 
 bool SplashWindow::Create() {
-    picture_.Reset(static_cast<HBITMAP>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDB_SPLASH), IMAGE_BITMAP,
+    picture_.Reset(static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_SPLASH), IMAGE_BITMAP,
                                                      0, 0, LR_CREATEDIBSECTION)));
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<SplashWindow>;
     wc.hInstance = instance_;
-    wc.hCursor = ::LoadCursorA(nullptr, IDC_APPSTARTING);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_APPSTARTING);
     wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = kClassName;
-    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
     }
 
@@ -48,7 +48,7 @@ bool SplashWindow::Create() {
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     // A tool window keeps the splash off the taskbar.
-    return ::CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Korvane", WS_POPUP, x, y, width, height, nullptr,
+    return ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Korvane", WS_POPUP, x, y, width, height, nullptr,
                              nullptr, instance_, this) != nullptr;
 }
 
@@ -65,7 +65,7 @@ LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnPaint();
         return 0;
     case WM_ERASEBKGND:
-        return picture_ ? TRUE : ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+        return picture_ ? TRUE : ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
@@ -74,7 +74,7 @@ LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // window; it goes only by handing over.
         return 0;
     default:
-        return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+        return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     }
 }
 
@@ -86,7 +86,7 @@ void SplashWindow::OnPaint() {
         RECT client{};
         ::GetClientRect(hwnd_, &client);
         BITMAP info{};
-        ::GetObjectA(picture_.Get(), sizeof(info), &info);
+        ::GetObjectW(picture_.Get(), sizeof(info), &info);
         if (HDC source = ::CreateCompatibleDC(dc)) {
             HGDIOBJ old = ::SelectObject(source, picture_.Get());
             ::SetStretchBltMode(dc, HALFTONE);
@@ -100,8 +100,10 @@ void SplashWindow::OnPaint() {
     ::EndPaint(hwnd_, &ps);
 }
 
-// The hand-over happens once, on the third tick; the window and its timer are
-// gone before the main window appears.
+// The hand-over happens once, on the third tick. The main window is shown
+// while the splash still stands, so that it takes the foreground from it
+// rather than opening behind whatever window the system picks next; then the
+// splash and its timer go.
 void SplashWindow::OnTimer(UINT_PTR id) {
     if (id != IDT_SPLASH) {
         return;
@@ -111,10 +113,10 @@ void SplashWindow::OnTimer(UINT_PTR id) {
         return;
     }
     ::KillTimer(hwnd_, IDT_SPLASH);
-    ::DestroyWindow(hwnd_);
     if (handOver_) {
         handOver_();
     }
+    ::DestroyWindow(hwnd_);
 }
 
 } // namespace kv

@@ -1,5 +1,5 @@
-// `frmLoad`: the borderless picture shown while the program comes up. After its
-// third one-second tick it closes and hands over to the main window.
+// `frmLoad`: the borderless picture shown while the program comes up. On its
+// third one-second tick it hands over to the main window and closes.
 #pragma once
 
 #include "platform/win32/win32.h"

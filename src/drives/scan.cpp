@@ -30,24 +30,22 @@ DriveKind ClassifyTarget(const std::optional<std::string>& target)
     return DriveKind::Free;
 }
 
-// Lists the virtual drives whose folder can still be entered and offers every
-// free letter but B (kept for the floppy it once meant). A virtual drive whose
-// folder has gone is deleted: it could only confuse the user. The folder test
-// changes the process's current directory, so it is put back after each one.
+// Lists every virtual drive and offers every free letter but B (kept for the
+// floppy it once meant). A virtual drive whose folder the system says is gone
+// is deleted: it could only confuse the user. One whose folder merely cannot
+// be reached now (a disk not plugged in, a share offline, a folder the user
+// may not open) is kept and listed, as is one that subst would not delete.
 void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
 {
-    const std::string startDirectory = os.CurrentDirectory();
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
         const auto target = os.QueryDosDevice(drive);
         switch (ClassifyTarget(target)) {
         case DriveKind::Virtual: {
-            const std::string folder = Trim(*target).substr(4);
-            if (os.SetCurrentDirectory(folder))
+            const std::string folder = FolderOfTarget(Trim(*target));
+            const bool gone = os.ProbePath(folder).state == PathProbe::State::Missing;
+            if (!gone || !DeleteDrive(os, drive).done)
                 lsv.Append(drive);
-            else
-                DeleteDrive(os, drive);
-            os.SetCurrentDirectory(startDirectory);
             break;
         }
         case DriveKind::Free:
@@ -58,6 +56,36 @@ void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
             break;
         }
     }
+}
+
+namespace {
+
+template <class List>
+int IndexOf(const List& list, const std::string& text)
+{
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Text(i) == text)
+            return i;
+    return -1;
+}
+
+} // namespace
+
+bool RelistLetter(Os& os, DriveListView& lsv, SortedList& cmb, const std::string& drive)
+{
+    const DriveKind kind = ClassifyTarget(os.QueryDosDevice(drive));
+    const int row = IndexOf(lsv, drive);
+    const int entry = IndexOf(cmb, drive);
+    if (kind == DriveKind::Virtual && row < 0)
+        lsv.Append(drive);
+    if (kind != DriveKind::Virtual && row >= 0)
+        lsv.Remove(row);
+    const bool offered = kind == DriveKind::Free && drive != "B:";
+    if (offered && entry < 0)
+        cmb.Add(drive);
+    if (!offered && entry >= 0)
+        cmb.Remove(entry);
+    return !offered && entry >= 0;
 }
 
 } // namespace kv

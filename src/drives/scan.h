@@ -15,4 +15,9 @@ DriveKind ClassifyTarget(const std::optional<std::string>& target);
 
 void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb);
 
+// Reads one letter afresh and makes `lsv` and `cmb` agree with it: a row for a
+// virtual drive, an entry for a free letter (but B), neither for a device.
+// True when `cmb` lost its entry for the letter.
+bool RelistLetter(Os& os, DriveListView& lsv, SortedList& cmb, const std::string& drive);
+
 } // namespace kv

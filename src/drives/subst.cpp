@@ -1,5 +1,11 @@
 #include "drives/subst.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "drives/drive_name.h"
+#include "drives/scan.h"
+
 namespace kv {
 
 std::string SubstPath;
@@ -8,8 +14,81 @@ namespace {
 
 constexpr char kSubst[] = "subst.exe";
 constexpr char kAvailableDrives[] = "Avaliable Drives:";
+constexpr char kVirtualPrefix[] = "\\??\\";
+// subst answers in well under a second; a hung one must not hold the window.
+constexpr unsigned kSubstTimeoutMs = 8000;
 
 std::string FullSubstPath(Os& os) { return os.SystemDirectory() + "\\" + kSubst; }
+
+// Paths compare as the file system does: letter case aside (ASCII only, which
+// covers drive letters and short names), and a closing separator aside.
+bool SamePath(std::string a, std::string b)
+{
+    auto fold = [](std::string& path) {
+        if (path.size() > 3 && path.back() == '\\')
+            path.pop_back();
+        std::transform(path.begin(), path.end(), path.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    };
+    fold(a);
+    fold(b);
+    return a == b;
+}
+
+std::string Unquoted(const std::string& argument)
+{
+    if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
+        return argument.substr(1, argument.size() - 2);
+    return argument;
+}
+
+std::string FirstLine(const std::string& text)
+{
+    std::string line = text.substr(0, text.find_first_of("\r\n"));
+    return Trim(line);
+}
+
+// Runs subst.exe from the system folder, never by bare name, so that no other
+// program called subst.exe in the program's or the current folder is started.
+// Empty when it ended cleanly; otherwise its own refusal, or the system's words.
+std::string RunSubst(Os& os, const std::string& parameters)
+{
+    const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
+    const ProgramRun run = os.RunProgram(path, parameters, kSubstTimeoutMs);
+    switch (run.end) {
+    case ProgramRun::End::NotStarted:
+        return "the system program subst.exe could not be started (" + run.error + ")";
+    case ProgramRun::End::TimedOut:
+        return "the system program subst.exe did not finish within " + std::to_string(kSubstTimeoutMs / 1000) +
+               " seconds";
+    case ProgramRun::End::Exited:
+        break;
+    }
+    if (run.exitCode == 0)
+        return {};
+    const std::string said = FirstLine(run.output);
+    if (!said.empty())
+        return "subst.exe answered \"" + said + "\"";
+    return "subst.exe ended with exit code " + std::to_string(run.exitCode);
+}
+
+// The folder a letter stands for, or nothing when it is no virtual drive.
+std::optional<std::string> VirtualTarget(Os& os, const std::string& drive)
+{
+    const auto target = os.QueryDosDevice(drive);
+    if (!target || target->compare(0, 4, kVirtualPrefix) != 0)
+        return std::nullopt;
+    return FolderOfTarget(*target);
+}
+
+bool StandsFor(Os& os, const std::string& target, const std::string& argument, const std::string& folder)
+{
+    if (SamePath(target, Unquoted(argument)) || SamePath(target, folder))
+        return true;
+    const auto longTarget = os.LongPathName(target);
+    const auto longFolder = os.LongPathName(folder);
+    return longTarget && longFolder && SamePath(*longTarget, *longFolder);
+}
 
 } // namespace
 
@@ -31,32 +110,45 @@ std::string SubstFolderArgument(Os& os, const std::string& folder)
     return argument;
 }
 
-// The shell finds subst.exe on its own in nearly every setup; the full path is
-// the fallback for one where it does not. Nothing waits for subst to finish.
-bool LaunchSubst(Os& os, const std::string& parameters)
+// subst's exit code alone is not trusted: another program may have taken the
+// letter, or the folder may have gone, so the device namespace has the last word.
+SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder)
 {
-    if (os.ShellExecute("open", kSubst, parameters.c_str(), nullptr, kShowHidden) > 32)
-        return true;
-    const std::string fullPath = FullSubstPath(os);
-    return os.ShellExecute("open", fullPath.c_str(), parameters.c_str(), nullptr, kShowHidden) > 32;
+    const std::string argument = SubstFolderArgument(os, folder);
+    const std::string why = RunSubst(os, drive + ' ' + argument);
+    const auto target = VirtualTarget(os, drive);
+    if (target && StandsFor(os, *target, argument, folder))
+        return {true, {}};
+    if (!why.empty())
+        return {false, why};
+    return {false, drive + " does not stand for " + folder + " after subst.exe ran"};
 }
 
-bool DeleteDrive(Os& os, const std::string& drive)
+SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 {
-    return LaunchSubst(os, drive + " /D");
+    const std::string why = RunSubst(os, drive + " /D");
+    if (!VirtualTarget(os, drive))
+        return {true, {}};
+    if (!why.empty())
+        return {false, why};
+    return {false, drive + " is still in use after subst.exe ran"};
 }
 
 // Maps the folder open in `dir` to the letter selected in `cmb` and moves the
-// letter from the free letters to the drives in use. When subst cannot be
-// started at all nothing was made, so the lists stay as they are.
+// letter from the free letters to the drives in use. When the drive was not
+// made, the letter is read again: another program may have taken it meanwhile,
+// and then it is no longer offered.
 bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir)
 {
     const int selected = cmb.Selected();
     const std::string drive = cmb.Text(selected);
-    if (!LaunchSubst(os, drive + ' ' + SubstFolderArgument(os, dir.Path()))) {
-        os.MessageBox("Virtual drive " + drive +
-                          " could not be created: the system program subst.exe could not be started.",
-                      MsgStyle::Critical);
+    const SubstOutcome outcome = MakeDrive(os, drive, dir.Path());
+    if (!outcome.done) {
+        if (RelistLetter(os, lsv, cmb, drive))
+            cmb.SetEditText(kAvailableDrives);
+        lsv.Redraw();
+        cmb.Redraw();
+        os.MessageBox("Virtual drive " + drive + " could not be created: " + outcome.why + ".", MsgStyle::Critical);
         return false;
     }
     lsv.Append(drive);

@@ -14,9 +14,18 @@ bool SubstPresent(Os& os);
 
 std::string SubstFolderArgument(Os& os, const std::string& folder);
 
-bool LaunchSubst(Os& os, const std::string& parameters);
+// Whether subst.exe did what it was asked, judged by the device namespace
+// afterwards; when not, why, in words for the user.
+struct SubstOutcome {
+    bool done = false;
+    std::string why;
+};
 
-bool DeleteDrive(Os& os, const std::string& drive);
+// Makes the letter stand for the folder.
+SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder);
+// Frees the letter of a virtual drive.
+SubstOutcome DeleteDrive(Os& os, const std::string& drive);
+
 bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir);
 
 } // namespace kv

@@ -1,5 +1,7 @@
 #include "drives/targets.h"
 
+#include "drives/drive_name.h"
+
 namespace kv {
 
 namespace {
@@ -16,7 +18,7 @@ std::optional<std::string> GetDriveTarget(Os& os, const std::string& drive)
     const auto target = os.QueryDosDevice(drive);
     if (!target)
         return std::nullopt;
-    return target->size() > 4 ? target->substr(4) : std::string();
+    return FolderOfTarget(*target);
 }
 
 std::string GetDriveLongTarget(Os& os, const std::string& drive)

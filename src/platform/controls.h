@@ -85,13 +85,14 @@ public:
     virtual bool Enabled() const = 0;
 };
 
-// The main window as the commands see it: its busy state and the event pump.
+// The main window as the commands see it: its busy state.
 class CommandWindow {
 public:
     virtual ~CommandWindow() = default;
     virtual void SetWaitCursor(bool wait) = 0;
     virtual void Enable(bool enabled) = 0;
-    virtual void PumpPendingEvents() = 0; // once, not a loop
+    // False also while a message box that the window owns is open.
+    virtual bool Enabled() const = 0;
 };
 
 } // namespace kv

@@ -1,5 +1,11 @@
 // The system services the program's logic needs, as one small interface.
 // The Win32 implementation lives in platform/win32; tests provide a fake.
+//
+// Every text that crosses this interface is UTF-8: paths, drive names,
+// program arguments and output, message texts. The implementation speaks to
+// the system through its wide (UTF-16) calls, so any name Windows allows
+// works whatever the system's ANSI code page. Bytes written by WriteFile are
+// the exception: they go to the file exactly as given.
 #pragma once
 
 #include <optional>
@@ -16,6 +22,24 @@ enum class MsgStyle : unsigned {
 
 // Message-box answers, as IDOK / IDYES / IDNO.
 enum class Answer : int { Ok = 1, Yes = 6, No = 7 };
+
+// How a program started by RunProgram ended.
+struct ProgramRun {
+    enum class End { NotStarted, TimedOut, Exited };
+    End end = End::NotStarted;
+    unsigned long exitCode = 0;
+    std::string output; // what it wrote to its standard output and error
+    std::string error;  // the system's description, when it could not be started
+};
+
+// What the file system says about a path. Only Missing is a clear "no": a
+// disk that is not ready, a share that does not answer or a folder the user
+// may not open give Unknown, with the system's words in `error`.
+struct PathProbe {
+    enum class State { Exists, Missing, Unknown };
+    State state = State::Unknown;
+    std::string error;
+};
 
 // ShellExecute show commands.
 constexpr int kShowHidden = 0; // SW_HIDE
@@ -38,6 +62,8 @@ public:
 
     // True when a file or folder of exactly that name exists.
     virtual bool PathExists(const std::string& path) = 0;
+    // Missing only when the system answers "file not found" or "path not found".
+    virtual PathProbe ProbePath(const std::string& path) = 0;
     virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
     virtual std::optional<std::string> LongPathName(const std::string& path) = 0;
 
@@ -50,6 +76,11 @@ public:
     // result: above 32 when the program or document was started.
     virtual int ShellExecute(const char* verb, const char* file, const char* params,
                              const char* directory, int show) = 0;
+
+    // Starts the program hidden, without a console window, waits up to `timeoutMs`
+    // for it to end (ending it when it does not) and collects what it wrote.
+    virtual ProgramRun RunProgram(const std::string& path, const std::string& arguments,
+                                  unsigned timeoutMs) = 0;
 
     virtual Answer MessageBox(const std::string& text, MsgStyle style) = 0;
     virtual void Beep() = 0;

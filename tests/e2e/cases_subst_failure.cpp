@@ -4,6 +4,18 @@
 
 using namespace e2e;
 
+namespace {
+// The system's own words for a program file that is not there, as Korvane quotes them.
+std::string NotStartedMessage(const std::string& lead) {
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND, 0,
+                   text, sizeof text, nullptr);
+    std::string words = text;
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) words.pop_back();
+    return lead + "the system program subst.exe could not be started (" + words + ").";
+}
+}  // namespace
+
 KV_CASE(create_when_subst_cannot_start_changes_nothing) {
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
@@ -13,8 +25,7 @@ KV_CASE(create_when_subst_cannot_start_changes_nothing) {
     main.shortcut('C');
     ExpectPacedTimeline(main.sampleUntilMessage());
     MessageBoxWindow box = app.waitMessage(2000);
-    box.expect("Virtual drive X: could not be created: the system program subst.exe could not be started.",
-               Icon::Critical, {IDOK});
+    box.expect(NotStartedMessage("Virtual drive X: could not be created: "), Icon::Critical, {IDOK});
     box.press(IDOK);
     Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
     ExpectEq(main.drives(), {}, "used drives");
@@ -35,8 +46,7 @@ KV_CASE(remove_when_subst_cannot_start_keeps_the_drive) {
     app.waitMessage(3000).press(IDYES);
     ExpectPacedTimeline(main.sampleUntilMessage());
     MessageBoxWindow box = app.waitMessage(2000);
-    box.expect("Virtual drive K: could not be deleted: the system program subst.exe could not be started.",
-               Icon::Critical, {IDOK});
+    box.expect(NotStartedMessage("Virtual drive K: could not be deleted: "), Icon::Critical, {IDOK});
     box.press(IDOK);
     Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
     ExpectEq(main.drives(), {"K:"}, "used drives");

@@ -68,6 +68,18 @@ void ExpectEq(const std::vector<std::string>& actual, const std::vector<std::str
     if (actual != expected) Fail(what + ": got " + Join(actual) + ", want " + Join(expected));
 }
 
+// Texts of the program and of the machine are compared as UTF-8, so that
+// names outside the system's ANSI code page compare exactly.
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return "";
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
+                        nullptr, nullptr);
+    return out;
+}
+
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -82,53 +94,65 @@ DWORD Now() { return GetTickCount(); }
 
 // ------------------------------------------------------------ the machine
 
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return L"";
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
+    return out;
+}
+
 void MakeFolder(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        if (i == path.size() || path[i] == '\\') CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
     Expect(Exists(path), "could not make folder " + path);
 }
 
 void RemoveFolder(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(path + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = data.cFileName;
+            const std::string name = Narrow(data.cFileName);
             if (name == "." || name == "..") continue;
             const std::string child = path + "\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolder(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &data));
+            else DeleteFileW(Wide(child).c_str());
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(Wide(path).c_str());
     Expect(!Exists(path), "could not remove folder " + path);
 }
 
 bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    Expect(out.good(), "could not write " + path);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    Expect(file != INVALID_HANDLE_VALUE, "could not write " + path);
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    Expect(ok && written == text.size(), "could not write " + path);
 }
 
 std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = {};
-    Expect(GetShortPathNameA(path.c_str(), buffer, MAX_PATH) > 0, "no short path for " + path);
-    return buffer;
+    wchar_t buffer[MAX_PATH] = {};
+    Expect(GetShortPathNameW(Wide(path).c_str(), buffer, MAX_PATH) > 0, "no short path for " + path);
+    return Narrow(buffer);
 }
 
 void MapDrive(const std::string& drive, const std::string& folder) {
-    Expect(DefineDosDeviceA(0, drive.c_str(), folder.c_str()) != 0, "could not map " + drive);
+    Expect(DefineDosDeviceW(0, Wide(drive).c_str(), Wide(folder).c_str()) != 0, "could not map " + drive);
 }
 
 std::string DriveTarget(const std::string& drive) {
-    char buffer[1024] = {};
-    if (!QueryDosDeviceA(drive.c_str(), buffer, sizeof buffer)) return "";
-    return buffer;
+    wchar_t buffer[1024] = {};
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 1024)) return "";
+    return Narrow(buffer);
 }
 
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs) {
@@ -168,6 +192,15 @@ void RemoveSubst() {
 
 std::string ProgramFile(const std::string& name) { return std::string(kProgramDir) + "\\" + name; }
 
+void CopyProgramTo(const std::string& folder) {
+    MakeFolder(folder);
+    for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"}) {
+        if (!Exists(ProgramFile(name))) continue;
+        Expect(CopyFileW(Wide(ProgramFile(name)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE) != 0,
+               std::string("could not copy ") + name + " to " + folder);
+    }
+}
+
 void RemoveCompanion() {
     DeleteFileA(ProgramFile("korstart.exe").c_str());
     Expect(!Exists(ProgramFile("korstart.exe")), "could not remove korstart.exe");
@@ -175,15 +208,6 @@ void RemoveCompanion() {
 
 // ----------------------------------------------------- windows of others
 
-std::string Narrow(const std::wstring& wide) {
-    if (wide.empty()) return "";
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
-                        nullptr, nullptr);
-    return out;
-}
 
 std::string ClassOf(HWND hwnd) {
     char name[256] = {};
@@ -527,15 +551,18 @@ void MessageBoxWindow::expect(const std::string& text, Icon icon, std::vector<in
 
 // ---------------------------------------------------------------- Korvane
 
-Korvane Korvane::Start() {
+Korvane Korvane::Start() { return StartFrom(kProgramDir); }
+
+Korvane Korvane::StartFrom(const std::string& folder) {
     Korvane app;
-    std::string commandLine = "\"" + ProgramFile("korvane.exe") + "\"";
-    STARTUPINFOA startup{};
+    const std::string program = folder + "\\korvane.exe";
+    std::wstring commandLine = L"\"" + Wide(program) + L"\"";
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    Expect(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, kProgramDir,
+    Expect(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(folder).c_str(),
                           &startup, &info) != 0,
-           "cannot start " + ProgramFile("korvane.exe"));
+           "cannot start " + program);
     CloseHandle(info.hThread);
     app.process_ = info.hProcess;
     app.pid_ = info.dwProcessId;

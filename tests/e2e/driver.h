@@ -34,6 +34,10 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 void Pause(int ms);
 DWORD Now();  // milliseconds, for time lines
 
+// Every text here is UTF-8; the machine is asked through its wide calls.
+std::wstring Wide(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
+
 // --- The machine around the program -----------------------------------
 void MakeFolder(const std::string& path);  // with its parents
 void RemoveFolder(const std::string& path);
@@ -49,6 +53,8 @@ std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
+// A second installation: korvane.exe, the companion and the manual copied there.
+void CopyProgramTo(const std::string& folder);
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);
@@ -91,6 +97,7 @@ class MainWindow;
 class Korvane {
 public:
     static Korvane Start();
+    static Korvane StartFrom(const std::string& folder);  // korvane.exe in that folder
     Korvane(Korvane&& other) noexcept;
     Korvane(const Korvane&) = delete;
     ~Korvane();

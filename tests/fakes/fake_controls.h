@@ -115,10 +115,9 @@ class FakeWindow : public CommandWindow {
 public:
     bool waitCursor = false;
     bool enabled = true;
-    int pumps = 0;
     void SetWaitCursor(bool wait) override { waitCursor = wait; }
     void Enable(bool e) override { enabled = e; }
-    void PumpPendingEvents() override { ++pumps; }
+    bool Enabled() const override { return enabled; }
 };
 
 } // namespace kv::test

@@ -18,6 +18,10 @@ struct Launch {
     int show;
 };
 
+struct ProgramCall {
+    std::string path, arguments;
+};
+
 struct ShownMessage {
     std::string text;
     MsgStyle style;
@@ -29,6 +33,7 @@ public:
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\windows\\system32"};
     std::map<std::string, std::string> files;         // path -> content
     std::map<std::string, std::string> shortNames;    // long -> short
+    std::map<std::string, std::string> unreachable;   // path -> why it cannot be told
     std::string systemDirectory = "C:\\windows\\system32";
     std::string programFolder = "C:\\Tools";
     std::string currentDirectory = "C:\\windows";
@@ -36,6 +41,10 @@ public:
     std::vector<Launch> launches;
     int launchResult = 42; // above 32: started
     int failingLaunches = 0; // the first N launches fail
+    std::vector<ProgramCall> runs;
+    // Replaces the subst emulation below for one run: "started but failed" and
+    // the like.
+    std::function<ProgramRun(const ProgramCall&)> onRun;
     std::vector<ShownMessage> messages;
     std::deque<Answer> answers; // default Ok / Yes when empty
     int beeps = 0;
@@ -67,6 +76,15 @@ public:
         return true;
     }
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
+    PathProbe ProbePath(const std::string& path) override
+    {
+        if (PathExists(path))
+            return {PathProbe::State::Exists, {}};
+        const auto it = unreachable.find(path);
+        if (it != unreachable.end())
+            return {PathProbe::State::Unknown, it->second};
+        return {PathProbe::State::Missing, {}};
+    }
     std::optional<std::string> ShortPathName(const std::string& path) override
     {
         const auto it = shortNames.find(path);
@@ -102,6 +120,39 @@ public:
         }
         return launchResult;
     }
+    ProgramRun RunProgram(const std::string& path, const std::string& arguments, unsigned) override
+    {
+        runs.push_back({path, arguments});
+        if (onRun)
+            return onRun(runs.back());
+        return EmulateSubst(arguments);
+    }
+
+    // What subst.exe does with "X: folder" and "X: /D", refusals included.
+    ProgramRun EmulateSubst(const std::string& arguments)
+    {
+        auto refuse = [](const std::string& words) {
+            return ProgramRun{ProgramRun::End::Exited, 1, words + "\r\n", {}};
+        };
+        const std::string drive = arguments.substr(0, 2);
+        std::string rest = arguments.size() > 3 ? arguments.substr(3) : std::string();
+        if (rest == "/D") {
+            const auto it = devices.find(drive);
+            if (it == devices.end() || it->second.compare(0, 4, "\\??\\") != 0)
+                return refuse("Invalid parameter - " + drive);
+            devices.erase(it);
+            return {ProgramRun::End::Exited, 0, {}, {}};
+        }
+        if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"')
+            rest = rest.substr(1, rest.size() - 2);
+        if (!folders.count(rest))
+            return refuse("Path not found - " + rest);
+        if (devices.count(drive))
+            return refuse("Drive already SUBSTed");
+        devices[drive] = "\\??\\" + rest;
+        return {ProgramRun::End::Exited, 0, {}, {}};
+    }
+
     Answer MessageBox(const std::string& text, MsgStyle style) override
     {
         messages.push_back({text, style});

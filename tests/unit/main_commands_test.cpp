@@ -63,10 +63,9 @@ TEST_F(MainCommandsTest, CreateFillsTheBarThenMakesTheDriveOnce)
 
     EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick),
               (Rows{"20 busy wait", "40 busy wait", "60 busy wait", "80 busy wait", "0 enabled"}));
-    ASSERT_EQ(os.launches.size(), 1u);
-    EXPECT_EQ(os.launches[0].params, "W: C:\\windows");
+    ASSERT_EQ(os.runs.size(), 1u);
+    EXPECT_EQ(os.runs[0].arguments, "W: C:\\windows");
     EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
-    EXPECT_EQ(window.pumps, 1);
     EXPECT_EQ(drive.refreshes, 1) << "the drive list learns the new letter";
 }
 
@@ -82,7 +81,7 @@ TEST_F(MainCommandsTest, RemoveAsksAndRespectsTheAnswer)
     EXPECT_EQ(os.messages.back().text, "Delete virtual drive X: ?");
     EXPECT_EQ(os.messages.back().style, MsgStyle::Question);
     EXPECT_FALSE(tmr2.enabled);
-    EXPECT_TRUE(os.launches.empty());
+    EXPECT_TRUE(os.runs.empty());
 }
 
 TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
@@ -95,7 +94,7 @@ TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
     os.onMessage = [&] { EXPECT_EQ(lsv.rows, Rows{"X:"}) << "still listed while the message is open"; };
 
     EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
-    EXPECT_EQ(os.launches.back().params, "X: /D");
+    EXPECT_EQ(os.runs.back().arguments, "X: /D");
     EXPECT_EQ(os.messages.back().text, "Virtual drive X: has been deleted!");
     EXPECT_EQ(lsv.rows, Rows{});
     EXPECT_EQ(lst.entries, (Rows{"Y:", "x:"})) << "trimmed, case-sensitive match";
@@ -105,25 +104,58 @@ TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
     EXPECT_EQ(dir.path, "C:\\current");
 }
 
-TEST_F(MainCommandsTest, RemoveEndsQuietlyWhenNothingIsSelectedAnyMore)
+TEST_F(MainCommandsTest, RemoveTakesTheConfirmedDriveWhereverTheSelectionMoved)
 {
+    os.Subst("H:", "C:\\windows\\system32");
+    lsv.rows = {"H:", "X:"};
     lsv.Select("X:");
     commands.RemoveDriveCommand();
-    lsv.selected = kNoSelection;
+    lsv.Select("H:"); // a click in the quiet first interval
     EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
-    EXPECT_TRUE(os.launches.empty());
-    EXPECT_EQ(os.messages.size(), 1u);
+    EXPECT_EQ(os.runs.back().arguments, "X: /D");
+    EXPECT_EQ(os.messages.back().text, "Virtual drive X: has been deleted!");
+    EXPECT_EQ(lsv.rows, Rows{"H:"});
+    EXPECT_TRUE(os.devices.count("H:"));
+
+    lsv.selected = kNoSelection;
+    lsv.Select("H:");
+    commands.RemoveDriveCommand();
+    lsv.selected = kNoSelection;
+    os.devices.erase("H:"); // removed by another program meanwhile
+    const auto shown = os.messages.size();
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
+    EXPECT_EQ(os.runs.size(), 1u);
+    EXPECT_EQ(os.messages.size(), shown) << "nothing to say";
+    EXPECT_EQ(lsv.rows, Rows{});
+    EXPECT_EQ(cmb.entries, (Rows{"H:", "W:", "X:", "Y:"}));
 }
 
-TEST_F(MainCommandsTest, RemoveKeepsEverythingWhenSubstCannotStart)
+// A box opened in the quiet first interval holds the window; the command
+// waits for it rather than enabling the window behind it.
+TEST_F(MainCommandsTest, APacedCommandWaitsForAnOpenMessageBox)
+{
+    cmb.Select("W:");
+    commands.CreateDriveCommand();
+    window.enabled = false;
+    commands.OnCreateTick();
+    commands.OnCreateTick();
+    EXPECT_EQ(pb.value, 0);
+    EXPECT_FALSE(window.enabled);
+    window.enabled = true;
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick).size(), 5u);
+    EXPECT_EQ(os.runs.size(), 1u);
+}
+
+TEST_F(MainCommandsTest, RemoveKeepsEverythingWhenSubstRefuses)
 {
     lst.entries = {"X:"};
     os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
-    os.failingLaunches = 2;
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::Exited, 5, "Access denied\r\n", {}}; };
     lsv.Select("X:");
     commands.RemoveDriveCommand();
     EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).back(), "0 enabled");
     EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+    EXPECT_EQ(os.messages.back().text, "Virtual drive X: could not be deleted: subst.exe answered \"Access denied\".");
     EXPECT_EQ(lsv.rows, Rows{"X:"});
     EXPECT_EQ(lst.entries, Rows{"X:"});
     EXPECT_TRUE(os.files.count("C:\\Tools\\kordat\\X.ini"));
@@ -143,7 +175,7 @@ TEST_F(MainCommandsTest, OnePacedCommandAtATime)
     commands.RemoveDriveCommand();
     EXPECT_EQ(os.beeps, 3);
     EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).size(), 4u);
-    EXPECT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.runs.size(), 1u);
     EXPECT_EQ(pb.value, 0);
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-TEST(ScanDrives, SortsEveryLetterIntoItsList)
+TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGone)
 {
     FakeOs os;
     os.devices["C:"] = "\\Device\\HarddiskVolume1";
@@ -18,32 +18,52 @@ TEST(ScanDrives, SortsEveryLetterIntoItsList)
     os.Subst("B:", "C:\\floppy image");
     os.Subst("D:", "C:\\");
     os.devices["G:"] = "\\??\\C:\\gone"; // its folder was removed
+    os.devices["U:"] = "\\??\\UNC\\server\\share"; // a share that does not answer
+    os.unreachable["\\\\server\\share"] = "The network path was not found.";
     FakeListView lsv;
     FakeComboBox cmb;
 
     ScanDrives(os, lsv, cmb);
 
-    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "X:"}));
+    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "U:", "X:"}));
     Rows free;
-    for (char c : std::string("AEFHIJKLMOPQRSTUVWYZ"))
+    for (char c : std::string("AEFHIJKLMOPQRSTVWYZ"))
         free.push_back(std::string(1, c) + ":");
     EXPECT_EQ(cmb.entries, free) << "B is never offered; devices and drives in use are not free";
-    ASSERT_EQ(os.launches.size(), 1u);
-    EXPECT_EQ(os.launches[0].params, "G: /D");
-    EXPECT_EQ(os.launches[0].show, kShowHidden);
-    EXPECT_EQ(os.currentDirectory, "C:\\windows");
-    EXPECT_EQ(os.directoryChanges.back(), "C:\\windows") << "restored after the failed test too";
+    ASSERT_EQ(os.runs.size(), 1u);
+    EXPECT_EQ(os.runs[0].arguments, "G: /D");
+    EXPECT_FALSE(os.devices.count("G:"));
+    EXPECT_TRUE(os.directoryChanges.empty()) << "the process's current directory is not touched";
 }
 
-TEST(ScanDrives, LeavesTheCurrentDirectoryAloneWithoutVirtualDrives)
+TEST(ScanDrives, ListsADriveWhoseFolderIsGoneWhenSubstKeepsIt)
+{
+    FakeOs os;
+    os.devices["G:"] = "\\??\\C:\\gone";
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; };
+    FakeListView lsv;
+    FakeComboBox cmb;
+    ScanDrives(os, lsv, cmb);
+    EXPECT_EQ(lsv.rows, Rows{"G:"});
+    EXPECT_EQ(cmb.entries.size(), 24u);
+}
+
+TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
 {
     FakeOs os;
     FakeListView lsv;
     FakeComboBox cmb;
-    ScanDrives(os, lsv, cmb);
-    EXPECT_TRUE(lsv.rows.empty());
-    EXPECT_EQ(cmb.entries.size(), 25u);
-    EXPECT_TRUE(os.directoryChanges.empty());
+    lsv.rows = {"K:"};
+    cmb.entries = {"X:", "Y:"};
+
+    os.devices["X:"] = "\\Device\\CdRom0";
+    EXPECT_TRUE(RelistLetter(os, lsv, cmb, "X:"));
+    os.Subst("Y:", "C:\\data");
+    EXPECT_TRUE(RelistLetter(os, lsv, cmb, "Y:"));
+    EXPECT_FALSE(RelistLetter(os, lsv, cmb, "K:")) << "K: is free now";
+    EXPECT_FALSE(RelistLetter(os, lsv, cmb, "B:"));
+    EXPECT_EQ(lsv.rows, Rows{"Y:"});
+    EXPECT_EQ(cmb.entries, Rows{"K:"});
 }
 
 TEST(ClassifyTarget, TellsVirtualDrivesFromDevicesAndFreeLetters)

@@ -22,16 +22,21 @@ struct CreateDriveTest : ::testing::Test {
     {
         dir.path = folder;
         CreateDrive(os, cmb, lsv, dir);
-        return os.launches.empty() ? "" : os.launches.back().params;
+        return os.runs.empty() ? "" : os.runs.back().arguments;
+    }
+    static ProgramRun Ended(unsigned long code, const std::string& output = {})
+    {
+        return {ProgramRun::End::Exited, code, output, {}};
     }
 };
 
 TEST_F(CreateDriveTest, MovesTheLetterAndReportsTheNewDrive)
 {
     os.shortNames["C:\\Program Files\\Data"] = "C:\\PROGRA~1\\DATA";
+    os.folders.insert("C:\\PROGRA~1\\DATA");
     EXPECT_EQ(CreateFrom("C:\\Program Files\\Data"), "X: C:\\PROGRA~1\\DATA");
-    EXPECT_EQ(os.launches[0].file, "subst.exe");
-    EXPECT_EQ(os.launches[0].show, kShowHidden);
+    EXPECT_EQ(os.runs[0].path, "C:\\windows\\system32\\subst.exe") << "never by bare name";
+    EXPECT_EQ(os.devices["X:"], "\\??\\C:\\PROGRA~1\\DATA");
     EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:"}));
     EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "Y:"}));
     EXPECT_EQ(cmb.editText, "Avaliable Drives:");
@@ -52,30 +57,54 @@ TEST_F(CreateDriveTest, AlwaysHandsSubstTheWholeFolderAsOneArgument)
     EXPECT_EQ(CreateFrom("C:\\No Short Form"), "Y: \"C:\\No Short Form\"");
 
     os.shortNames["C:\\a"] = "C:\\A~1LONGER"; // a short form longer than the path
+    os.folders.insert("C:\\A~1LONGER");
     cmb.Select("W:");
     EXPECT_EQ(CreateFrom("C:\\a"), "W: C:\\A~1LONGER");
+    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:", "Y:", "W:"}));
 }
 
-TEST_F(CreateDriveTest, FallsBackToTheFullPathAndReportsWhenSubstCannotStart)
+// Whatever went wrong, the user hears why, and the letter's place in the
+// lists follows what the system says about it now.
+TEST_F(CreateDriveTest, ReportsADriveThatWasNotMadeWithTheReason)
 {
-    os.failingLaunches = 1;
-    CreateFrom("C:\\windows");
-    ASSERT_EQ(os.launches.size(), 2u);
-    EXPECT_EQ(os.launches[1].file, "C:\\windows\\system32\\subst.exe");
-    EXPECT_EQ(os.launches[1].params, "X: C:\\windows");
-    EXPECT_EQ(lsv.rows.size(), 1u);
+    auto failureFor = [&](std::function<ProgramRun(const ProgramCall&)> run) {
+        os.onRun = std::move(run);
+        os.messages.clear();
+        CreateFrom("C:\\windows");
+        EXPECT_EQ(os.messages.size(), 1u);
+        EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+        return os.messages.back().text;
+    };
+    EXPECT_EQ(failureFor([](const ProgramCall&) {
+                  return ProgramRun{ProgramRun::End::NotStarted, 0, {}, "The system cannot find the file specified."};
+              }),
+              "Virtual drive X: could not be created: the system program subst.exe could not be started "
+              "(The system cannot find the file specified.).");
+    EXPECT_EQ(failureFor([](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; }),
+              "Virtual drive X: could not be created: the system program subst.exe did not finish within 8 seconds.");
+    EXPECT_EQ(failureFor([](const ProgramCall&) { return Ended(0); }),
+              "Virtual drive X: could not be created: X: does not stand for C:\\windows after subst.exe ran.");
+    EXPECT_EQ(failureFor([](const ProgramCall&) { return Ended(3); }),
+              "Virtual drive X: could not be created: subst.exe ended with exit code 3.");
+    EXPECT_TRUE(lsv.rows.empty());
+    EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "X:", "Y:"})) << "a letter still free stays offered";
+    EXPECT_EQ(cmb.selected, 1) << "and chosen, for another try";
 
-    os.failingLaunches = 2;
-    cmb.Select("Y:");
-    CreateFrom("C:\\windows");
-    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:"})) << "nothing was made, nothing moves";
+    os.devices["X:"] = "\\Device\\HarddiskVolume3"; // taken by another program a moment ago
+    EXPECT_EQ(failureFor(nullptr),
+              "Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".");
     EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:", "Y:"}));
-    EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
-    EXPECT_EQ(os.messages.back().text,
-              "Virtual drive Y: could not be created: the system program subst.exe could not be started.");
+    EXPECT_EQ(cmb.editText, "Avaliable Drives:");
+    EXPECT_EQ(cmb.selected, kNoSelection);
+
+    os.Subst("Y:", "C:\\elsewhere"); // made a virtual drive by another program
+    cmb.Select("Y:");
+    failureFor(nullptr);
+    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"Y:"}));
+    EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:"}));
 }
 
-TEST(Subst, PresenceAndDeletion)
+TEST(Subst, PresenceAndVerifiedDeletion)
 {
     FakeOs os;
     EXPECT_FALSE(SubstPresent(os));
@@ -83,11 +112,16 @@ TEST(Subst, PresenceAndDeletion)
     os.files[SubstPath] = "MZ";
     EXPECT_TRUE(SubstPresent(os));
 
-    EXPECT_TRUE(DeleteDrive(os, "X:"));
-    EXPECT_EQ(os.launches.back().params, "X: /D");
-    EXPECT_EQ(os.launches.back().show, kShowHidden);
-    os.failingLaunches = 2;
-    EXPECT_FALSE(DeleteDrive(os, "X:"));
+    os.Subst("X:", "C:\\data");
+    EXPECT_TRUE(DeleteDrive(os, "X:").done);
+    EXPECT_EQ(os.runs.back().arguments, "X: /D");
+    EXPECT_FALSE(os.devices.count("X:"));
+
+    os.Subst("Y:", "C:\\data");
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::Exited, 0, {}, {}}; };
+    const SubstOutcome stayed = DeleteDrive(os, "Y:");
+    EXPECT_FALSE(stayed.done) << "a clean exit does not count when the drive is still there";
+    EXPECT_EQ(stayed.why, "Y: is still in use after subst.exe ran");
 }
 
 } // namespace

@@ -15,8 +15,8 @@ int OwnerDrawRowHeight(HWND control, HFONT font)
     int textHeight = 13;
     if (HDC dc = GetDC(control)) {
         HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
-        TEXTMETRICA metrics{};
-        if (GetTextMetricsA(dc, &metrics))
+        TEXTMETRICW metrics{};
+        if (GetTextMetricsW(dc, &metrics))
             textHeight = metrics.tmHeight;
         SelectObject(dc, old);
         ReleaseDC(control, dc);
@@ -35,18 +35,18 @@ OwnerDrawnControl::~OwnerDrawnControl()
 
 // Makes the control in the parent's module with the font, and works out the
 // row height for it.
-bool OwnerDrawnControl::CreateControl(HWND parent, int id, DWORD exStyle, const char* className,
+bool OwnerDrawnControl::CreateControl(HWND parent, int id, DWORD exStyle, const wchar_t* className,
                                       DWORD style, int x, int y, int width, int height, HFONT font)
 {
     font_ = font;
-    hwnd_ = CreateWindowExA(exStyle, className, "", style, x, y, width, height, parent,
+    hwnd_ = CreateWindowExW(exStyle, className, L"", style, x, y, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
                             nullptr);
     if (hwnd_ == nullptr)
         return false;
     if (font_ != nullptr)
-        SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     rowHeight_ = OwnerDrawRowHeight(hwnd_, font_);
     return true;
 }
@@ -88,7 +88,8 @@ void OwnerDrawnControl::DrawIconAndText(HDC dc, const RECT& row, int left, HICON
                    iconHeight, 0, nullptr, DI_NORMAL);
     HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
     RECT textRect{left + iconWidth + 4, row.top, row.right - 2, row.bottom};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+    const std::wstring wide = Wide(text);
+    DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     if (oldFont)
         SelectObject(dc, oldFont);

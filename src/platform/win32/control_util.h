@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/text.h"
+
 namespace kv {
 
 // Keeps the system from asking the user to insert a disk while a drive that
@@ -20,26 +22,6 @@ public:
 private:
     UINT previous_;
 };
-
-// The system's own wording for an error code, without the line break that
-// FormatMessage ends it with.
-inline std::string SystemErrorText(DWORD code)
-{
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length != 0 && buffer != nullptr)
-        text.assign(buffer, length);
-    if (buffer != nullptr)
-        LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    if (text.empty())
-        text = "Error " + std::to_string(code);
-    return text;
-}
 
 // Background and text colours of an owner-drawn row in the given state.
 inline void PaintRowBackground(HDC dc, const RECT& rect, bool selected, bool enabled)
@@ -70,18 +52,27 @@ struct ComboBoxMessages {
     static constexpr UINT kSelected = CB_GETCURSEL;
 };
 
-// The text of a row, or an empty text when there is no such row. The length
-// the control reports first may be more than it copies, so the copy counts.
+// The text of a row as UTF-8, or an empty text when there is no such row. The
+// length the control reports first may be more than it copies, so the copy
+// counts.
 template <class Messages>
 std::string ItemText(HWND control, int index)
 {
-    const LRESULT length = SendMessageA(control, Messages::kTextLength, static_cast<WPARAM>(index), 0);
+    const LRESULT length = SendMessageW(control, Messages::kTextLength, static_cast<WPARAM>(index), 0);
     if (length < 0)
         return {};
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(control, Messages::kText, static_cast<WPARAM>(index),
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(control, Messages::kText, static_cast<WPARAM>(index),
                                         reinterpret_cast<LPARAM>(buffer.data()));
-    return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    return Utf8(std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
+}
+
+// Adds a row with the text given as UTF-8.
+template <class Messages>
+LRESULT AddItem(HWND control, const std::string& text)
+{
+    const std::wstring wide = Wide(text);
+    return SendMessageW(control, Messages::kAdd, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 // An owner-drawn list control that draws its rows as a small icon and a text,
@@ -102,7 +93,7 @@ protected:
     explicit OwnerDrawnControl(UINT itemType) : itemType_(itemType) {}
     virtual ~OwnerDrawnControl();
 
-    bool CreateControl(HWND parent, int id, DWORD exStyle, const char* className, DWORD style,
+    bool CreateControl(HWND parent, int id, DWORD exStyle, const wchar_t* className, DWORD style,
                        int x, int y, int width, int height, HFONT font);
     void Subclass();
     void DrawIconAndText(HDC dc, const RECT& row, int left, HICON icon,

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/win32/text.h"
+
 namespace kv {
 namespace {
 
@@ -19,23 +21,24 @@ int Win32ListView::Count() const {
 }
 
 std::string Win32ListView::Text(int index) const {
-    std::vector<char> buffer(kItemTextMax, '\0');
-    LVITEMA item{};
+    std::vector<wchar_t> buffer(kItemTextMax, L'\0');
+    LVITEMW item{};
     item.iSubItem = 0;
     item.pszText = buffer.data();
     item.cchTextMax = kItemTextMax;
-    LRESULT n = Send(LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+    LRESULT n = Send(LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return Utf8(std::wstring(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0));
 }
 
 // An index past the end appends the row.
 void Win32ListView::Append(const std::string& text) {
-    LVITEMA item{};
+    std::wstring wide = Wide(text);
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = 0x7FFFFFFF;
-    item.pszText = const_cast<char*>(text.c_str());
+    item.pszText = &wide[0];
     item.iImage = 0;
-    Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void Win32ListView::Remove(int index) {
@@ -50,7 +53,8 @@ int Win32ListView::Selected() const {
 // not chosen.
 void Win32ComboBox::SetEditText(const std::string& text) {
     Send(CB_SETCURSEL, static_cast<WPARAM>(-1));
-    Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring wide = Wide(text);
+    Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void Win32ProgressBar::AttachWithRange(HWND hwnd) {
@@ -75,11 +79,12 @@ void Win32StatusBar::AttachSinglePart(HWND hwnd) {
     int right = -1;
     Send(SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&right));
     // An empty text rather than none, so that reading the bar's text gives "".
-    Send(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(""));
+    Send(SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
 }
 
 void Win32StatusBar::SetText(const std::string& text) {
-    Send(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring wide = Wide(text);
+    Send(SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 // Enabling a running timer leaves its interval running rather than restarting it.
@@ -99,25 +104,15 @@ void Win32Timer::Disable() {
 
 void Win32CommandWindow::SetWaitCursor(bool wait) {
     wait_ = wait;
-    ::SetCursor(::LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW));
+    ::SetCursor(::LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
 void Win32CommandWindow::Enable(bool enabled) {
     ::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
-// Delivers what is queued now and returns; a quit request is put back for the
-// main loop to see.
-void Win32CommandWindow::PumpPendingEvents() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+bool Win32CommandWindow::Enabled() const {
+    return ::IsWindowEnabled(hwnd_) != FALSE;
 }
 
 } // namespace kv

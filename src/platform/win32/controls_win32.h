@@ -1,5 +1,6 @@
 // The control interfaces of platform/controls.h over the real Win32 controls.
-// Each wrapper is attached to its control once the window has made it.
+// Each wrapper is attached to its control once the window has made it. Texts
+// are UTF-8 here and go to the controls through their wide messages.
 #pragma once
 
 #include "platform/win32/win32.h"
@@ -16,7 +17,7 @@ public:
 
 protected:
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
-        return ::SendMessageA(hwnd_, msg, wp, lp);
+        return ::SendMessageW(hwnd_, msg, wp, lp);
     }
     void RedrawNow();
     void TakeFocus() { ::SetFocus(hwnd_); }
@@ -43,9 +44,7 @@ class Win32StringList : public Interface, public ControlWrapper {
 public:
     int Count() const override { return static_cast<int>(Send(Messages::kCount)); }
     std::string Text(int index) const override { return ItemText<Messages>(hwnd_, index); }
-    void Add(const std::string& text) override {
-        Send(Messages::kAdd, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    void Add(const std::string& text) override { AddItem<Messages>(hwnd_, text); }
     void Remove(int index) override { Send(Messages::kDelete, static_cast<WPARAM>(index)); }
     int Selected() const override { return SelectionOrNone(Send(Messages::kSelected)); }
     void Redraw() override { RedrawNow(); }
@@ -101,7 +100,7 @@ class Win32CommandWindow : public CommandWindow, public ControlWrapper {
 public:
     void SetWaitCursor(bool wait) override;
     void Enable(bool enabled) override;
-    void PumpPendingEvents() override;
+    bool Enabled() const override;
     bool WaitCursor() const { return wait_; }
 
 private:

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <objbase.h>
+
 #include <cctype>
+#include <memory>
 #include <vector>
 
 #include "platform/win32/control_util.h"
@@ -13,46 +16,75 @@ namespace kv {
 namespace {
 
 constexpr int kVisibleRows = 12;
+// Posted by the reading thread to the control: one drive's look (lParam, a
+// DriveLook the control takes over), or the end of a reading.
+constexpr UINT kDriveLookMessage = WM_APP + 0x44;
+constexpr UINT kReadingDoneMessage = WM_APP + 0x45;
 
-struct DriveEntry {
+struct DriveLook {
     char letter;
     std::string text;
+    HICON icon;
 };
+
+struct DriveReading {
+    HWND target;
+    std::vector<char> letters;
+};
+
+std::string BareName(char letter) { return std::string{letter, ':'}; }
 
 // "C: [SYSTEM]", or "C:" when the volume has no label or cannot be read.
 std::string DriveText(char letter)
 {
-    const std::string name{letter, ':'};
-    const std::string root = name + "\\";
-    char label[MAX_PATH + 1] = {};
-    if (GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr,
-                              nullptr, 0) && label[0] != '\0')
-        return name + " [" + label + "]";
-    return name;
-}
-
-std::vector<DriveEntry> ReadDrives()
-{
-    QuietDriveErrors quiet;
-    std::vector<DriveEntry> drives;
-    const DWORD mask = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i) {
-        if (mask & (1u << i)) {
-            const char letter = static_cast<char>('A' + i);
-            drives.push_back({letter, DriveText(letter)});
-        }
-    }
-    return drives;
+    const std::wstring root{static_cast<wchar_t>(letter), L':', L'\\'};
+    wchar_t label[MAX_PATH + 1] = {};
+    if (GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)
+        && label[0] != L'\0')
+        return BareName(letter) + " [" + Utf8(label) + "]";
+    return BareName(letter);
 }
 
 HICON LoadDriveIcon(char letter)
 {
-    QuietDriveErrors quiet;
-    const std::string root{letter, ':', '\\'};
-    SHFILEINFOA info{};
-    if (SHGetFileInfoA(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON))
+    const std::wstring root{static_cast<wchar_t>(letter), L':', L'\\'};
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON))
         return info.hIcon;
     return nullptr;
+}
+
+std::vector<char> PresentLetters()
+{
+    std::vector<char> letters;
+    const DWORD mask = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i)
+        if (mask & (1u << i))
+            letters.push_back(static_cast<char>('A' + i));
+    return letters;
+}
+
+// Reads the label and icon of each drive away from the window's thread: a
+// network drive whose server does not answer can take many seconds for
+// either, and the window must go on painting and taking input meanwhile.
+DWORD WINAPI ReadDriveLooks(void* param)
+{
+    std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
+    for (char letter : reading->letters) {
+        auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
+        if (!PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
+            if (look->icon != nullptr)
+                DestroyIcon(look->icon);
+            break;
+        }
+        look.release();
+    }
+    PostMessageW(reading->target, kReadingDoneMessage, 0, 0);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return 0;
 }
 
 } // namespace
@@ -64,15 +96,15 @@ DriveList::~DriveList()
 
 bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
 {
-    if (!CreateControl(parent, id, 0, "COMBOBOX",
+    if (!CreateControl(parent, id, 0, L"COMBOBOX",
                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST
                            | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
                        x, y, width, 0, font))
         return false;
     // The parent may not have answered WM_MEASUREITEM during creation, so the
     // heights of both the closed field and the rows are set here.
-    SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), rowHeight_);
-    SendMessageA(hwnd_, CB_SETITEMHEIGHT, 0, rowHeight_);
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), rowHeight_);
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, rowHeight_);
     // The dropped height of a combo box is its window height less the field.
     RECT field{};
     GetWindowRect(hwnd_, &field);
@@ -86,7 +118,7 @@ bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
 
 std::string DriveList::Drive() const
 {
-    const LRESULT index = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR)
         return {};
     return ItemText<ComboBoxMessages>(hwnd_, static_cast<int>(index)).substr(0, 2);
@@ -109,9 +141,9 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
 
     {
         QuietDriveErrors quiet;
-        const std::string pattern{letter, ':', '\\', '*'};
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             // An empty root has nothing to find but is perfectly readable.
@@ -121,40 +153,83 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
             FindClose(search);
         }
     }
-    SendMessageA(hwnd_, CB_SETCURSEL, index, 0);
+    SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     return std::nullopt;
 }
 
-// Re-reads the drives and their labels, keeping the selected drive when it is
-// still there. The list is only rebuilt when something changed, so an open
-// list does not flicker.
+// Lists the drives present now at once, each with the label and icon last
+// read for its letter, keeping the selected drive when it is still there;
+// the list is only rebuilt when the letters changed, so an open list does not
+// flicker. Labels and icons are then read again off the window's thread.
 void DriveList::Refresh()
 {
-    const std::vector<DriveEntry> drives = ReadDrives();
-    const int count = static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0));
-    bool same = count == static_cast<int>(drives.size());
+    const std::vector<char> letters = PresentLetters();
+    const int count = static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
+    bool same = count == static_cast<int>(letters.size());
     for (int i = 0; same && i < count; ++i)
-        same = ItemText<ComboBoxMessages>(hwnd_, i) == drives[i].text;
-    if (same)
-        return;
+        same = ItemText<ComboBoxMessages>(hwnd_, i).substr(0, 1) == std::string(1, letters[i]);
+    if (!same) {
+        const std::string selected = Drive();
+        SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+        for (char letter : letters) {
+            const std::string& known = texts_[letter - 'A'];
+            AddItem<ComboBoxMessages>(hwnd_, known.empty() ? BareName(letter) : known);
+        }
+        if (!selected.empty()) {
+            const int index = FindLetter(selected[0]);
+            if (index >= 0)
+                SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
+        }
+    }
+    StartReading(letters);
+}
 
-    const std::string selected = Drive();
-    ReleaseIcons();
-    SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
-    for (const DriveEntry& entry : drives) {
-        icons_[entry.letter - 'A'] = LoadDriveIcon(entry.letter);
-        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.text.c_str()));
+// One reading at a time: a drive that does not answer holds its reading up,
+// and the next one starts when it is done.
+void DriveList::StartReading(const std::vector<char>& letters)
+{
+    if (reading_) {
+        readAgain_ = true;
+        return;
     }
-    if (!selected.empty()) {
-        const int index = FindLetter(selected[0]);
-        if (index >= 0)
-            SendMessageA(hwnd_, CB_SETCURSEL, index, 0);
+    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, letters});
+    HANDLE thread = CreateThread(nullptr, 0, ReadDriveLooks, reading.get(), 0, nullptr);
+    if (thread == nullptr)
+        return;
+    reading.release();
+    CloseHandle(thread);
+    reading_ = true;
+    readAgain_ = false;
+}
+
+// A label that changed replaces the entry's text in place, keeping the
+// selection; an icon alone only needs the row painted again.
+void DriveList::ApplyLook(char letter, const std::string& text, HICON icon)
+{
+    const int slot = letter - 'A';
+    if (icons_[slot] != nullptr)
+        DestroyIcon(icons_[slot]);
+    icons_[slot] = icon;
+    texts_[slot] = text;
+    const int index = FindLetter(letter);
+    if (index >= 0 && ItemText<ComboBoxMessages>(hwnd_, index) != text) {
+        const bool selected = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0) == index;
+        const std::wstring wide = Wide(text);
+        SendMessageW(hwnd_, CB_DELETESTRING, index, 0);
+        SendMessageW(hwnd_, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(wide.c_str()));
+        if (selected)
+            SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     }
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    if (GetComboBoxInfo(hwnd_, &parts) && parts.hwndList != nullptr)
+        InvalidateRect(parts.hwndList, nullptr, FALSE); // the dropped list, when open
 }
 
 int DriveList::FindLetter(char letter) const
 {
-    const int count = static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         const std::string text = ItemText<ComboBoxMessages>(hwnd_, i);
         if (!text.empty() && text[0] == letter)
@@ -190,7 +265,7 @@ void DriveList::DrawRow(const DRAWITEMSTRUCT& item)
 // True for the click or key that is about to open the list.
 bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const
 {
-    if (SendMessageA(hwnd_, CB_GETDROPPEDSTATE, 0, 0))
+    if (SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0))
         return false;
     switch (msg) {
     case WM_LBUTTONDOWN:
@@ -208,6 +283,17 @@ bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const
 
 LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == kDriveLookMessage) {
+        std::unique_ptr<DriveLook> look(reinterpret_cast<DriveLook*>(lParam));
+        ApplyLook(look->letter, look->text, look->icon);
+        return 0;
+    }
+    if (msg == kReadingDoneMessage) {
+        reading_ = false;
+        if (readAgain_)
+            StartReading(PresentLetters());
+        return 0;
+    }
     // A disk inserted or a drive added since the last look shows up in the list.
     if (IsAboutToDropDown(msg, wParam))
         Refresh();

@@ -3,7 +3,8 @@
 // The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
 // the item belongs to this control). WM_MEASUREITEM needs no forwarding: the
 // row height is set after creation. The list re-reads the drives by itself
-// each time it is dropped down. The parent receives the ordinary WM_COMMAND
+// each time it is dropped down; their labels and icons are read on a thread of
+// their own and filled in as they come. The parent receives the ordinary WM_COMMAND
 // CBN_SELCHANGE with the control's id when the user picks a drive.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/win32/control_util.h"
@@ -35,8 +37,13 @@ private:
     bool IsAboutToDropDown(UINT msg, WPARAM wParam) const;
     int FindLetter(char letter) const;
     void ReleaseIcons();
+    void StartReading(const std::vector<char>& letters);
+    void ApplyLook(char letter, const std::string& text, HICON icon);
 
     std::array<HICON, 26> icons_{};
+    std::array<std::string, 26> texts_; // last label read per letter, "" before
+    bool reading_ = false;
+    bool readAgain_ = false;
 };
 
 } // namespace kv

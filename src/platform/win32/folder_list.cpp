@@ -28,11 +28,11 @@ size_t RootLength(const std::string& path)
 
 HICON LoadFolderIcon(bool open)
 {
-    SHFILEINFOA info{};
+    SHFILEINFOW info{};
     UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON;
     if (open)
         flags |= SHGFI_OPENICON;
-    if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags))
+    if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags))
         return info.hIcon;
     return nullptr;
 }
@@ -42,13 +42,15 @@ HICON LoadFolderIcon(bool open)
 // expanded, and the trailing backslash goes except at a root.
 std::string FullFolderPath(const std::string& path)
 {
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    std::string result = length > 0 && length < sizeof full ? std::string(full, length) : path;
-    char longName[MAX_PATH];
-    length = GetLongPathNameA(result.c_str(), longName, sizeof longName);
-    if (length > 0 && length < sizeof longName)
-        result.assign(longName, length);
+    wchar_t full[MAX_PATH];
+    const std::wstring given = Wide(path);
+    DWORD length = GetFullPathNameW(given.c_str(), MAX_PATH, full, nullptr);
+    std::wstring wide = length > 0 && length < MAX_PATH ? std::wstring(full, length) : given;
+    wchar_t longName[MAX_PATH];
+    length = GetLongPathNameW(wide.c_str(), longName, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        wide.assign(longName, length);
+    std::string result = Utf8(wide);
     if (result.size() >= 2 && result[1] == ':')
         result[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(result[0])));
     while (result.size() > RootLength(result) && result.back() == '\\')
@@ -68,33 +70,37 @@ std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder
     if (pattern.empty() || pattern.back() != '\\')
         pattern += '\\';
     pattern += '*';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
+    std::vector<std::wstring> names;
     if (search == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         // The root of an empty volume has no entries at all, not even "." and "..".
         if (error == ERROR_FILE_NOT_FOUND && folder.size() == RootLength(folder))
-            return names;
+            return std::vector<std::string>();
         return std::nullopt;
     }
     do {
-        const std::string name = found.cFileName;
+        const std::wstring name = found.cFileName;
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            && !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && name != "." && name != "..")
+            && !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && name != L"." && name != L"..")
             names.push_back(name);
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
     });
-    return names;
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const std::wstring& name : names)
+        sorted.push_back(Utf8(name));
+    return sorted;
 }
 
-std::string WindowText(HWND hwnd)
+std::wstring WindowText(HWND hwnd)
 {
-    char text[256] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
     return text;
 }
 
@@ -143,12 +149,12 @@ FolderList::~FolderList()
 
 bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font)
 {
-    if (!CreateControl(parent, id, WS_EX_CLIENTEDGE, "LISTBOX",
+    if (!CreateControl(parent, id, WS_EX_CLIENTEDGE, L"LISTBOX",
                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED
                            | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                        x, y, width, height, font))
         return false;
-    SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, rowHeight_);
+    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, rowHeight_);
     openIcon_ = LoadFolderIcon(true);
     closedIcon_ = LoadFolderIcon(false);
     Subclass();
@@ -194,24 +200,24 @@ void FolderList::Show(const std::string& path, std::vector<std::string> subfolde
 {
     path_ = path;
     chain_ = FolderChain(path);
-    SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0);
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
     for (const std::string& name : chain_)
-        SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        AddItem<ListBoxMessages>(hwnd_, name);
     for (const std::string& name : subfolders)
-        SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        AddItem<ListBoxMessages>(hwnd_, name);
     const int current = static_cast<int>(chain_.size()) - 1;
-    SendMessageA(hwnd_, LB_SETCURSEL, current, 0);
+    SendMessageW(hwnd_, LB_SETCURSEL, current, 0);
     // Keep a little of the chain above the open folder in view on deep paths,
     // so that the subfolders below it get the rest of the list.
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int visible = std::max(1, static_cast<int>(client.bottom) / std::max(1, rowHeight_));
     const int top = current < visible ? 0 : current - visible / 3;
-    SendMessageA(hwnd_, LB_SETTOPINDEX, top, 0);
-    SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(hwnd_, LB_SETTOPINDEX, top, 0);
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(hwnd_, nullptr, TRUE);
-    SetWindowTextA(hwnd_, path_.c_str());
+    SetWindowTextW(hwnd_, Wide(path_).c_str());
 }
 
 // Opens the folder of a row: a row of the chain goes up to that folder, a
@@ -219,7 +225,7 @@ void FolderList::Show(const std::string& path, std::vector<std::string> subfolde
 // and the list stays where it was.
 void FolderList::OpenRow(int index)
 {
-    const int count = static_cast<int>(SendMessageA(hwnd_, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
     if (index < 0 || index >= count)
         return;
     std::string target;
@@ -233,8 +239,8 @@ void FolderList::OpenRow(int index)
     }
     if (std::optional<std::string> error = SetPath(target)) {
         HWND owner = GetAncestor(hwnd_, GA_ROOT);
-        MessageBoxA(owner, error->c_str(), WindowText(owner).c_str(), MB_OK | MB_ICONHAND);
-        SendMessageA(hwnd_, LB_SETCURSEL, chain_.size() - 1, 0);
+        MessageBoxW(owner, Wide(*error).c_str(), WindowText(owner).c_str(), MB_OK | MB_ICONHAND);
+        SendMessageW(hwnd_, LB_SETCURSEL, chain_.size() - 1, 0);
     }
 }
 
@@ -270,7 +276,7 @@ LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
-            OpenRow(static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)));
+            OpenRow(static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0)));
             return 0;
         }
         break;
@@ -282,7 +288,7 @@ LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
         // The list box still tracks the mouse until the button comes up; the
         // rows are replaced only then, so the release cannot pick a new row.
         const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        const LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
+        const LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lParam);
         pendingOpen_ = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
         return result;
     }

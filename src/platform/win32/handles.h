@@ -55,6 +55,8 @@ struct ImageListDestroyer { void operator()(HIMAGELIST h) const { ::ImageList_De
 
 // FindFirstFileA search handle.
 using FindHandle = UniqueHandle<HANDLE, detail::FindCloser, detail::InvalidHandleValue>;
+// Process, thread and pipe handles, which are null when absent.
+using KernelHandle = UniqueHandle<HANDLE, detail::HandleCloser, detail::NullOf<HANDLE>>;
 // CreateFileA file handle.
 using FileHandle = UniqueHandle<HANDLE, detail::HandleCloser, detail::InvalidHandleValue>;
 using FontHandle = UniqueHandle<HFONT, detail::GdiDeleter, detail::NullOf<HFONT>>;

@@ -13,10 +13,11 @@
 #include <new>
 #include <string>
 
-// The library's own copy of std::string's members is built with exceptions
+// The library's own copy of the string classes' members is built with exceptions
 // and would bring the unwinder with it; this copy is built like the program,
 // and the linker keeps only the members that are used.
 template class std::basic_string<char>;
+template class std::basic_string<wchar_t>;
 
 namespace {
 [[noreturn]] void EndProcess() {

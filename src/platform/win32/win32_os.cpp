@@ -3,30 +3,53 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/text.h"
 
 namespace kv {
 namespace {
 
-constexpr char kCaption[] = "Korvane";
+constexpr wchar_t kCaption[] = L"Korvane";
 
-// Runs a "fill this buffer of that size" call whose result is the length written,
-// or the size needed when the buffer was too small, or 0 on failure. Grows the
-// buffer until the whole text fits, so that long paths are never cut short.
+// Runs a "fill this buffer of that size" wide call whose result is the length
+// written, or the size needed when the buffer was too small, or 0 on failure.
+// Grows the buffer until the whole text fits, so that long paths are never cut
+// short, and gives the text as UTF-8.
 template <typename Call>
 std::optional<std::string> ReadSizedText(Call call) {
     DWORD size = MAX_PATH + 1;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        std::vector<char> buffer(size, '\0');
+        std::vector<wchar_t> buffer(size, L'\0');
         DWORD written = call(buffer.data(), size);
         if (written == 0) {
             return std::nullopt;
         }
         if (written < size) {
-            return std::string(buffer.data(), written);
+            return Utf8(std::wstring(buffer.data(), written));
         }
         size = written + 1; // the text may have grown between the calls
     }
     return std::nullopt;
+}
+
+const wchar_t* WideOrNull(const char* utf8, std::wstring& holder) {
+    if (utf8 == nullptr) {
+        return nullptr;
+    }
+    holder = Wide(utf8);
+    return holder.c_str();
+}
+
+// Moves what the pipe holds now into `out`, without blocking.
+void DrainPipe(HANDLE pipe, std::string& out) {
+    DWORD available = 0;
+    while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char chunk[512];
+        DWORD read = 0;
+        if (!::ReadFile(pipe, chunk, sizeof(chunk), &read, nullptr) || read == 0) {
+            return;
+        }
+        out.append(chunk, read);
+    }
 }
 
 bool HasWildcard(const std::string& path) {
@@ -37,58 +60,59 @@ bool HasWildcard(const std::string& path) {
 
 // The first of the NUL-separated targets; the list is read whole, however long.
 std::optional<std::string> Win32Os::QueryDosDevice(const std::string& drive) {
-    std::vector<char> buffer(1024, '\0');
+    const std::wstring name = Wide(drive);
+    std::vector<wchar_t> buffer(1024, L'\0');
     for (;;) {
-        DWORD n = ::QueryDosDeviceA(drive.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD n = ::QueryDosDeviceW(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n != 0) {
-            return std::string(buffer.data());
+            return Utf8(buffer.data());
         }
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= 65536) {
             return std::nullopt;
         }
-        buffer.assign(buffer.size() * 4, '\0');
+        buffer.assign(buffer.size() * 4, L'\0');
     }
 }
 
 std::string Win32Os::SystemDirectory() {
-    return ReadSizedText([](char* buf, DWORD size) { return ::GetSystemDirectoryA(buf, size); })
+    return ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetSystemDirectoryW(buf, size); })
         .value_or(std::string());
 }
 
 std::string Win32Os::ProgramFolder() {
-    std::vector<char> buffer(MAX_PATH + 1, '\0');
+    std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
     DWORD n = 0;
-    // GetModuleFileNameA cuts the path silently and returns the buffer size when it
+    // GetModuleFileNameW cuts the path silently and returns the buffer size when it
     // does not fit.
     for (;;) {
-        n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             return std::string();
         }
         if (n < buffer.size() || buffer.size() >= 32768) {
             break;
         }
-        buffer.assign(buffer.size() * 2, '\0');
+        buffer.assign(buffer.size() * 2, L'\0');
     }
-    std::string path(buffer.data(), n);
-    std::string::size_type slash = path.find_last_of("\\/");
-    if (slash == std::string::npos) {
+    std::wstring path(buffer.data(), n);
+    std::wstring::size_type slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
         return std::string();
     }
-    std::string folder = path.substr(0, slash);
-    if (folder.size() == 2 && folder[1] == ':') {
-        folder += '\\'; // "C:" alone would mean the current folder of drive C
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') {
+        folder += L'\\'; // "C:" alone would mean the current folder of drive C
     }
-    return folder;
+    return Utf8(folder);
 }
 
 std::string Win32Os::CurrentDirectory() {
-    return ReadSizedText([](char* buf, DWORD size) { return ::GetCurrentDirectoryA(size, buf); })
+    return ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetCurrentDirectoryW(size, buf); })
         .value_or(std::string());
 }
 
 bool Win32Os::SetCurrentDirectory(const std::string& path) {
-    return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+    return ::SetCurrentDirectoryW(Wide(path).c_str()) != FALSE;
 }
 
 // A name with wildcards would match other files; it names no file of its own.
@@ -96,29 +120,47 @@ bool Win32Os::PathExists(const std::string& path) {
     if (path.empty() || HasWildcard(path)) {
         return false;
     }
-    WIN32_FIND_DATAA data;
-    FindHandle find(::FindFirstFileA(path.c_str(), &data));
+    WIN32_FIND_DATAW data;
+    FindHandle find(::FindFirstFileW(Wide(path).c_str(), &data));
     return find.Valid();
 }
 
+// The attributes are enough to tell; nothing is opened. The system is kept
+// from asking for a disk in a drive that is not ready.
+PathProbe Win32Os::ProbePath(const std::string& path) {
+    const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    const DWORD error = ::GetLastError();
+    ::SetErrorMode(previousMode);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return {PathProbe::State::Exists, {}};
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return {PathProbe::State::Missing, {}};
+    }
+    return {PathProbe::State::Unknown, SystemErrorText(error)};
+}
+
 std::optional<std::string> Win32Os::ShortPathName(const std::string& path) {
-    return ReadSizedText([&path](char* buf, DWORD size) {
-        return ::GetShortPathNameA(path.c_str(), buf, size);
+    const std::wstring wide = Wide(path);
+    return ReadSizedText([&wide](wchar_t* buf, DWORD size) {
+        return ::GetShortPathNameW(wide.c_str(), buf, size);
     });
 }
 
 std::optional<std::string> Win32Os::LongPathName(const std::string& path) {
-    return ReadSizedText([&path](char* buf, DWORD size) {
-        return ::GetLongPathNameA(path.c_str(), buf, size);
+    const std::wstring wide = Wide(path);
+    return ReadSizedText([&wide](wchar_t* buf, DWORD size) {
+        return ::GetLongPathNameW(wide.c_str(), buf, size);
     });
 }
 
 bool Win32Os::CreateDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
 }
 
 bool Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
-    FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
@@ -138,13 +180,70 @@ bool Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool Win32Os::DeleteFile(const std::string& path) {
-    return ::DeleteFileA(path.c_str()) != FALSE;
+    return ::DeleteFileW(Wide(path).c_str()) != FALSE;
 }
 
 int Win32Os::ShellExecute(const char* verb, const char* file, const char* params,
                           const char* directory, int show) {
-    HINSTANCE result = ::ShellExecuteA(owner_, verb, file, params, directory, show);
+    std::wstring verbText, fileText, paramsText, directoryText;
+    HINSTANCE result = ::ShellExecuteW(owner_, WideOrNull(verb, verbText), WideOrNull(file, fileText),
+                                       WideOrNull(params, paramsText), WideOrNull(directory, directoryText),
+                                       show);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+// The program runs in the system folder, so that it holds no folder of the
+// user's open. Its output is read while it runs: a full pipe would stall it.
+ProgramRun Win32Os::RunProgram(const std::string& path, const std::string& arguments, unsigned timeoutMs) {
+    ProgramRun run;
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        run.error = SystemErrorText(::GetLastError());
+        return run;
+    }
+    KernelHandle output(readEnd);
+    KernelHandle childOutput(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    const std::wstring program = Wide(path);
+    std::wstring commandLine = L"\"" + program + L"\" " + Wide(arguments);
+    const std::wstring directory = Wide(SystemDirectory());
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+        run.error = SystemErrorText(::GetLastError());
+        return run;
+    }
+    KernelHandle child(process.hProcess);
+    ::CloseHandle(process.hThread);
+    childOutput.Reset(); // the pipe ends when the child's copy closes
+
+    std::string bytes;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DrainPipe(output.Get(), bytes);
+        if (::WaitForSingleObject(child.Get(), 20) == WAIT_OBJECT_0) {
+            DrainPipe(output.Get(), bytes);
+            ::GetExitCodeProcess(child.Get(), &run.exitCode);
+            run.end = ProgramRun::End::Exited;
+            break;
+        }
+        if (::GetTickCount() - start >= timeoutMs) {
+            ::TerminateProcess(child.Get(), 1);
+            run.end = ProgramRun::End::TimedOut;
+            break;
+        }
+    }
+    run.output = Utf8FromCodePage(bytes, CP_OEMCP); // console programs write the OEM code page
+    return run;
 }
 
 // Before the main window is shown there is no window to own the box; it must
@@ -155,7 +254,7 @@ Answer Win32Os::MessageBox(const std::string& text, MsgStyle style) {
     if (owner == nullptr) {
         flags |= MB_SETFOREGROUND;
     }
-    int answer = ::MessageBoxA(owner, text.c_str(), kCaption, flags);
+    int answer = ::MessageBoxW(owner, Wide(text).c_str(), kCaption, flags);
     switch (answer) {
     case IDYES:
         return Answer::Yes;

@@ -1,4 +1,4 @@
-// The system services of kv::Os over the ANSI Win32 calls.
+// The system services of kv::Os over the wide Win32 calls; UTF-8 at the seam.
 #pragma once
 
 #include "platform/win32/win32.h"
@@ -18,6 +18,7 @@ public:
     std::string CurrentDirectory() override;
     bool SetCurrentDirectory(const std::string& path) override;
     bool PathExists(const std::string& path) override;
+    PathProbe ProbePath(const std::string& path) override;
     std::optional<std::string> ShortPathName(const std::string& path) override;
     std::optional<std::string> LongPathName(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
@@ -25,6 +26,8 @@ public:
     bool DeleteFile(const std::string& path) override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
+    ProgramRun RunProgram(const std::string& path, const std::string& arguments,
+                          unsigned timeoutMs) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 

@@ -86,11 +86,6 @@ HFONT MakeFont(const wchar_t* face, int hundredthsOfPoint, int weight, BYTE fami
                          VARIABLE_PITCH | family, face);
 }
 
-// The IDC_ names are integer resource ids, the same for both forms of the call.
-HCURSOR SystemCursor(LPCSTR id) {
-    return ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(id));
-}
-
 HICON LoadIconSized(HINSTANCE instance, int id, int size) {
     return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
 }
@@ -148,7 +143,7 @@ bool AboutWindow::Create(HWND owner) {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<AboutWindow>;
     wc.hInstance = instance_;
-    wc.hCursor = SystemCursor(IDC_ARROW);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
@@ -279,7 +274,7 @@ bool AboutWindow::OnSetCursor(HWND under) {
     if (under != website_) {
         return false;
     }
-    ::SetCursor(SystemCursor(IDC_HAND));
+    ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
     return true;
 }
 

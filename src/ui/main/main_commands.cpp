@@ -1,8 +1,10 @@
 #include "ui/main/main_commands.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "drives/drive_name.h"
+#include "drives/scan.h"
 #include "drives/subst.h"
 #include "drives/targets.h"
 #include "saved/records.h"
@@ -55,9 +57,14 @@ bool MainCommands::PacedCommandPending() const
 }
 
 // One tick of a paced command: the bar moves on and the window is busy from
-// the first tick. True on the tick that fills the bar.
+// the first tick. True on the tick that fills the bar. A message box opened
+// in the quiet first interval (the folder list's, say) holds the window
+// disabled; the command waits for it to close, so that its work never
+// re-enables the window behind a box that is still open.
 bool MainCommands::StepProgress()
 {
+    if (c_.pb.Value() == 0 && !c_.window.Enabled())
+        return false;
     c_.pb.SetValue(std::min(c_.pb.Value() + kProgressStep, c_.pb.Maximum()));
     c_.window.SetWaitCursor(true);
     c_.window.Enable(false);
@@ -100,7 +107,6 @@ void MainCommands::OnCreateTick()
     }
     CreateDrive(os_, c_.cmb, c_.lsv, c_.dir);
     c_.cmb.Redraw();
-    c_.window.PumpPendingEvents();
     c_.drive.Refresh();
     FinishPacedCommand();
 }
@@ -119,41 +125,68 @@ void MainCommands::RemoveDriveCommand()
     }
     const std::string drive = c_.lsv.Text(selected);
     if (os_.MessageBox("Delete virtual drive " + drive + " ?", MsgStyle::Question) == Answer::Yes &&
-        !PacedCommandPending())
+        !PacedCommandPending()) {
+        confirmedDrive_ = drive;
         c_.tmr2.Enable();
+    }
 }
 
-// The row selected when the bar fills is the one removed; the window takes
-// input until the first tick, so it may differ from the one asked about.
-// Removing a drive also forgets it as a saved drive.
+// The drive removed is the one the user confirmed, wherever the selection has
+// moved since. When it has gone meanwhile there is nothing to remove: the
+// lists follow the system and the command ends without a word. Removing a
+// drive also forgets it as a saved drive; a drive that stays keeps its save.
 void MainCommands::OnRemoveTick()
 {
     if (!StepProgress())
         return;
     c_.tmr2.Disable();
-    const int selected = c_.lsv.Selected();
-    if (selected == kNoSelection) {
+    const std::string drive = std::exchange(confirmedDrive_, std::string());
+    if (drive.empty()) {
         FinishPacedCommand();
         return;
     }
-    const std::string drive = c_.lsv.Text(selected);
-    if (!DeleteDrive(os_, drive)) {
-        os_.MessageBox("Virtual drive " + drive +
-                           " could not be deleted: the system program subst.exe could not be started.",
-                       MsgStyle::Critical);
+    if (!IsListedVirtualDrive(drive)) {
+        RelistLetter(os_, c_.lsv, c_.cmb, drive);
+        c_.lsv.Redraw();
+        c_.cmb.Redraw();
+        FinishPacedCommand();
+        return;
+    }
+    const SubstOutcome outcome = DeleteDrive(os_, drive);
+    if (!outcome.done) {
+        os_.MessageBox("Virtual drive " + drive + " could not be deleted: " + outcome.why + ".", MsgStyle::Critical);
         FinishPacedCommand();
         return;
     }
     ForgetSavedDrive(drive);
-    c_.window.PumpPendingEvents();
     c_.cmb.Add(drive);
     os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
-    c_.lsv.Remove(selected);
+    RemoveRow(drive);
     c_.lsv.Redraw();
     ShowSystemDrive();
     c_.drive.Refresh();
     c_.cmb.Redraw();
     FinishPacedCommand();
+}
+
+bool MainCommands::IsListedVirtualDrive(const std::string& drive)
+{
+    if (ClassifyTarget(os_.QueryDosDevice(drive)) != DriveKind::Virtual)
+        return false;
+    for (int i = 0; i < c_.lsv.Count(); ++i)
+        if (c_.lsv.Text(i) == drive)
+            return true;
+    return false;
+}
+
+void MainCommands::RemoveRow(const std::string& drive)
+{
+    for (int i = 0; i < c_.lsv.Count(); ++i) {
+        if (c_.lsv.Text(i) == drive) {
+            c_.lsv.Remove(i);
+            return;
+        }
+    }
 }
 
 void MainCommands::ForgetSavedDrive(const std::string& drive)

@@ -43,9 +43,12 @@ private:
     void FinishPacedCommand();
     void ShowSystemDrive();
     void ForgetSavedDrive(const std::string& drive);
+    bool IsListedVirtualDrive(const std::string& drive);
+    void RemoveRow(const std::string& drive);
 
     Os& os_;
     MainControls c_;
+    std::string confirmedDrive_; // the drive the pending removal is for
 };
 
 } // namespace kv

@@ -9,8 +9,8 @@
 namespace kv {
 namespace {
 
-constexpr char kClassName[] = "KorvaneMain";
-constexpr char kCaption[] = "Korvane";
+constexpr wchar_t kClassName[] = L"KorvaneMain";
+constexpr wchar_t kCaption[] = L"Korvane";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr COLORREF kTeal = RGB(0, 192, 192);
 constexpr UINT kTimerIntervalMs = 1000;
@@ -24,17 +24,17 @@ constexpr int kToolbarButtonWidth = 600; // 40 px at 96 dpi: six fit left of `pb
 
 struct ToolbarButton {
     int command;
-    const char* caption;
+    const wchar_t* caption;
 };
 
 // In this order: a button's position is what the user learns to find it by.
 constexpr ToolbarButton kToolbarButtons[] = {
-    {IDM_CREATE, "Create drive"},
-    {IDM_OPENPATH, "Open path"},
-    {IDM_REMOVE, "Remove drive"},
-    {IDM_SAVE, "Save"},
-    {IDM_MANUAL, "Manual"},
-    {IDM_EXIT, "Exit"},
+    {IDM_CREATE, L"Create drive"},
+    {IDM_OPENPATH, L"Open path"},
+    {IDM_REMOVE, L"Remove drive"},
+    {IDM_SAVE, L"Save"},
+    {IDM_MANUAL, L"Manual"},
+    {IDM_EXIT, L"Exit"},
 };
 
 // Every command a menu entry, accelerator or button can give; those without a
@@ -42,7 +42,7 @@ constexpr ToolbarButton kToolbarButtons[] = {
 constexpr int kAllCommands[] = {IDM_CREATE, IDM_REMOVE, IDM_OPENPATH, IDM_SAVE,
                                 IDM_EXIT,   IDM_MANUAL, IDM_ABOUT,    IDC_REMOVESAVE};
 
-const char* ToolbarCaption(UINT_PTR command) {
+const wchar_t* ToolbarCaption(UINT_PTR command) {
     for (const ToolbarButton& button : kToolbarButtons) {
         if (static_cast<UINT_PTR>(button.command) == command) {
             return button.caption;
@@ -63,13 +63,13 @@ int ScreenDpi() {
 // The strip of button images. A 32-bit strip brings its own alpha; any other
 // depth is keyed on the colour of its top-left pixel.
 HIMAGELIST LoadToolbarImages(HINSTANCE instance) {
-    BitmapHandle strip(static_cast<HBITMAP>(::LoadImageA(
-        instance, MAKEINTRESOURCEA(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(
+        instance, MAKEINTRESOURCEW(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!strip) {
         return nullptr;
     }
     BITMAP info{};
-    ::GetObjectA(strip.Get(), sizeof(info), &info);
+    ::GetObjectW(strip.Get(), sizeof(info), &info);
     const int count = static_cast<int>(std::size(kToolbarButtons));
     if (info.bmBitsPixel == 32) {
         HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32, count, 0);
@@ -93,7 +93,7 @@ HIMAGELIST LoadToolbarImages(HINSTANCE instance) {
 }
 
 HIMAGELIST LoadDriveImages(HINSTANCE instance) {
-    IconHandle icon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_DRIVE), IMAGE_ICON,
+    IconHandle icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_DRIVE), IMAGE_ICON,
                                                     kToolbarImageSize, kToolbarImageSize, 0)));
     HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32 | ILC_MASK, 1, 0);
     if (list != nullptr && icon) {
@@ -128,26 +128,26 @@ bool MainWindow::Create() {
     dpi_ = ScreenDpi();
     background_.Reset(::CreateSolidBrush(kTeal));
 
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<MainWindow>;
     wc.hInstance = instance_;
-    wc.hIcon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_KORVANE));
-    wc.hIconSm = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KORVANE), IMAGE_ICON,
+    wc.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_KORVANE));
+    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
                                                  ::GetSystemMetrics(SM_CXSMICON),
                                                  ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background_.Get();
     wc.lpszClassName = kClassName;
-    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
     }
 
     RECT frame{0, 0, Px(kClientWidth), Px(kClientHeight)};
     ::AdjustWindowRectEx(&frame, kStyle, TRUE, 0);
-    HMENU menu = ::LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_MAINMENU));
-    accelerators_ = ::LoadAcceleratorsA(instance_, MAKEINTRESOURCEA(IDR_ACCEL));
-    HWND hwnd = ::CreateWindowExA(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+    HMENU menu = ::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU));
+    accelerators_ = ::LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCEL));
+    HWND hwnd = ::CreateWindowExW(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, menu,
                                   instance_, this);
     if (hwnd == nullptr && menu != nullptr) {
@@ -159,7 +159,7 @@ bool MainWindow::Create() {
 // Centred on the work area of the screen, so the taskbar does not cover it.
 void MainWindow::ShowCentered() {
     RECT work{};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     RECT window{};
     ::GetWindowRect(hwnd_, &window);
     const int width = window.right - window.left;
@@ -210,7 +210,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+    return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
 bool MainWindow::OnCreate() {
@@ -219,7 +219,7 @@ bool MainWindow::OnCreate() {
         !CreateUsedFrame()) {
         return false;
     }
-    HWND status = CreateChild(STATUSCLASSNAMEA, "", 0, IDC_STATUS, 0, Px(kClientHeight - 375),
+    HWND status = CreateChild(STATUSCLASSNAMEW, L"", 0, IDC_STATUS, 0, Px(kClientHeight - 375),
                               Px(kClientWidth), Px(375));
     if (status == nullptr) {
         return false;
@@ -286,16 +286,16 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
     // Toolbar tooltips: the button's caption, which the button does not show.
     if (header.code == TTN_GETDISPINFOA) {
         auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
-        if (const char* caption = ToolbarCaption(header.idFrom)) {
-            info.lpszText = const_cast<char*>(caption);
+        if (const wchar_t* caption = ToolbarCaption(header.idFrom)) {
+            ::WideCharToMultiByte(CP_ACP, 0, caption, -1, info.szText, static_cast<int>(std::size(info.szText)),
+                                  nullptr, nullptr);
+            info.lpszText = info.szText;
             info.hinst = nullptr;
         }
     } else if (header.code == TTN_GETDISPINFOW) {
         auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-        if (const char* caption = ToolbarCaption(header.idFrom)) {
-            ::MultiByteToWideChar(CP_ACP, 0, caption, -1, info.szText,
-                                  static_cast<int>(std::size(info.szText)));
-            info.lpszText = info.szText;
+        if (const wchar_t* caption = ToolbarCaption(header.idFrom)) {
+            info.lpszText = const_cast<wchar_t*>(caption);
             info.hinst = nullptr;
         }
     }
@@ -353,7 +353,7 @@ bool MainWindow::OnSetCursor() {
     if (!window_.WaitCursor()) {
         return false;
     }
-    ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     return true;
 }
 
@@ -382,45 +382,45 @@ void MainWindow::ShowAboutWindow() {
 }
 
 bool MainWindow::CreateFonts() {
-    boldFont_.Reset(::CreateFontA(-::MulDiv(825, dpi_, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+    boldFont_.Reset(::CreateFontW(-::MulDiv(825, dpi_, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
     return boldFont_.Valid();
 }
 
 // Six image buttons of equal width; the captions are the tooltips. `pb` lies over
 // the toolbar's right part.
 bool MainWindow::CreateToolbar() {
-    tb_ = CreateChild(TOOLBARCLASSNAMEA, "",
+    tb_ = CreateChild(TOOLBARCLASSNAMEW, L"",
                       WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
                           CCS_NOPARENTALIGN | CCS_NODIVIDER,
                       IDC_TOOLBAR, 0, 0, Px(kClientWidth), Px(kToolbarHeight));
     if (tb_ == nullptr) {
         return false;
     }
-    ::SendMessageA(tb_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    ::SendMessageA(tb_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+    ::SendMessageW(tb_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    ::SendMessageW(tb_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
     toolbarImages_.Reset(LoadToolbarImages(instance_));
-    ::SendMessageA(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kToolbarImageSize, kToolbarImageSize));
-    ::SendMessageA(tb_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.Get()));
+    ::SendMessageW(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kToolbarImageSize, kToolbarImageSize));
+    ::SendMessageW(tb_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.Get()));
 
     TBBUTTON buttons[std::size(kToolbarButtons)] = {};
     for (size_t i = 0; i < std::size(kToolbarButtons); ++i) {
         // The string list ends with two NULs.
-        std::string caption = std::string(kToolbarButtons[i].caption) + '\0';
+        std::wstring caption = std::wstring(kToolbarButtons[i].caption) + L'\0';
         buttons[i].iBitmap = static_cast<int>(i);
         buttons[i].idCommand = kToolbarButtons[i].command;
         buttons[i].fsState = TBSTATE_ENABLED;
         buttons[i].fsStyle = BTNS_BUTTON;
-        buttons[i].iString = ::SendMessageA(tb_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(caption.c_str()));
+        buttons[i].iString = ::SendMessageW(tb_, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(caption.c_str()));
     }
-    ::SendMessageA(tb_, TB_ADDBUTTONSA, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
+    ::SendMessageW(tb_, TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
     const int buttonWidth = Px(kToolbarButtonWidth);
     const int buttonHeight = Px(615);
-    ::SendMessageA(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
-    ::SendMessageA(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
+    ::SendMessageW(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
+    ::SendMessageW(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
 
-    HWND progress = CreateChild(PROGRESS_CLASSA, "", 0, IDC_PROGRESS, Px(3600), 0, Px(2175), Px(615));
+    HWND progress = CreateChild(PROGRESS_CLASSW, L"", 0, IDC_PROGRESS, Px(3600), 0, Px(2175), Px(615));
     if (progress == nullptr) {
         return false;
     }
@@ -432,14 +432,14 @@ bool MainWindow::CreateToolbar() {
 bool MainWindow::CreatePathFrame() {
     const int fx = 0;
     const int fy = 720;
-    frames_[0] = CreateFrame("Path:", IDC_FRAME_PATH, fx, fy, 2895, 2532);
+    frames_[0] = CreateFrame(L"Path:", IDC_FRAME_PATH, fx, fy, 2895, 2532);
     return frames_[0] != nullptr &&
            drive_.Create(hwnd_, IDC_DRIVE, Px(fx + 120), Px(fy + 240), Px(2655), boldFont_.Get()) &&
            dir_.Create(hwnd_, IDC_DIR, Px(fx + 120), Px(fy + 600), Px(2655), Px(1800), boldFont_.Get());
 }
 
 bool MainWindow::CreateSavedFrame() {
-    HWND combo = WithBoldFont(CreateChild("COMBOBOX", "", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
+    HWND combo = WithBoldFont(CreateChild(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
                              IDC_CMB, Px(3000), Px(720), Px(2775), Px(2400)));
     if (combo == nullptr) {
         return false;
@@ -449,11 +449,11 @@ bool MainWindow::CreateSavedFrame() {
 
     const int fx = 3000;
     const int fy = 1080;
-    frames_[1] = CreateFrame("Saved Drives:", IDC_FRAME_SAVED, fx, fy, 2775, 2175);
-    HWND list = WithBoldFont(CreateChild("LISTBOX", "",
+    frames_[1] = CreateFrame(L"Saved Drives:", IDC_FRAME_SAVED, fx, fy, 2775, 2175);
+    HWND list = WithBoldFont(CreateChild(L"LISTBOX", L"",
                             LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                             IDC_LST, Px(fx + 120), Px(fy + 240), Px(2535), Px(1230), WS_EX_CLIENTEDGE));
-    cmdRemove_ = WithBoldFont(CreateChild("BUTTON", "&Remove Save", BS_PUSHBUTTON | WS_TABSTOP,
+    cmdRemove_ = WithBoldFont(CreateChild(L"BUTTON", L"&Remove Save", BS_PUSHBUTTON | WS_TABSTOP,
                                           IDC_REMOVESAVE, Px(fx + 120), Px(fy + 1680), Px(2535), Px(375)));
     if (frames_[1] == nullptr || list == nullptr || cmdRemove_ == nullptr) {
         return false;
@@ -467,8 +467,8 @@ bool MainWindow::CreateSavedFrame() {
 bool MainWindow::CreateUsedFrame() {
     const int fx = -7;
     const int fy = 3360;
-    frames_[2] = CreateFrame("Used Drives:", IDC_FRAME_USED, fx, fy, 5775, 2775);
-    HWND view = WithBoldFont(CreateChild(WC_LISTVIEWA, "",
+    frames_[2] = CreateFrame(L"Used Drives:", IDC_FRAME_USED, fx, fy, 5775, 2775);
+    HWND view = WithBoldFont(CreateChild(WC_LISTVIEWW, L"",
                             LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
                                 LVS_SHAREIMAGELISTS | WS_TABSTOP,
                             IDC_LSV, Px(fx + 120), Px(fy + 240), Px(5535), Px(2460), WS_EX_CLIENTEDGE));
@@ -476,27 +476,27 @@ bool MainWindow::CreateUsedFrame() {
         return false;
     }
     driveImages_.Reset(LoadDriveImages(instance_));
-    ::SendMessageA(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(driveImages_.Get()));
+    ::SendMessageW(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(driveImages_.Get()));
     lsv_.Attach(view);
     return true;
 }
 
-HWND MainWindow::CreateChild(const char* className, const char* text, DWORD style, int id, int x, int y,
+HWND MainWindow::CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
                              int width, int height, DWORD exStyle) {
-    HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+    HWND child = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
                                    hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     return child;
 }
 
 HWND MainWindow::WithBoldFont(HWND control) {
     if (control != nullptr) {
-        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
     }
     return control;
 }
 
-HWND MainWindow::CreateFrame(const char* caption, int id, int x, int y, int width, int height) {
-    return WithBoldFont(CreateChild("BUTTON", caption, BS_GROUPBOX, id, Px(x), Px(y), Px(width), Px(height)));
+HWND MainWindow::CreateFrame(const wchar_t* caption, int id, int x, int y, int width, int height) {
+    return WithBoldFont(CreateChild(L"BUTTON", caption, BS_GROUPBOX, id, Px(x), Px(y), Px(width), Px(height)));
 }
 
 void MainWindow::ShowRoutedCommandsOnly() {
@@ -506,7 +506,7 @@ void MainWindow::ShowRoutedCommandsOnly() {
         if (menu != nullptr) {
             ::EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (routed ? MF_ENABLED : MF_GRAYED));
         }
-        ::SendMessageA(tb_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELPARAM(routed ? TRUE : FALSE, 0));
+        ::SendMessageW(tb_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELPARAM(routed ? TRUE : FALSE, 0));
     }
     ::EnableWindow(cmdRemove_, FindRoute(IDC_REMOVESAVE) != nullptr ? TRUE : FALSE);
 }

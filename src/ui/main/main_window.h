@@ -63,10 +63,10 @@ private:
     bool CreatePathFrame();
     bool CreateSavedFrame();
     bool CreateUsedFrame();
-    HWND CreateChild(const char* className, const char* text, DWORD style, int id,
+    HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int id,
                      int x, int y, int width, int height, DWORD exStyle = 0);
     HWND WithBoldFont(HWND control);
-    HWND CreateFrame(const char* caption, int id, int x, int y, int width, int height);
+    HWND CreateFrame(const wchar_t* caption, int id, int x, int y, int width, int height);
     void ShowRoutedCommandsOnly();
     const CommandRoute* FindRoute(int id) const;
     bool TakesEvents() const;
