@@ -6,6 +6,7 @@
 #define IDI_DONATE           3
 #define IDB_SPLASH           100
 #define IDB_TOOLBAR          101
+#define IDB_TOOLBAR48        102
 #define IDR_MAINMENU         200
 #define IDR_ACCEL            201
 #define IDD_ABOUT            300

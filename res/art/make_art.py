@@ -3,15 +3,17 @@
 
 Run from anywhere: python3 res/art/make_art.py
 Writes, next to res/art's parent folder:
-  korvane.ico   program icon, 16, 32 and 48 pixels, 32-bit with alpha and AND mask
-  drive.ico     virtual drive, 16 and 32 pixels, for the list view rows
+  korvane.ico   program icon, 16, 24, 32 and 48 pixels, 32-bit with alpha and AND mask
+  drive.ico     virtual drive, 16, 24, 32 and 48 pixels, for the list view rows
   donate.ico    a coin with a heart, 16, 24 and 32 pixels, for the Donate button
   toolbar.bmp   192 x 32, 8-bit palette, six 32 x 32 button images in toolbar order:
                 create drive, open path, remove drive, save, manual, exit.
                 The mask colour is magenta, RGB(255, 0, 255): every pixel of that
                 colour is transparent when the image list is built with
                 ImageList_AddMasked(..., RGB(255, 0, 255)).
-  splash.bmp    300 x 150, 8-bit palette, the splash window's picture
+  toolbar48.bmp the same strip at 288 x 48, for 144 dpi and more
+  splash.bmp    450 x 225, 8-bit palette, the splash window's picture: its
+                300 x 150 pixel window at 144 dpi, scaled down below that
 
 The bitmaps are stored with a palette of at most 256 colours chosen for each
 picture (median cut), a third of the size of 24-bit pixels and drawn by the
@@ -163,6 +165,23 @@ class Canvas:
 
     def rgb_over(self, background):
         return [mix(background, p[:3], p[3]) for p in self.px]
+
+
+class ScaledCanvas(Canvas):
+    """A canvas `k` times the size of the drawing: shapes, boxes and colour
+    functions are given in the drawing's units and scaled here."""
+
+    def __init__(self, w, h, k):
+        super().__init__(int(round(w * k)), int(round(h * k)))
+        self.k = k
+
+    def fill(self, sdf, colour, box=None, opacity=1.0):
+        k = self.k
+        scaled = lambda x, y: sdf(x / k, y / k) * k
+        paint = (lambda x, y: colour(x / k, y / k)) if callable(colour) else colour
+        if box is not None:
+            box = tuple(v * k for v in box)
+        super().fill(scaled, paint, box, opacity)
 
 
 def vgrad(y0, y1, c0, c1):
@@ -439,8 +458,8 @@ def tb_exit(c, ox):
     draw_arrow(c, ox + 15, 16, ox + 31, 16, 4.0, 7.5, GREEN, outline=(20, 90, 35))
 
 
-def toolbar():
-    c = Canvas(192, 32)
+def toolbar(size=32):
+    c = ScaledCanvas(192, 32, size / 32.0)
     for i, draw in enumerate((tb_create, tb_open, tb_remove, tb_save, tb_manual, tb_exit)):
         draw(c, i * 32)
     # Pixels that are mostly transparent become the mask colour; the rest are
@@ -448,14 +467,14 @@ def toolbar():
     rgb = []
     for p in c.px:
         rgb.append(MAGENTA if p[3] < 0.4 else mix(BUTTON_FACE, p[:3], p[3]))
-    return 192, 32, rgb
+    return c.w, c.h, rgb
 
 
 # --- splash ---------------------------------------------------------------------------
 
-def splash():
+def splash(scale=1.0):
     w, h = 300, 150
-    c = Canvas(w, h)
+    c = ScaledCanvas(w, h, scale)
     c.fill(lambda x, y: -1.0, dgrad(0, 0, w, h, (0, 196, 196), (0, 96, 118)))
     # Soft rings for depth.
     for cx, cy, r, op in ((40, 150, 110, 0.10), (270, -10, 90, 0.08), (300, 160, 60, 0.07)):
@@ -478,7 +497,7 @@ def splash():
     draw_text(c, sub, tx + (title_w - sw) / 2, 112, sem, 0.11, (225, 250, 248), tracking=0.08)
     # A thin frame finishes the edge of the borderless splash window.
     c.fill(subtract(rrect(0, 0, w, h, 0), rrect(1, 1, w - 1, h - 1, 0)), TEAL_DEEP)
-    return w, h, c.rgb_over((0, 0, 0))
+    return c.w, c.h, c.rgb_over((0, 0, 0))
 
 
 # --- file writers ----------------------------------------------------------------
@@ -577,11 +596,12 @@ def write(name, data):
 
 
 def main():
-    write('korvane.ico', ico([program_icon(s) for s in (16, 32, 48)]))
-    write('drive.ico', ico([drive_icon(s) for s in (16, 32)]))
+    write('korvane.ico', ico([program_icon(s) for s in (16, 24, 32, 48)]))
+    write('drive.ico', ico([drive_icon(s) for s in (16, 24, 32, 48)]))
     write('donate.ico', ico([donate_icon(s) for s in (16, 24, 32)]))
-    write('toolbar.bmp', bmp8(*toolbar(), keep=(MAGENTA,)))
-    write('splash.bmp', bmp8(*splash()))
+    write('toolbar.bmp', bmp8(*toolbar(32), keep=(MAGENTA,)))
+    write('toolbar48.bmp', bmp8(*toolbar(48), keep=(MAGENTA,)))
+    write('splash.bmp', bmp8(*splash(1.5)))
 
 
 if __name__ == '__main__':

@@ -131,6 +131,15 @@ kv_prefix_prepare() {
     kv_install_standins
 }
 
+# Marlett, the font Wine draws its caption buttons with (from fonts-wine), in
+# the prefix's font folder, where this Wine looks for it; without it the
+# buttons show as "0 1 r".
+kv_prefix_fonts() {
+    local fonts="$KV_PREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+}
+
 kv_system32() { echo "$KV_PREFIX/drive_c/windows/system32"; }
 
 kv_install_standins() {

@@ -8,6 +8,8 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
+} // namespace
+
 // Row height for an owner-drawn list: the font's line plus a little air, and
 // never less than a small icon with a pixel above and below.
 int OwnerDrawRowHeight(HWND control, HFONT font)
@@ -24,8 +26,6 @@ int OwnerDrawRowHeight(HWND control, HFONT font)
     const int iconHeight = GetSystemMetrics(SM_CYSMICON);
     return textHeight + 4 > iconHeight + 2 ? textHeight + 4 : iconHeight + 2;
 }
-
-} // namespace
 
 OwnerDrawnControl::~OwnerDrawnControl()
 {

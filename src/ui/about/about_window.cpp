@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/win32/dpi.h"
+#include "platform/win32/fonts.h"
 #include "resource.h"
 
 namespace kv {
@@ -28,10 +29,6 @@ constexpr wchar_t kDonationAddress[] =
     L"https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
     L"&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
 
-// The title's face, then the faces of the same kind a system is likely to have.
-constexpr const wchar_t* kTitleFaces[] = {L"Palatino Linotype", L"Book Antiqua", L"Georgia",
-                                          L"Times New Roman"};
-constexpr wchar_t kTextFace[] = L"Microsoft Sans Serif";
 
 // Client area and control placement, in twips (1/1440 inch).
 constexpr int kClientWidth = 5730;
@@ -52,39 +49,6 @@ constexpr int kRuleWhiteLeft = 105;
 constexpr int kRuleRight = 5654;
 constexpr int kRuleGreyTop = 2445;
 constexpr int kRuleWhiteTop = 2460;
-
-int CALLBACK NoteFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool FaceInstalled(const wchar_t* face) {
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
-    bool found = false;
-    if (HDC screen = ::GetDC(nullptr)) {
-        ::EnumFontFamiliesExW(screen, &wanted, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
-        ::ReleaseDC(nullptr, screen);
-    }
-    return found;
-}
-
-// With none of the faces installed the font mapper picks a serif of its own.
-const wchar_t* TitleFace() {
-    for (const wchar_t* face : kTitleFaces) {
-        if (FaceInstalled(face)) {
-            return face;
-        }
-    }
-    return L"";
-}
-
-HFONT MakeFont(const wchar_t* face, int hundredthsOfPoint, int weight, BYTE family, int dpi) {
-    return ::CreateFontW(FontHeight(hundredthsOfPoint, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                         DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                         VARIABLE_PITCH | family, face);
-}
 
 HICON LoadIconSized(HINSTANCE instance, int id, int size) {
     return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
@@ -309,8 +273,12 @@ void AboutWindow::OpenDonationPage() {
 }
 
 bool AboutWindow::CreateFonts() {
-    titleFont_.Reset(MakeFont(TitleFace(), 2175, FW_BOLD, FF_ROMAN, dpi_));
-    textFont_.Reset(MakeFont(kTextFace, 825, FW_NORMAL, FF_SWISS, dpi_));
+    // The title's face, then serif faces a system is likely to have.
+    titleFont_.Reset(MakeFont(
+        FirstInstalledFace({L"Palatino Linotype", L"Book Antiqua", L"Georgia", L"Times New Roman"}), 2175,
+        FW_BOLD, FF_ROMAN, dpi_));
+    textFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_NORMAL,
+                             FF_SWISS, dpi_));
     if (!titleFont_ || !textFont_) {
         return false;
     }
