@@ -352,6 +352,8 @@ std::string ProcessCommandLine(DWORD pid) {
     return result;
 }
 
+void Hover(int x, int y) { MoveMouse(x, y); }
+
 void Click(int x, int y) {
     SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
     Sleep(150);

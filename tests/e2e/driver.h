@@ -61,6 +61,7 @@ std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
 std::string ProcessCommandLine(DWORD pid);
+void Hover(int x, int y);  // moves the pointer there, pressing nothing
 void Click(int x, int y);
 void DoubleClick(int x, int y);
 void ClickWindowCenter(HWND hwnd);
