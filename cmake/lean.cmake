@@ -9,6 +9,8 @@
 # locale or printf-style formatting in the programs' own code.
 
 set(KV_LEAN_RUNTIME ${CMAKE_CURRENT_LIST_DIR}/../src/platform/win32/lean_runtime.cpp)
+# Included from the top-level CMakeLists.txt, so that every program's folder
+# sees these.
 set(KV_LEAN_COMPILE_OPTIONS
     -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-threadsafe-statics)

@@ -59,7 +59,7 @@ kv_install_deps() {
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev zip unzip
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev clang zip unzip
     if ! kv_host_runs_32bit; then
         kv_apt_install wine64 g++-mingw-w64-x86-64
     fi
@@ -167,7 +167,7 @@ kv_install_standins() {
     fi
 }
 
-# Fresh program folder: korvane.exe, its manual and the companion placeholder.
+# Fresh program folder: korvane.exe, its manual and the companion.
 kv_install_program() {
     rm -rf "$KV_PROGRAM_DIR"
     mkdir -p "$KV_PROGRAM_DIR"
@@ -176,7 +176,7 @@ kv_install_program() {
     for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/res/manual.html"; do
         if [ -f "$manual" ]; then cp "$manual" "$KV_PROGRAM_DIR/"; break; fi
     done
-    cp "$KV_RUN_BUILD/tests/standins/korstart.exe" "$KV_PROGRAM_DIR/"
+    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_PROGRAM_DIR/"
 }
 
 KV_XVFB_PID=

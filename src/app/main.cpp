@@ -82,7 +82,7 @@ int RunProgram(HINSTANCE instance) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-    kv::PrepareLists(os, window.Lsv(), window.Cmb());
+    kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
     if (!splashShown) {
         window.ShowCentered();
     }

@@ -2,14 +2,15 @@
 
 #include "drives/scan.h"
 #include "drives/subst.h"
+#include "saved/autostart.h"
 #include "saved/records.h"
+#include "saved/saved_list.h"
 
 namespace kv {
 
 namespace {
 
 constexpr char kCaption[] = "Korvane";
-constexpr char kCompanion[] = "korstart.exe";
 
 } // namespace
 
@@ -26,11 +27,6 @@ std::string CompanionMissingMessage(const std::string& programFolder)
            "You may need to reinstall " + kCaption + ".";
 }
 
-bool CompanionPresent(Os& os, const std::string& fileName)
-{
-    return os.PathExists(os.ProgramFolder() + "\\" + fileName);
-}
-
 // Without subst.exe the program can do nothing, so it ends; without the
 // companion only the return of saved drives at logon is lost, so it warns.
 bool CheckStartupFiles(Os& os)
@@ -44,17 +40,20 @@ bool CheckStartupFiles(Os& os)
     return true;
 }
 
-void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb)
+void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
     os.CreateDirectory(DataFolder(os));
     ScanDrives(os, lsv, cmb);
+    SyncSavedDrives(os, lsv);
+    LoadSavedDrives(os, lst);
+    RegisterAutoStart(os);
 }
 
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb)
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
     if (!CheckStartupFiles(os))
         return false;
-    PrepareLists(os, lsv, cmb);
+    PrepareLists(os, lsv, cmb, lst);
     return true;
 }
 

@@ -4,10 +4,13 @@
 // Every text that crosses this interface is UTF-8: paths, drive names,
 // program arguments and output, message texts. The implementation speaks to
 // the system through its wide (UTF-16) calls, so any name Windows allows
-// works whatever the system's ANSI code page. Bytes written by WriteFile are
-// the exception: they go to the file exactly as given.
+// works whatever the system's ANSI code page. File contents are the
+// exception: WriteFile and ReadFile move bytes exactly as they are, and
+// ToAnsiExactly and FromAnsi convert between UTF-8 and the ANSI code page
+// for them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -31,6 +34,12 @@ struct ProgramRun {
     std::string output; // what it wrote to its standard output and error
     std::string error;  // the system's description, when it could not be started
 };
+
+// The registry roots the program writes under.
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+// How far a registry write got: the key may be refused, or only the value.
+enum class RegistryWrite { KeyRefused, ValueRefused, Written };
 
 // What the file system says about a path. Only Missing is a clear "no": a
 // disk that is not ready, a share that does not answer or a folder the user
@@ -68,9 +77,27 @@ public:
     virtual std::optional<std::string> LongPathName(const std::string& path) = 0;
 
     virtual bool CreateDirectory(const std::string& path) = 0;
-    // Creates or truncates the file and writes the bytes as they are.
-    virtual bool WriteFile(const std::string& path, const std::string& bytes) = 0;
+    // Creates or truncates the file and writes the bytes as they are. Nothing
+    // when written; otherwise the system's description of the failure.
+    virtual std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) = 0;
+    // The file's bytes; nothing when it cannot be read or holds more than `maxBytes`.
+    virtual std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Replaces a file of the target's name.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+
+    // The text in the system's ANSI code page, or nothing when that code page
+    // cannot hold every character of it.
+    virtual std::optional<std::string> ToAnsiExactly(const std::string& utf8) = 0;
+    virtual std::string FromAnsi(const std::string& bytes) = 0;
+
+    // A REG_SZ value, the key created when missing.
+    virtual RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                            const std::string& text) = 0;
+    virtual std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
+                                                        const std::string& name) = 0;
+    // The folder whose programs start at every user's logon.
+    virtual std::optional<std::string> CommonStartupFolder() = 0;
 
     // ShellExecute; null pointers stand for absent arguments. Returns the shell's
     // result: above 32 when the program or document was started.

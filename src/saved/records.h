@@ -9,9 +9,12 @@ namespace kv {
 
 std::string DataFolder(Os& os);
 std::string RecordPath(Os& os, const std::string& drive);
+// The record of a drive in the given data folder.
+std::string RecordPathIn(const std::string& dataFolder, const std::string& drive);
 
-// False when nothing was written: no target, or the file could not be written.
-bool WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target);
+// Nothing when the record was written; otherwise why not, in words for the user.
+std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive,
+                                           const std::optional<std::string>& target);
 void DeleteSavedDrive(Os& os, const std::string& drive);
 
 } // namespace kv

@@ -7,15 +7,11 @@
 using namespace e2e;
 
 namespace {
-const char kRecord[] = "C:\\Program Files\\Korvane\\kordat\\S.ini";
+const std::string kRecord = RecordFile('S');
 
-// S: is a virtual drive with a saved record, as a previous session leaves it.
 void PrepareSavedDrive() {
     MakeFolder("C:\\kvtest\\Saved Stuff");
-    MakeFolder("C:\\Program Files\\Korvane\\kordat");
-    const std::string target = ShortPath("C:\\kvtest\\Saved Stuff");
-    WriteTextFile(kRecord, target + "\r\n");
-    MapDrive("S:", target);
+    LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
 }
 }  // namespace
 

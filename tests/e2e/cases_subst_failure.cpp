@@ -5,14 +5,8 @@
 using namespace e2e;
 
 namespace {
-// The system's own words for a program file that is not there, as Korvane quotes them.
 std::string NotStartedMessage(const std::string& lead) {
-    char text[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND, 0,
-                   text, sizeof text, nullptr);
-    std::string words = text;
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) words.pop_back();
-    return lead + "the system program subst.exe could not be started (" + words + ").";
+    return lead + "the system program subst.exe could not be started (" + SystemText(ERROR_FILE_NOT_FOUND) + ").";
 }
 }  // namespace
 
@@ -35,9 +29,7 @@ KV_CASE(create_when_subst_cannot_start_changes_nothing) {
 
 KV_CASE(remove_when_subst_cannot_start_keeps_the_drive) {
     MakeFolder("C:\\kvtest\\Kept");
-    MakeFolder(ProgramFile("kordat"));
-    WriteTextFile(ProgramFile("kordat\\K.ini"), "C:\\kvtest\\Kept\r\n");
-    MapDrive("K:", "C:\\kvtest\\Kept");
+    LeaveSavedDrive("K:", "C:\\kvtest\\Kept");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     main.clickDrive("K:");
@@ -51,6 +43,6 @@ KV_CASE(remove_when_subst_cannot_start_keeps_the_drive) {
     Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
     ExpectEq(main.drives(), {"K:"}, "used drives");
     ExpectEq(main.freeLetters(), FreeLettersBut("CKZ"), "free letters");
-    Expect(Exists(ProgramFile("kordat\\K.ini")), "the saved record was deleted");
+    Expect(Exists(RecordFile('K')), "the saved record was deleted");
     ExpectEq(DriveTarget("K:"), "\\??\\C:\\kvtest\\Kept", "K: target");
 }

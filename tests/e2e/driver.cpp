@@ -145,6 +145,42 @@ std::string ShortPath(const std::string& path) {
     return Narrow(buffer);
 }
 
+std::string FileBytes(const std::string& path) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes.substr(0, read);
+}
+
+std::map<std::string, std::string> FolderFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        const std::string name = Narrow(data.cFileName);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files[name] = FileBytes(folder + "\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return files;
+}
+
+std::string LongPath(const std::string& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    return GetLongPathNameW(Wide(path).c_str(), buffer, MAX_PATH) > 0 ? Narrow(buffer) : "";
+}
+
+std::string SystemText(DWORD error) {
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
+    std::string words = Narrow(text);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) words.pop_back();
+    return words;
+}
+
 void MapDrive(const std::string& drive, const std::string& folder) {
     Expect(DefineDosDeviceW(0, Wide(drive).c_str(), Wide(folder).c_str()) != 0, "could not map " + drive);
 }
@@ -192,6 +228,14 @@ void RemoveSubst() {
 
 std::string ProgramFile(const std::string& name) { return std::string(kProgramDir) + "\\" + name; }
 
+std::string RecordFile(char letter) { return ProgramFile(std::string("kordat\\") + letter + ".ini"); }
+
+void LeaveSavedDrive(const std::string& drive, const std::string& folder) {
+    MakeFolder(ProgramFile("kordat"));
+    WriteTextFile(RecordFile(drive[0]), folder + "\r\n");
+    MapDrive(drive, folder);
+}
+
 void CopyProgramTo(const std::string& folder) {
     MakeFolder(folder);
     for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"}) {
@@ -204,6 +248,77 @@ void CopyProgramTo(const std::string& folder) {
 void RemoveCompanion() {
     DeleteFileA(ProgramFile("korstart.exe").c_str());
     Expect(!Exists(ProgramFile("korstart.exe")), "could not remove korstart.exe");
+}
+
+// ----------------------------------------------------------- registry
+
+namespace {
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The program writes through the view of its own bitness, which the driver
+// shares: a 32-bit program's machine-wide keys lie under Wow6432Node on
+// 64-bit Windows.
+const REGSAM kProgramView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+HKEY OpenRunKey(HKEY root, REGSAM access) {
+    HKEY key = nullptr;
+    RegOpenKeyExA(root, kRunKey, 0, access | kProgramView, &key);
+    return key;
+}
+}  // namespace
+
+RegText RunValue(HKEY root) {
+    RegText value;
+    HKEY key = OpenRunKey(root, KEY_QUERY_VALUE);
+    if (!key) return value;
+    wchar_t data[2048] = {};
+    DWORD bytes = sizeof data;
+    value.found = RegQueryValueExW(key, L"Korvane", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &bytes) ==
+                      ERROR_SUCCESS &&
+                  RegQueryValueExA(key, "Korvane", nullptr, nullptr, nullptr, &value.size) == ERROR_SUCCESS;
+    value.data = Narrow(data);
+    RegCloseKey(key);
+    return value;
+}
+
+void DeleteRunValue(HKEY root) {
+    if (HKEY key = OpenRunKey(root, KEY_SET_VALUE)) {
+        RegDeleteValueA(key, "Korvane");
+        RegCloseKey(key);
+    }
+}
+
+void ExpectRunValue(HKEY root, const std::string& data) {
+    const RegText value = RunValue(root);
+    Expect(value.found, "no Run value Korvane");
+    ExpectEq(value.data, data, "Run value data");
+    ExpectEq(value.type, REG_SZ, "Run value type");
+    ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
+}
+
+// -------------------------------------------------------------- reboots
+
+namespace {
+int boot = 0;
+}  // namespace
+
+int Boot() { return boot; }
+void SetBoot(int next) { boot = next; }
+void Reboot() { throw RebootRequest{}; }
+
+void RunAtLogon(const std::string& commandLine) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
+           "cannot start " + commandLine);
+    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    Expect(ended, commandLine + " did not end by itself");
 }
 
 // ----------------------------------------------------- windows of others
@@ -665,16 +780,22 @@ std::string MainWindow::selectedDrive() const {
     return drives().at(index);
 }
 
-std::vector<std::string> MainWindow::freeLetters() const {
-    HWND combo = control(IDC_CMB);
+namespace {
+// The entries of a combo box or list box, by its count and text messages.
+std::vector<std::string> ListEntries(HWND list, UINT countMessage, UINT textMessage) {
     std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, countMessage, 0, 0));
     for (int i = 0; i < count; ++i) {
         wchar_t text[300] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        SendMessageW(list, textMessage, i, reinterpret_cast<LPARAM>(text));
         entries.push_back(Narrow(text));
     }
     return entries;
+}
+}  // namespace
+
+std::vector<std::string> MainWindow::freeLetters() const {
+    return ListEntries(control(IDC_CMB), CB_GETCOUNT, CB_GETLBTEXT);
 }
 
 std::string MainWindow::letterText() const { return TextOf(control(IDC_CMB)); }
@@ -684,15 +805,11 @@ int MainWindow::letterSelection() const {
 }
 
 std::vector<std::string> MainWindow::driveListEntries() const {
-    HWND combo = control(IDC_DRIVE);
-    std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[300] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(Narrow(text));
-    }
-    return entries;
+    return ListEntries(control(IDC_DRIVE), CB_GETCOUNT, CB_GETLBTEXT);
+}
+
+std::vector<std::string> MainWindow::savedDrives() const {
+    return ListEntries(control(IDC_LST), LB_GETCOUNT, LB_GETTEXT);
 }
 
 std::string MainWindow::drive() const { return TextOf(control(IDC_DRIVE)); }
@@ -908,13 +1025,7 @@ void MainWindow::openFolder(const std::string& path) {
     for (int step = 0; step < 20; ++step) {
         const std::string current = folder();
         if (lstrcmpiA(current.c_str(), path.c_str()) == 0) return;
-        std::vector<std::string> rows;
-        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[300] = {};
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            rows.push_back(Narrow(text));
-        }
+        const std::vector<std::string> rows = ListEntries(list, LB_GETCOUNT, LB_GETTEXT);
         std::string base = current;
         if (!base.empty() && base.back() != '\\') base += '\\';
         int row;
@@ -929,6 +1040,30 @@ void MainWindow::openFolder(const std::string& path) {
         WaitFor([&] { return folder() != current; }, 2000);
     }
     Fail("could not open " + path + " in the folder list; it shows " + folder());
+}
+
+void MainWindow::clickSaved(const std::string& drive) {
+    activate();
+    HWND list = control(IDC_LST);
+    const int index = FindRow(savedDrives(), drive);
+    Expect(index >= 0, "no saved drive " + drive + " among " + Join(savedDrives()));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        clickListRow(list, index, false);
+        if (WaitFor([&] { return SendMessageW(list, LB_GETCURSEL, 0, 0) == index; }, 1000)) return;
+    }
+    Fail("clicking the saved drive " + drive + " did not select it");
+}
+
+// A click that reaches the button gives it the focus, or opens a message box.
+void MainWindow::removeSave() {
+    activate();
+    HWND button = control(IDC_REMOVESAVE);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ClickWindowCenter(button);
+        if (WaitFor([&] { return focus() == button || app_->hasMessage(); }, 1000)) return;
+        std::fprintf(stderr, "kve2e: a click on Remove Save missed, clicking again\n");
+    }
+    Fail("clicking Remove Save did nothing");
 }
 
 void MainWindow::close() {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,11 +51,43 @@ bool WaitDriveTarget(const std::string& drive, const std::string& target, int ti
 std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
 std::vector<std::string> OpenLog();   // command lines of the .html handler
 std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
+std::string FileBytes(const std::string& path);  // "" when it cannot be read
+std::map<std::string, std::string> FolderFiles(const std::string& folder);  // name -> bytes
+std::string LongPath(const std::string& path);
+std::string SystemText(DWORD error);  // the system's sentence for an error code
 void RemoveSubst();      // takes subst.exe out of the system folder
 void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
+std::string RecordFile(char letter);  // the saved-drive record of that letter
+// A saved drive as a previous session leaves it: the drive and its record.
+void LeaveSavedDrive(const std::string& drive, const std::string& folder);
+
+// --- The registry as the program sees it ------------------------------
+struct RegText {
+    bool found = false;
+    DWORD type = 0;
+    DWORD size = 0;  // in bytes as the single-byte call reports it: the ANSI text and its NUL
+    std::string data;
+};
+RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
+void DeleteRunValue(HKEY root);
+// Checks the Run value's data, type REG_SZ and size (text plus its NUL).
+void ExpectRunValue(HKEY root, const std::string& data);
+
+// --- Reboots --------------------------------------------------------------
+// A case that calls Reboot() ends this boot: the harness stops the Wine
+// server, which drops every drive letter as a real reboot does, and runs the
+// case again from the top with Boot() one higher.
+int Boot();
+void SetBoot(int boot);
+struct RebootRequest {};
+[[noreturn]] void Reboot();
+
+// Runs the command line as the logon runs a Run value or a Startup program,
+// from the system folder, and waits for it to end by itself.
+void RunAtLogon(const std::string& commandLine);
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);
@@ -131,6 +164,7 @@ public:
     std::string letterText() const;                 // text shown in the letter list
     int letterSelection() const;
     std::vector<std::string> driveListEntries() const;  // the Drive list's entries
+    std::vector<std::string> savedDrives() const;       // entries of the saved-drives list
     std::string drive() const;                      // Drive's shown text, "C: [...]"
     std::string folder() const;                     // Dir's open folder
     std::string status() const;
@@ -149,6 +183,8 @@ public:
     void pickLetter(const std::string& drive);
     void pickDrive(const std::string& drive);   // in the Drive list
     void openFolder(const std::string& path);   // through the Dir list
+    void clickSaved(const std::string& drive);  // in the saved-drives list
+    void removeSave();                          // the Remove Save button
     void close();                               // the title bar's close
 
     // Bar and enabled state every 100 ms from now until a message box shows.

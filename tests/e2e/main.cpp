@@ -1,10 +1,12 @@
 // kve2e.exe: runs one end-to-end case by name inside the Wine desktop.
 //   kve2e.exe --list                       prints the case names
-//   kve2e.exe <case> <result file> [shots]  writes PASS or FAIL: reason
+//   kve2e.exe <case> <result file> [shots [boot]]
+//                                          writes PASS, FAIL: reason, or REBOOT
 //   kve2e.exe --screenshots <folder>       starts Korvane, pictures the splash, the main
 //                                          and the about window, ends it
 // The desktop does not pass exit codes on, hence the result file.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -70,10 +72,13 @@ int main(int argc, char** argv) {
         if (c.first != name) continue;
         known = true;
         if (argc >= 4) e2e::SetFailureScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
+        if (argc >= 5) e2e::SetBoot(std::atoi(argv[4]));
         try {
             e2e::MakeFolder(e2e::kScratch);
             c.second();
             verdict = "PASS";
+        } catch (const e2e::RebootRequest&) {
+            verdict = "REBOOT";
         } catch (const std::exception& e) {
             verdict = std::string("FAIL: ") + e.what();
         }

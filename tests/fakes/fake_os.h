@@ -2,6 +2,7 @@
 // paths, launched processes and message boxes with scripted answers.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -49,6 +50,11 @@ public:
     std::deque<Answer> answers; // default Ok / Yes when empty
     int beeps = 0;
     std::function<void()> onMessage; // runs while a message box is open
+    // "HKLM\\key" or "HKCU\\key" -> value name -> text; keys listed in
+    // refusedKeys cannot be created or opened for writing.
+    std::map<std::string, std::map<std::string, std::string>> registry;
+    std::set<std::string> refusedKeys;
+    std::optional<std::string> commonStartup = std::string("C:\\ProgramData\\Startup");
 
     // A virtual drive as subst makes it.
     void Subst(const std::string& drive, const std::string& folder)
@@ -100,15 +106,54 @@ public:
         return folders.count(path) ? std::optional<std::string>(path) : std::nullopt;
     }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
-    bool WriteFile(const std::string& path, const std::string& bytes) override
+    std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override
     {
-        const auto folder = path.substr(0, path.rfind('\\'));
-        if (!folders.count(folder))
-            return false;
+        if (!folders.count(path.substr(0, path.rfind('\\'))))
+            return std::string("The system cannot find the path specified.");
         files[path] = bytes;
-        return true;
+        return std::nullopt;
+    }
+    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override
+    {
+        const auto it = files.find(path);
+        if (it == files.end() || it->second.size() > maxBytes)
+            return std::nullopt;
+        return it->second;
     }
     bool DeleteFile(const std::string& path) override { return files.erase(path) > 0; }
+    bool CopyFile(const std::string& from, const std::string& to) override
+    {
+        return files.count(from) && !WriteFile(to, files[from]);
+    }
+    // The fake's code page holds ASCII only.
+    std::optional<std::string> ToAnsiExactly(const std::string& utf8) override
+    {
+        if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            return std::nullopt;
+        return utf8;
+    }
+    std::string FromAnsi(const std::string& bytes) override { return bytes; }
+    static std::string KeyName(RegistryRoot root, const std::string& key)
+    {
+        return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key;
+    }
+    RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                    const std::string& text) override
+    {
+        if (refusedKeys.count(KeyName(root, key)))
+            return RegistryWrite::KeyRefused;
+        registry[KeyName(root, key)][name] = text;
+        return RegistryWrite::Written;
+    }
+    std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
+                                                const std::string& name) override
+    {
+        const auto values = registry.find(KeyName(root, key));
+        if (values == registry.end() || !values->second.count(name))
+            return std::nullopt;
+        return values->second.at(name);
+    }
+    std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char* verb, const char* file, const char* params, const char* directory,
                      int show) override
     {

@@ -162,6 +162,49 @@ TEST_F(MainCommandsTest, RemoveKeepsEverythingWhenSubstRefuses)
     EXPECT_EQ(cmb.entries, (Rows{"W:", "Y:"}));
 }
 
+TEST_F(MainCommandsTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
+{
+    commands.SaveDriveCommand();
+    os.Subst("W:", "C:\\Work");
+    lsv.rows = {"X:", "W:"};
+    lsv.Select("X:");
+    commands.SaveDriveCommand();
+    os.files["C:\\Tools\\kordat\\X.ini"] = "kept";
+    commands.SaveDriveCommand();
+    lsv.Select("W:");
+    commands.SaveDriveCommand();
+    EXPECT_EQ(lst.entries, (Rows{"W:", "X:"}));
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\X.ini"], "kept");
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\W.ini"], "C:\\Work\r\n");
+    EXPECT_TRUE(os.messages.empty());
+
+    lst.entries.clear();
+    os.folders.erase("C:\\Tools\\kordat");
+    os.onMessage = [&] { EXPECT_FALSE(window.enabled); };
+    commands.SaveDriveCommand();
+    ASSERT_EQ(os.messages.size(), 1u);
+    EXPECT_EQ(os.messages[0].text, "Virtual drive W: could not be saved: The system cannot find the path specified.");
+    EXPECT_EQ(os.messages[0].style, MsgStyle::Critical);
+    EXPECT_EQ(lst.entries, Rows{});
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
+}
+
+TEST_F(MainCommandsTest, RemoveSaveForgetsTheSelectedEntryOnly)
+{
+    lst.entries = {"W:", "X:"};
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(os.messages.back().text, "Please select a drive to remove!");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Information);
+    EXPECT_TRUE(lst.focused && window.enabled && !window.waitCursor);
+
+    lst.Select("X:");
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(lst.entries, Rows{"W:"});
+    EXPECT_TRUE(os.files.empty());
+    EXPECT_EQ(os.devices.count("X:"), 1u) << "the drive itself stays";
+}
+
 TEST_F(MainCommandsTest, OnePacedCommandAtATime)
 {
     cmb.Select("W:");

@@ -2,6 +2,7 @@
 
 #include "drives/targets.h"
 #include "fakes/fake_os.h"
+#include "saved/record_reader.h"
 #include "saved/records.h"
 
 namespace kv::test {
@@ -15,7 +16,7 @@ struct RecordTest : ::testing::Test {
 
 TEST_F(RecordTest, WritesOneLineWithTheFolderByteForByte)
 {
-    EXPECT_TRUE(WriteSavedDrive(os, "X:", std::string("C:\\DATA")));
+    EXPECT_EQ(WriteSavedDrive(os, "X:", std::string("C:\\DATA")), std::nullopt);
     EXPECT_EQ(Record('X'), "C:\\DATA\r\n");
     WriteSavedDrive(os, "X:", std::string("C:\\OTHER"));
     EXPECT_EQ(Record('X'), "C:\\OTHER\r\n");
@@ -33,11 +34,34 @@ TEST_F(RecordTest, WritesOneLineWithTheFolderByteForByte)
 TEST_F(RecordTest, KeepsTheOldRecordWhenThereIsNothingToWrite)
 {
     WriteSavedDrive(os, "X:", std::string("C:\\DATA"));
-    EXPECT_FALSE(WriteSavedDrive(os, "X:", std::nullopt));
+    EXPECT_EQ(WriteSavedDrive(os, "X:", std::nullopt), "the folder behind it could not be read");
     EXPECT_EQ(Record('X'), "C:\\DATA\r\n");
 
     os.folders.erase("C:\\Tools\\kordat");
-    EXPECT_FALSE(WriteSavedDrive(os, "Y:", std::string("C:\\DATA")));
+    EXPECT_EQ(WriteSavedDrive(os, "Y:", std::string("C:\\DATA")), "The system cannot find the path specified.");
+}
+
+TEST_F(RecordTest, WritesUtf8BehindAByteOrderMarkWhenTheCodePageFallsShort)
+{
+    const std::string folder = "C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xE6\x96\x87";
+    WriteSavedDrive(os, "U:", folder);
+    EXPECT_EQ(Record('U'), "\xEF\xBB\xBF" + folder + "\r\n");
+    EXPECT_EQ(ReadRecord(Record('U'), nullptr), folder);
+}
+
+TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
+{
+    const AnsiDecoder fromAnsi = [](const std::string& bytes) { return bytes == "C:\\\xE9" ? "C:\\\xC3\xA9" : "?"; };
+    EXPECT_EQ(ReadRecord("C:\\\xE9\r\n", fromAnsi), "C:\\\xC3\xA9");
+    EXPECT_EQ(ReadRecord("D:\\\r\n", fromAnsi), "D:\\");
+    EXPECT_EQ(ReadRecord("c:\\x y\n", fromAnsi), "c:\\x y") << "an edited record";
+    EXPECT_EQ(ReadRecord("C:\\x", fromAnsi), "C:\\x");
+    const std::string refused[] = {"", "\r\n", "data\r\n", "C:data\r\n", "\\\\server\\share\r\n",
+                                   "C:\\a\r\nC:\\b\r\n", "C:\\a\" /D\r\n", "C:\\a \r\n", "C:\\a\tb",
+                                   "C:\\a:stream", std::string("C:\\a\0b", 6), "\xEF\xBB\xBF" "C:\\\xC0\xAF\r\n",
+                                   "C:\\" + std::string(kMaxRecordBytes, 'a'), "C:\\\xE8"};
+    for (const std::string& bytes : refused)
+        EXPECT_EQ(ReadRecord(bytes, fromAnsi), std::nullopt) << bytes;
 }
 
 TEST_F(RecordTest, DeletesQuietlyAndJoinsARootProgramFolderUnchanged)

@@ -11,6 +11,7 @@ struct StartupTest : ::testing::Test {
     FakeOs os;
     FakeListView lsv;
     FakeComboBox cmb;
+    FakeComboBox lst;
     void SetUp() override
     {
         os.files["C:\\windows\\system32\\subst.exe"] = "MZ";
@@ -23,7 +24,7 @@ struct StartupTest : ::testing::Test {
 TEST_F(StartupTest, EndsWithAMessageWhenSubstIsMissing)
 {
     os.files.erase("C:\\windows\\system32\\subst.exe");
-    EXPECT_FALSE(RunStartup(os, lsv, cmb));
+    EXPECT_FALSE(RunStartup(os, lsv, cmb, lst));
     ASSERT_EQ(os.messages.size(), 1u);
     EXPECT_EQ(os.messages[0].text,
               "Cannot find needed subst.exe in directory,  \r\nC:\\windows\\system32\\subst.exe,\r\n"
@@ -37,7 +38,7 @@ TEST_F(StartupTest, EndsWithAMessageWhenSubstIsMissing)
 TEST_F(StartupTest, WarnsAboutAMissingCompanionAndGoesOn)
 {
     os.files.erase("C:\\Tools\\korstart.exe");
-    EXPECT_TRUE(RunStartup(os, lsv, cmb));
+    EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
     ASSERT_EQ(os.messages.size(), 1u);
     EXPECT_EQ(os.messages[0].text,
               "Cannot find needed korstart.exe in directory,  C:\\Tools,\r\n"
@@ -46,12 +47,18 @@ TEST_F(StartupTest, WarnsAboutAMissingCompanionAndGoesOn)
     EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:"}));
 }
 
-TEST_F(StartupTest, FillsTheListsSilentlyWhenAllIsThere)
+TEST_F(StartupTest, FillsTheListsSyncsTheSavesAndRegistersSilently)
 {
-    EXPECT_TRUE(RunStartup(os, lsv, cmb));
+    os.folders.insert("C:\\Tools\\kordat");
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    os.files["C:\\Tools\\kordat\\Y.ini"] = "C:\\gone\r\n";
+    EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
     EXPECT_TRUE(os.messages.empty());
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
     EXPECT_EQ(cmb.entries.size(), 24u);
+    EXPECT_EQ(lst.entries, std::vector<std::string>{"X:"});
+    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\Y.ini"));
+    EXPECT_EQ(os.registry["HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"]["Korvane"],
+              "C:\\Tools\\korstart.exe");
 }
 
 } // namespace

@@ -50,6 +50,7 @@ struct FindCloser { void operator()(HANDLE h) const { ::FindClose(h); } };
 struct HandleCloser { void operator()(HANDLE h) const { ::CloseHandle(h); } };
 struct GdiDeleter { void operator()(HGDIOBJ h) const { ::DeleteObject(h); } };
 struct IconDestroyer { void operator()(HICON h) const { ::DestroyIcon(h); } };
+struct RegKeyCloser { void operator()(HKEY h) const { ::RegCloseKey(h); } };
 struct ImageListDestroyer { void operator()(HIMAGELIST h) const { ::ImageList_Destroy(h); } };
 } // namespace detail
 
@@ -59,6 +60,7 @@ using FindHandle = UniqueHandle<HANDLE, detail::FindCloser, detail::InvalidHandl
 using KernelHandle = UniqueHandle<HANDLE, detail::HandleCloser, detail::NullOf<HANDLE>>;
 // CreateFileA file handle.
 using FileHandle = UniqueHandle<HANDLE, detail::HandleCloser, detail::InvalidHandleValue>;
+using RegKeyHandle = UniqueHandle<HKEY, detail::RegKeyCloser, detail::NullOf<HKEY>>;
 using FontHandle = UniqueHandle<HFONT, detail::GdiDeleter, detail::NullOf<HFONT>>;
 using BrushHandle = UniqueHandle<HBRUSH, detail::GdiDeleter, detail::NullOf<HBRUSH>>;
 using BitmapHandle = UniqueHandle<HBITMAP, detail::GdiDeleter, detail::NullOf<HBITMAP>>;

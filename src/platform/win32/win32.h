@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#undef CopyFile
 #undef CreateDirectory
 #undef DeleteFile
 #undef MessageBox

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_os.h"
 
+#include <shlobj.h>
+
 #include <vector>
 
 #include "platform/win32/handles.h"
@@ -159,11 +161,11 @@ bool Win32Os::CreateDirectory(const std::string& path) {
     return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
 }
 
-bool Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
+std::optional<std::string> Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
     FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return false;
+        return SystemErrorText(::GetLastError());
     }
     const char* data = bytes.data();
     std::string::size_type left = bytes.size();
@@ -171,16 +173,126 @@ bool Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
         DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
         DWORD written = 0;
         if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written == 0) {
-            return false;
+            return SystemErrorText(::GetLastError());
         }
         data += written;
         left -= written;
     }
-    return true;
+    return std::nullopt;
+}
+
+std::optional<std::string> Win32Os::ReadFile(const std::string& path, std::size_t maxBytes) {
+    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!::ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 bool Win32Os::DeleteFile(const std::string& path) {
     return ::DeleteFileW(Wide(path).c_str()) != FALSE;
+}
+
+bool Win32Os::CopyFile(const std::string& from, const std::string& to) {
+    return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != FALSE;
+}
+
+// Best-fit mappings would turn a letter the code page lacks into a look-alike,
+// naming another folder; such text is refused instead.
+std::optional<std::string> Win32Os::ToAnsiExactly(const std::string& utf8) {
+    const std::wstring wide = Wide(utf8);
+    if (wide.empty()) {
+        return std::string();
+    }
+    const int size = static_cast<int>(wide.size());
+    BOOL lossy = FALSE;
+    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr,
+                                             &lossy);
+    if (length == 0 || lossy) {
+        return std::nullopt;
+    }
+    std::string ansi(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, &ansi[0], length, nullptr, &lossy);
+    if (lossy || Utf8FromCodePage(ansi, CP_ACP) != utf8) {
+        return std::nullopt;
+    }
+    return ansi;
+}
+
+std::string Win32Os::FromAnsi(const std::string& bytes) {
+    return Utf8FromCodePage(bytes, CP_ACP);
+}
+
+namespace {
+
+HKEY RootKey(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+} // namespace
+
+// The key is asked for with full access, as the program has always done: a
+// user who may not change the machine's keys is refused here, not later.
+RegistryWrite Win32Os::WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                         const std::string& text) {
+    HKEY opened = nullptr;
+    wchar_t keyClass[] = L"KORM";
+    if (::RegCreateKeyExW(RootKey(root), Wide(key).c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                          nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+        return RegistryWrite::KeyRefused;
+    }
+    RegKeyHandle handle(opened);
+    const std::wstring data = Wide(text);
+    const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    if (::RegSetValueExW(opened, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         bytes) != ERROR_SUCCESS) {
+        return RegistryWrite::ValueRefused;
+    }
+    return RegistryWrite::Written;
+}
+
+std::optional<std::string> Win32Os::ReadRegistryText(RegistryRoot root, const std::string& key,
+                                                     const std::string& name) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RegKeyHandle handle(opened);
+    const std::wstring valueName = Wide(name);
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(opened, valueName.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        type != REG_SZ || bytes > 65536) {
+        return std::nullopt;
+    }
+    std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(opened, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &bytes) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return Utf8(data.c_str()); // the stored text need not end in a NUL
+}
+
+std::optional<std::string> Win32Os::CommonStartupFolder() {
+    PIDLIST_ABSOLUTE items = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(owner_, CSIDL_COMMON_STARTUP, &items))) {
+        return std::nullopt;
+    }
+    wchar_t path[MAX_PATH + 1] = {};
+    const BOOL found = ::SHGetPathFromIDListW(items, path);
+    ::CoTaskMemFree(items);
+    if (!found || path[0] == L'\0') {
+        return std::nullopt;
+    }
+    return Utf8(path);
 }
 
 int Win32Os::ShellExecute(const char* verb, const char* file, const char* params,

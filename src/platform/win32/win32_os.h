@@ -22,8 +22,17 @@ public:
     std::optional<std::string> ShortPathName(const std::string& path) override;
     std::optional<std::string> LongPathName(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
-    bool WriteFile(const std::string& path, const std::string& bytes) override;
+    std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
+    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     bool DeleteFile(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    std::optional<std::string> ToAnsiExactly(const std::string& utf8) override;
+    std::string FromAnsi(const std::string& bytes) override;
+    RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                    const std::string& text) override;
+    std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
+                                                const std::string& name) override;
+    std::optional<std::string> CommonStartupFolder() override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
     ProgramRun RunProgram(const std::string& path, const std::string& arguments,

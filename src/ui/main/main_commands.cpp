@@ -17,6 +17,12 @@ constexpr int kProgressStep = 20;
 
 std::string DriveOf(const std::string& path) { return path.substr(0, 2); }
 
+// The system's own error texts end with a full stop already.
+std::string EndSentence(const std::string& text)
+{
+    return !text.empty() && text.back() == '.' ? text : text + '.';
+}
+
 } // namespace
 
 void MainCommands::Load() { ShowSystemDrive(); }
@@ -200,6 +206,67 @@ void MainCommands::ForgetSavedDrive(const std::string& drive)
         }
     }
     DeleteSavedDrive(os_, drive);
+}
+
+// The cursor goes first so that the user sees the wait while the window is
+// disabled, and last on the way back.
+void MainCommands::SetBusy(bool busy)
+{
+    if (busy) {
+        c_.window.SetWaitCursor(true);
+        c_.window.Enable(false);
+    } else {
+        c_.window.SetWaitCursor(false);
+        c_.window.Enable(true);
+    }
+}
+
+bool MainCommands::IsSaved(const std::string& drive) const
+{
+    const std::string wanted = Trim(drive);
+    for (int i = 0; i < c_.lst.Count(); ++i)
+        if (Trim(c_.lst.Text(i)) == wanted)
+            return true;
+    return false;
+}
+
+// A drive already saved keeps its record as it is. The entry is added only
+// once the record is written: the list shows no drive that would not come back.
+void MainCommands::SaveDriveCommand()
+{
+    SetBusy(true);
+    const int selected = c_.lsv.Selected();
+    if (selected != kNoSelection) {
+        const std::string drive = c_.lsv.Text(selected);
+        const auto target = GetDriveTarget(os_, drive);
+        if (!IsSaved(drive)) {
+            if (const auto why = WriteSavedDrive(os_, drive, target)) {
+                os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *why), MsgStyle::Critical);
+            } else {
+                c_.lst.Add(drive);
+                c_.lst.Redraw();
+            }
+        }
+    }
+    SetBusy(false);
+}
+
+void MainCommands::RemoveSaveCommand()
+{
+    c_.window.Enable(false);
+    c_.window.SetWaitCursor(true);
+    const int selected = c_.lst.Selected();
+    if (selected == kNoSelection) {
+        os_.MessageBox("Please select a drive to remove!", MsgStyle::Information);
+        c_.window.Enable(true);
+        c_.lst.Focus();
+        c_.window.SetWaitCursor(false);
+        return;
+    }
+    DeleteSavedDrive(os_, c_.lst.Text(selected));
+    c_.lst.Remove(selected);
+    c_.lst.Redraw();
+    SetBusy(false);
 }
 
 // The shell explores a folder given as the file; given only as the working

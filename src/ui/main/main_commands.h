@@ -35,6 +35,8 @@ public:
     void RemoveDriveCommand();
     void OnRemoveTick();
     void OpenPathCommand();
+    void SaveDriveCommand();
+    void RemoveSaveCommand();
     void ShowManualCommand();
 
 private:
@@ -43,6 +45,8 @@ private:
     void FinishPacedCommand();
     void ShowSystemDrive();
     void ForgetSavedDrive(const std::string& drive);
+    bool IsSaved(const std::string& drive) const;
+    void SetBusy(bool busy);
     bool IsListedVirtualDrive(const std::string& drive);
     void RemoveRow(const std::string& drive);
 

@@ -126,12 +126,13 @@ HIMAGELIST LoadDriveImages(HINSTANCE instance, int dpi) {
 
 } // namespace
 
-// One line per command. Save and remove-save have no line yet, so their menu
-// entries and buttons stay disabled.
+// One line per command.
 const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDM_CREATE, [](MainWindow& w) { w.commands_->CreateDriveCommand(); }},
     {IDM_REMOVE, [](MainWindow& w) { w.commands_->RemoveDriveCommand(); }},
     {IDM_OPENPATH, [](MainWindow& w) { w.commands_->OpenPathCommand(); }},
+    {IDM_SAVE, [](MainWindow& w) { w.commands_->SaveDriveCommand(); }},
+    {IDC_REMOVESAVE, [](MainWindow& w) { w.commands_->RemoveSaveCommand(); }},
     {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
     {IDM_EXIT, [](MainWindow& w) { w.ExitCommand(); }},
     {IDM_ABOUT, [](MainWindow& w) { w.ShowAboutWindow(); }},

@@ -1,0 +1,13 @@
+// korstart.exe: started at logon, it brings the saved drives back and ends.
+// It shows nothing: at logon there is nobody to answer a message.
+#include "platform/win32/win32.h"
+
+#include "platform/win32/win32_os.h"
+#include "saved/restore.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    kv::Win32Os os;
+    kv::RestoreSavedDrives(os);
+    return 0;
+}
