@@ -82,7 +82,9 @@ public:
     virtual std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) = 0;
     // The file's bytes; nothing when it cannot be read or holds more than `maxBytes`.
     virtual std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) = 0;
-    virtual bool DeleteFile(const std::string& path) = 0;
+    // Nothing when the file is gone afterwards (also when there was none);
+    // otherwise the system's description of the failure.
+    virtual std::optional<std::string> DeleteFile(const std::string& path) = 0;
     // Replaces a file of the target's name.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
 

@@ -34,10 +34,11 @@ std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, con
     return os.WriteFile(RecordPath(os, drive), line + "\r\n");
 }
 
-void DeleteSavedDrive(Os& os, const std::string& drive)
+std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive)
 {
-    if (!drive.empty())
-        os.DeleteFile(RecordPath(os, drive));
+    if (drive.empty())
+        return std::nullopt;
+    return os.DeleteFile(RecordPath(os, drive));
 }
 
 } // namespace kv

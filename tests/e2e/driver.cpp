@@ -1054,13 +1054,16 @@ void MainWindow::clickSaved(const std::string& drive) {
     Fail("clicking the saved drive " + drive + " did not select it");
 }
 
-// A click that reaches the button gives it the focus, or opens a message box.
+// A click that reaches the button gives it the focus, forgets a saved drive or
+// opens a message box; only a click that did none of these is repeated.
 void MainWindow::removeSave() {
     activate();
     HWND button = control(IDC_REMOVESAVE);
+    const std::vector<std::string> before = savedDrives();
     for (int attempt = 0; attempt < 3; ++attempt) {
         ClickWindowCenter(button);
-        if (WaitFor([&] { return focus() == button || app_->hasMessage(); }, 1000)) return;
+        if (WaitFor([&] { return focus() == button || app_->hasMessage() || savedDrives() != before; }, 3000))
+            return;
         std::fprintf(stderr, "kve2e: a click on Remove Save missed, clicking again\n");
     }
     Fail("clicking Remove Save did nothing");

@@ -120,7 +120,14 @@ public:
             return std::nullopt;
         return it->second;
     }
-    bool DeleteFile(const std::string& path) override { return files.erase(path) > 0; }
+    std::set<std::string> lockedFiles; // cannot be deleted
+    std::optional<std::string> DeleteFile(const std::string& path) override
+    {
+        if (lockedFiles.count(path))
+            return std::string("Access is denied.");
+        files.erase(path);
+        return std::nullopt;
+    }
     bool CopyFile(const std::string& from, const std::string& to) override
     {
         return files.count(from) && !WriteFile(to, files[from]);

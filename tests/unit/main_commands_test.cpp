@@ -203,6 +203,15 @@ TEST_F(MainCommandsTest, RemoveSaveForgetsTheSelectedEntryOnly)
     EXPECT_EQ(lst.entries, Rows{"W:"});
     EXPECT_TRUE(os.files.empty());
     EXPECT_EQ(os.devices.count("X:"), 1u) << "the drive itself stays";
+
+    os.files["C:\\Tools\\kordat\\W.ini"] = "C:\\w\r\n";
+    os.lockedFiles.insert("C:\\Tools\\kordat\\W.ini");
+    lst.Select("W:");
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(os.messages.back().text, "Saved drive W: could not be removed: Access is denied.");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+    EXPECT_EQ(lst.entries, Rows{"W:"}) << "the record stays, so does its entry";
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
 TEST_F(MainCommandsTest, OnePacedCommandAtATime)

@@ -107,8 +107,21 @@ void Win32CommandWindow::SetWaitCursor(bool wait) {
     ::SetCursor(::LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
+// Disabling the window takes the keyboard focus from its control; the control
+// gets it back when the window takes input again, so the keyboard user is not
+// left without one.
 void Win32CommandWindow::Enable(bool enabled) {
+    if (!enabled && ::IsWindowEnabled(hwnd_)) {
+        HWND focus = ::GetFocus();
+        focusBeforeBusy_ = (focus != nullptr && ::IsChild(hwnd_, focus)) ? focus : nullptr;
+    }
     ::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+    if (enabled && focusBeforeBusy_ != nullptr) {
+        if (::GetFocus() == nullptr && ::IsWindow(focusBeforeBusy_) && ::GetActiveWindow() == hwnd_) {
+            ::SetFocus(focusBeforeBusy_);
+        }
+        focusBeforeBusy_ = nullptr;
+    }
 }
 
 bool Win32CommandWindow::Enabled() const {

@@ -105,6 +105,7 @@ public:
 
 private:
     bool wait_ = false;
+    HWND focusBeforeBusy_ = nullptr;
 };
 
 } // namespace kv

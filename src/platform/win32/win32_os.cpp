@@ -197,8 +197,15 @@ std::optional<std::string> Win32Os::ReadFile(const std::string& path, std::size_
     return bytes;
 }
 
-bool Win32Os::DeleteFile(const std::string& path) {
-    return ::DeleteFileW(Wide(path).c_str()) != FALSE;
+std::optional<std::string> Win32Os::DeleteFile(const std::string& path) {
+    if (::DeleteFileW(Wide(path).c_str())) {
+        return std::nullopt;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return std::nullopt;
+    }
+    return SystemErrorText(error);
 }
 
 bool Win32Os::CopyFile(const std::string& from, const std::string& to) {

@@ -24,7 +24,7 @@ public:
     bool CreateDirectory(const std::string& path) override;
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
-    bool DeleteFile(const std::string& path) override;
+    std::optional<std::string> DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
     std::optional<std::string> ToAnsiExactly(const std::string& utf8) override;
     std::string FromAnsi(const std::string& bytes) override;

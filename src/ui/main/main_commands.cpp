@@ -263,9 +263,15 @@ void MainCommands::RemoveSaveCommand()
         c_.window.SetWaitCursor(false);
         return;
     }
-    DeleteSavedDrive(os_, c_.lst.Text(selected));
-    c_.lst.Remove(selected);
-    c_.lst.Redraw();
+    // A record that stays would bring the drive back at the next logon, so
+    // the entry stays with it and the user learns why.
+    const std::string drive = c_.lst.Text(selected);
+    if (const auto why = DeleteSavedDrive(os_, drive)) {
+        os_.MessageBox(EndSentence("Saved drive " + Trim(drive) + " could not be removed: " + *why), MsgStyle::Critical);
+    } else {
+        c_.lst.Remove(selected);
+        c_.lst.Redraw();
+    }
     SetBusy(false);
 }
 
