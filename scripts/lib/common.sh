@@ -37,6 +37,16 @@ kv_apt_install() {
         $missing </dev/null >/dev/null
 }
 
+# What building the programs and packing them needs, without Wine.
+kv_install_build_deps() {
+    kv_apt_install g++-mingw-w64-i686 cmake zip unzip
+}
+
+# The product's version, as set in the top-level CMakeLists.txt.
+kv_version() {
+    sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' "$KV_ROOT/CMakeLists.txt"
+}
+
 # Whether this host can execute 32-bit programs at all: some kernels run
 # with 32-bit emulation switched off, and then Wine's 32-bit loader fails
 # with "Exec format error".
@@ -49,7 +59,7 @@ kv_install_deps() {
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick xauth cmake g++ libgtest-dev clang
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev clang zip unzip
     if ! kv_host_runs_32bit; then
         kv_apt_install wine64 g++-mingw-w64-x86-64
     fi
@@ -121,6 +131,15 @@ kv_prefix_prepare() {
     kv_install_standins
 }
 
+# Marlett, the font Wine draws its caption buttons with (from fonts-wine), in
+# the prefix's font folder, where this Wine looks for it; without it the
+# buttons show as "0 1 r".
+kv_prefix_fonts() {
+    local fonts="$KV_PREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+}
+
 kv_system32() { echo "$KV_PREFIX/drive_c/windows/system32"; }
 
 kv_install_standins() {
@@ -135,6 +154,16 @@ kv_install_standins() {
             /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
         kv_wineserver -w
         touch "$KV_PREFIX/.korvane-html"
+    fi
+    if [ ! -f "$KV_PREFIX/.korvane-url" ]; then
+        # So do web addresses, which the about window hands to the shell.
+        local scheme
+        for scheme in http https; do
+            kv_wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve \
+                /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
+        done
+        kv_wineserver -w
+        touch "$KV_PREFIX/.korvane-url"
     fi
 }
 

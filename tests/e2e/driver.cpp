@@ -467,6 +467,8 @@ std::string ProcessCommandLine(DWORD pid) {
     return result;
 }
 
+void Hover(int x, int y) { MoveMouse(x, y); }
+
 void Click(int x, int y) {
     SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
     Sleep(150);
@@ -874,12 +876,18 @@ void MainWindow::menu(char menuKey, char entryKey) {
     WaitFor([&] { return TopWindows("#32768", app_->pid()).empty(); }, 2000);
 }
 
+POINT MainWindow::toolbarButton(int command) const {
+    HWND bar = control(IDC_TOOLBAR);
+    const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
+    Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
+    return CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+}
+
 void MainWindow::toolbar(int command) {
     activate();
     HWND bar = control(IDC_TOOLBAR);
     const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
-    Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
-    const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+    const POINT p = toolbarButton(command);
     // Press only once the button shows that the pointer is over it and its
     // tip has had time to pop up: a tip appearing between press and release
     // makes Wine's toolbar drop the click.
