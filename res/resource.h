@@ -3,8 +3,10 @@
 
 #define IDI_KORVANE          1
 #define IDI_DRIVE            2
+#define IDI_DONATE           3
 #define IDB_SPLASH           100
 #define IDB_TOOLBAR          101
+#define IDB_TOOLBAR48        102
 #define IDR_MAINMENU         200
 #define IDR_ACCEL            201
 #define IDD_ABOUT            300

@@ -3,14 +3,21 @@
 
 Run from anywhere: python3 res/art/make_art.py
 Writes, next to res/art's parent folder:
-  korvane.ico   program icon, 16, 32 and 48 pixels, 32-bit with alpha and AND mask
-  drive.ico     virtual drive, 16 and 32 pixels, for the list view rows
-  toolbar.bmp   192 x 32, 24-bit, six 32 x 32 button images in toolbar order:
+  korvane.ico   program icon, 16, 24, 32 and 48 pixels, 32-bit with alpha and AND mask
+  drive.ico     virtual drive, 16, 24, 32 and 48 pixels, for the list view rows
+  donate.ico    a coin with a heart, 16, 24 and 32 pixels, for the Donate button
+  toolbar.bmp   192 x 32, 8-bit palette, six 32 x 32 button images in toolbar order:
                 create drive, open path, remove drive, save, manual, exit.
                 The mask colour is magenta, RGB(255, 0, 255): every pixel of that
                 colour is transparent when the image list is built with
                 ImageList_AddMasked(..., RGB(255, 0, 255)).
-  splash.bmp    300 x 150, 24-bit, the splash window's picture
+  toolbar48.bmp the same strip at 288 x 48, for 144 dpi and more
+  splash.bmp    450 x 225, 8-bit palette, the splash window's picture: its
+                300 x 150 pixel window at 144 dpi, scaled down below that
+
+The bitmaps are stored with a palette of at most 256 colours chosen for each
+picture (median cut), a third of the size of 24-bit pixels and drawn by the
+system without help.
 
 Only the standard library is used. Shapes are described by signed distance
 functions (negative inside), which gives each edge one pixel of smooth
@@ -158,6 +165,23 @@ class Canvas:
 
     def rgb_over(self, background):
         return [mix(background, p[:3], p[3]) for p in self.px]
+
+
+class ScaledCanvas(Canvas):
+    """A canvas `k` times the size of the drawing: shapes, boxes and colour
+    functions are given in the drawing's units and scaled here."""
+
+    def __init__(self, w, h, k):
+        super().__init__(int(round(w * k)), int(round(h * k)))
+        self.k = k
+
+    def fill(self, sdf, colour, box=None, opacity=1.0):
+        k = self.k
+        scaled = lambda x, y: sdf(x / k, y / k) * k
+        paint = (lambda x, y: colour(x / k, y / k)) if callable(colour) else colour
+        if box is not None:
+            box = tuple(v * k for v in box)
+        super().fill(scaled, paint, box, opacity)
 
 
 def vgrad(y0, y1, c0, c1):
@@ -358,6 +382,20 @@ def drive_icon(size):
     return c
 
 
+def donate_icon(size):
+    k = size / 16.0
+    c = Canvas(size, size)
+    coin = circle(8 * k, 8 * k, 7.4 * k)
+    c.fill(coin, WARM_DARK)
+    c.fill(inset(coin, max(1.0, 0.9 * k)), dgrad(0, 0, size, size, WARM_LIGHT, WARM))
+    # A heart from two circles and a point.
+    r = 2.1 * k
+    heart = union(circle(6.0 * k, 6.7 * k, r), circle(10.0 * k, 6.7 * k, r),
+                  polygon([(4.05 * k, 7.6 * k), (11.95 * k, 7.6 * k), (8 * k, 12.2 * k)]))
+    c.fill(heart, RED)
+    return c
+
+
 # --- toolbar ----------------------------------------------------------------------
 
 def tb_create(c, ox):
@@ -420,8 +458,8 @@ def tb_exit(c, ox):
     draw_arrow(c, ox + 15, 16, ox + 31, 16, 4.0, 7.5, GREEN, outline=(20, 90, 35))
 
 
-def toolbar():
-    c = Canvas(192, 32)
+def toolbar(size=32):
+    c = ScaledCanvas(192, 32, size / 32.0)
     for i, draw in enumerate((tb_create, tb_open, tb_remove, tb_save, tb_manual, tb_exit)):
         draw(c, i * 32)
     # Pixels that are mostly transparent become the mask colour; the rest are
@@ -429,14 +467,14 @@ def toolbar():
     rgb = []
     for p in c.px:
         rgb.append(MAGENTA if p[3] < 0.4 else mix(BUTTON_FACE, p[:3], p[3]))
-    return 192, 32, rgb
+    return c.w, c.h, rgb
 
 
 # --- splash ---------------------------------------------------------------------------
 
-def splash():
+def splash(scale=1.0):
     w, h = 300, 150
-    c = Canvas(w, h)
+    c = ScaledCanvas(w, h, scale)
     c.fill(lambda x, y: -1.0, dgrad(0, 0, w, h, (0, 196, 196), (0, 96, 118)))
     # Soft rings for depth.
     for cx, cy, r, op in ((40, 150, 110, 0.10), (270, -10, 90, 0.08), (300, 160, 60, 0.07)):
@@ -459,7 +497,7 @@ def splash():
     draw_text(c, sub, tx + (title_w - sw) / 2, 112, sem, 0.11, (225, 250, 248), tracking=0.08)
     # A thin frame finishes the edge of the borderless splash window.
     c.fill(subtract(rrect(0, 0, w, h, 0), rrect(1, 1, w - 1, h - 1, 0)), TEAL_DEEP)
-    return w, h, c.rgb_over((0, 0, 0))
+    return c.w, c.h, c.rgb_over((0, 0, 0))
 
 
 # --- file writers ----------------------------------------------------------------
@@ -478,6 +516,50 @@ def bmp24(w, h, rgb):
     info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
     header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(data), 0, 0, 14 + len(info))
     return header + info + data
+
+
+def palette_of(rgb, colours=256, keep=()):
+    """At most `colours` colours for the pixels, by median cut; `keep` colours are kept exactly."""
+    pixels = [tuple(int(round(v)) for v in p) for p in rgb]
+    kept = [tuple(k) for k in keep]
+    boxes = [[p for p in set(pixels) if p not in kept]]
+    while len(boxes) + len(kept) < colours:
+        widest = None
+        for i, box in enumerate(boxes):
+            if len(box) < 2:
+                continue
+            span = max(max(p[k] for p in box) - min(p[k] for p in box) for k in range(3))
+            if widest is None or span > widest[0]:
+                widest = (span, i)
+        if widest is None or widest[0] == 0:
+            break
+        box = boxes.pop(widest[1])
+        axis = max(range(3), key=lambda k: max(p[k] for p in box) - min(p[k] for p in box))
+        box.sort(key=lambda p: p[axis])
+        boxes += [box[:len(box) // 2], box[len(box) // 2:]]
+    palette = kept + [tuple(sum(p[k] for p in box) // len(box) for k in range(3)) for box in boxes if box]
+    index = {}
+    for k, colour in enumerate(kept):
+        index[colour] = k
+    for n, box in enumerate(b for b in boxes if b):
+        for p in box:
+            index[p] = len(kept) + n
+    return palette, [index[p] for p in pixels]
+
+
+def bmp8(w, h, rgb, keep=()):
+    palette, indices = palette_of(rgb, keep=keep)
+    stride = (w + 3) & ~3
+    rows = []
+    for y in range(h - 1, -1, -1):
+        row = bytes(indices[y * w:(y + 1) * w])
+        rows.append(row + b'\0' * (stride - w))
+    data = b''.join(rows)
+    table = b''.join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 8, 0, len(data), 2835, 2835, len(palette), 0)
+    offset = 14 + len(info) + len(table)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    return header + info + table + data
 
 
 def ico(canvases):
@@ -514,10 +596,12 @@ def write(name, data):
 
 
 def main():
-    write('korvane.ico', ico([program_icon(s) for s in (16, 32, 48)]))
-    write('drive.ico', ico([drive_icon(s) for s in (16, 32)]))
-    write('toolbar.bmp', bmp24(*toolbar()))
-    write('splash.bmp', bmp24(*splash()))
+    write('korvane.ico', ico([program_icon(s) for s in (16, 24, 32, 48)]))
+    write('drive.ico', ico([drive_icon(s) for s in (16, 24, 32, 48)]))
+    write('donate.ico', ico([donate_icon(s) for s in (16, 24, 32)]))
+    write('toolbar.bmp', bmp8(*toolbar(32), keep=(MAGENTA,)))
+    write('toolbar48.bmp', bmp8(*toolbar(48), keep=(MAGENTA,)))
+    write('splash.bmp', bmp8(*splash(1.5)))
 
 
 if __name__ == '__main__':

@@ -38,6 +38,16 @@ kv_apt_install() {
         $missing </dev/null >/dev/null
 }
 
+# What building the programs and packing them needs, without Wine.
+kv_install_build_deps() {
+    kv_apt_install g++-mingw-w64-i686 cmake zip unzip
+}
+
+# The product's version, as set in the top-level CMakeLists.txt.
+kv_version() {
+    sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' "$KV_ROOT/CMakeLists.txt"
+}
+
 # Whether this host executes Wine's 32-bit loader: on kernels that run
 # 64-bit code only it fails with "Exec format error" (unless run inside
 # the emulated world below).
@@ -52,7 +62,7 @@ kv_install_deps() {
         KV_APT_UPDATED=0
     fi
     kv_apt_install g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb imagemagick xauth \
-        cmake g++ libgtest-dev clang
+        cmake g++ libgtest-dev clang zip unzip
     kv_host_runs_32bit || kv_fetch_qemu
     kv_pick_wine
 }
@@ -159,6 +169,15 @@ kv_prefix_prepare() {
     kv_install_standins
 }
 
+# Marlett, the font Wine draws its caption buttons with (from fonts-wine), in
+# the prefix's font folder, where this Wine looks for it; without it the
+# buttons show as "0 1 r".
+kv_prefix_fonts() {
+    local fonts="$KV_PREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+}
+
 # A 32-bit program asks for system32 and gets syswow64 (file access is
 # redirected there); the copy in system32 serves 64-bit callers.
 kv_install_standins() {
@@ -174,6 +193,16 @@ kv_install_standins() {
             /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
         kv_wineserver -w
         touch "$KV_PREFIX/.korvane-html"
+    fi
+    if [ ! -f "$KV_PREFIX/.korvane-url" ]; then
+        # So do web addresses, which the about window hands to the shell.
+        local scheme
+        for scheme in http https; do
+            kv_wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve \
+                /d '"C:\kvbench\kvopen.exe" "%1"' /f >/dev/null 2>&1
+        done
+        kv_wineserver -w
+        touch "$KV_PREFIX/.korvane-url"
     fi
 }
 

@@ -60,27 +60,30 @@ private:
 
 int RunProgram(HINSTANCE instance) {
     ComApartment com;
+    // The splash shows as soon as the files the program needs are known to be
+    // there; the main window and its lists, which the user sees only at the
+    // hand-over, are made behind it.
+    kv::Win32Os os;
+    if (!kv::CheckStartupFiles(os)) {
+        return 0;
+    }
+    kv::MainWindow window(instance, os);
+    kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
+    const bool splashShown = splash.Create();
+    if (splashShown) {
+        splash.Show();
+    }
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
                      ICC_USEREX_CLASSES;
     ::InitCommonControlsEx(&controls);
-
-    kv::Win32Os os;
-    kv::MainWindow window(instance, os);
     if (!window.Create()) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-
-    if (!kv::RunStartup(os, window.Lsv(), window.Cmb(), window.Lst())) {
-        return 0;
-    }
-
-    kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
-    if (splash.Create()) {
-        splash.Show();
-    } else {
+    kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
+    if (!splashShown) {
         window.ShowCentered();
     }
 
@@ -97,10 +100,8 @@ int RunProgram(HINSTANCE instance) {
 
 } // namespace
 
+// Built without exceptions: nothing can unwind out of here or into the
+// system's code from a window procedure.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    try {
-        return RunProgram(instance);
-    } catch (...) {
-        return 1;
-    }
+    return RunProgram(instance);
 }

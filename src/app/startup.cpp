@@ -29,7 +29,7 @@ std::string CompanionMissingMessage(const std::string& programFolder)
 
 // Without subst.exe the program can do nothing, so it ends; without the
 // companion only the return of saved drives at logon is lost, so it warns.
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
+bool CheckStartupFiles(Os& os)
 {
     if (!SubstPresent(os)) {
         os.MessageBox(SubstMissingMessage(SubstPath), MsgStyle::Critical);
@@ -37,11 +37,23 @@ bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
     }
     if (!CompanionPresent(os, kCompanion))
         os.MessageBox(CompanionMissingMessage(os.ProgramFolder()), MsgStyle::Critical);
+    return true;
+}
+
+void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
+{
     os.CreateDirectory(DataFolder(os));
     ScanDrives(os, lsv, cmb);
     SyncSavedDrives(os, lsv);
     LoadSavedDrives(os, lst);
     RegisterAutoStart(os);
+}
+
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
+{
+    if (!CheckStartupFiles(os))
+        return false;
+    PrepareLists(os, lsv, cmb, lst);
     return true;
 }
 

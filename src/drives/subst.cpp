@@ -17,6 +17,7 @@ constexpr char kAvailableDrives[] = "Avaliable Drives:";
 constexpr char kVirtualPrefix[] = "\\??\\";
 // subst answers in well under a second; a hung one must not hold the window.
 constexpr unsigned kSubstTimeoutMs = 8000;
+constexpr unsigned kSubstExtraMsPerRun = 1000;
 
 std::string FullSubstPath(Os& os) { return os.SystemDirectory() + "\\" + kSubst; }
 
@@ -48,18 +49,14 @@ std::string FirstLine(const std::string& text)
     return Trim(line);
 }
 
-// Runs subst.exe from the system folder, never by bare name, so that no other
-// program called subst.exe in the program's or the current folder is started.
-// Empty when it ended cleanly; otherwise its own refusal, or the system's words.
-std::string RunSubst(Os& os, const std::string& parameters)
+// Empty when subst ended cleanly; otherwise its own refusal, or the system's words.
+std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs)
 {
-    const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
-    const ProgramRun run = os.RunProgram(path, parameters, kSubstTimeoutMs);
     switch (run.end) {
     case ProgramRun::End::NotStarted:
         return "the system program subst.exe could not be started (" + run.error + ")";
     case ProgramRun::End::TimedOut:
-        return "the system program subst.exe did not finish within " + std::to_string(kSubstTimeoutMs / 1000) +
+        return "the system program subst.exe did not finish within " + std::to_string(timeoutMs / 1000) +
                " seconds";
     case ProgramRun::End::Exited:
         break;
@@ -70,6 +67,24 @@ std::string RunSubst(Os& os, const std::string& parameters)
     if (!said.empty())
         return "subst.exe answered \"" + said + "\"";
     return "subst.exe ended with exit code " + std::to_string(run.exitCode);
+}
+
+// Runs subst.exe from the system folder, never by bare name, so that no other
+// program called subst.exe in the program's or the current folder is started.
+// Several runs go at once, each letter being its own business; the batch gets
+// a little more time for each further run. One failure text per run.
+std::vector<std::string> RunSubst(Os& os, const std::vector<std::string>& parameters)
+{
+    const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
+    std::vector<ProgramCall> calls;
+    for (const std::string& each : parameters)
+        calls.push_back({path, each});
+    const unsigned timeoutMs = kSubstTimeoutMs + kSubstExtraMsPerRun * static_cast<unsigned>(calls.size() - 1);
+    const std::vector<ProgramRun> runs = os.RunPrograms(calls, timeoutMs);
+    std::vector<std::string> failures;
+    for (const ProgramRun& run : runs)
+        failures.push_back(SubstFailure(run, timeoutMs));
+    return failures;
 }
 
 // The folder a letter stands for, or nothing when it is no virtual drive.
@@ -112,21 +127,39 @@ std::string SubstFolderArgument(Os& os, const std::string& folder)
 
 // subst's exit code alone is not trusted: another program may have taken the
 // letter, or the folder may have gone, so the device namespace has the last word.
+std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& requests)
+{
+    if (requests.empty())
+        return {};
+    std::vector<std::string> arguments;
+    std::vector<std::string> parameters;
+    for (const DriveRequest& request : requests) {
+        arguments.push_back(SubstFolderArgument(os, request.folder));
+        parameters.push_back(request.drive + ' ' + arguments.back());
+    }
+    const std::vector<std::string> failures = RunSubst(os, parameters);
+    std::vector<SubstOutcome> outcomes;
+    for (size_t i = 0; i < requests.size(); ++i) {
+        const DriveRequest& request = requests[i];
+        const auto target = VirtualTarget(os, request.drive);
+        if (target && StandsFor(os, *target, arguments[i], request.folder))
+            outcomes.push_back({true, {}});
+        else if (!failures[i].empty())
+            outcomes.push_back({false, failures[i]});
+        else
+            outcomes.push_back({false, request.drive + " does not stand for " + request.folder + " after subst.exe ran"});
+    }
+    return outcomes;
+}
+
 SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder)
 {
-    const std::string argument = SubstFolderArgument(os, folder);
-    const std::string why = RunSubst(os, drive + ' ' + argument);
-    const auto target = VirtualTarget(os, drive);
-    if (target && StandsFor(os, *target, argument, folder))
-        return {true, {}};
-    if (!why.empty())
-        return {false, why};
-    return {false, drive + " does not stand for " + folder + " after subst.exe ran"};
+    return MakeDrives(os, {{drive, folder}}).front();
 }
 
 SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 {
-    const std::string why = RunSubst(os, drive + " /D");
+    const std::string why = RunSubst(os, {drive + " /D"}).front();
     if (!VirtualTarget(os, drive))
         return {true, {}};
     if (!why.empty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/os.h"
@@ -23,6 +24,12 @@ struct SubstOutcome {
 
 // Makes the letter stand for the folder.
 SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder);
+
+struct DriveRequest {
+    std::string drive, folder;
+};
+// Makes several drives at once; one outcome per request, in order.
+std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& requests);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -26,7 +27,12 @@ enum class MsgStyle : unsigned {
 // Message-box answers, as IDOK / IDYES / IDNO.
 enum class Answer : int { Ok = 1, Yes = 6, No = 7 };
 
-// How a program started by RunProgram ended.
+// A program to run and the arguments it is given.
+struct ProgramCall {
+    std::string path, arguments;
+};
+
+// How a program started by RunPrograms ended.
 struct ProgramRun {
     enum class End { NotStarted, TimedOut, Exited };
     End end = End::NotStarted;
@@ -106,10 +112,14 @@ public:
     virtual int ShellExecute(const char* verb, const char* file, const char* params,
                              const char* directory, int show) = 0;
 
-    // Starts the program hidden, without a console window, waits up to `timeoutMs`
-    // for it to end (ending it when it does not) and collects what it wrote.
-    virtual ProgramRun RunProgram(const std::string& path, const std::string& arguments,
-                                  unsigned timeoutMs) = 0;
+    // Starts every program hidden, without a console window, all at once, and
+    // waits up to `timeoutMs` for them to end (ending those that do not),
+    // collecting what each wrote. One result per call, in order.
+    virtual std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) = 0;
+    ProgramRun RunProgram(const std::string& path, const std::string& arguments, unsigned timeoutMs)
+    {
+        return RunPrograms({{path, arguments}}, timeoutMs).front();
+    }
 
     virtual Answer MessageBox(const std::string& text, MsgStyle style) = 0;
     virtual void Beep() = 0;

@@ -25,7 +25,7 @@ int RestoreSavedDrives(Os& os)
     if (!dataFolder)
         return 0;
     const AnsiDecoder fromAnsi = [&os](const std::string& bytes) { return os.FromAnsi(bytes); };
-    int restored = 0;
+    std::vector<DriveRequest> requests;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
         const auto bytes = os.ReadFile(RecordPathIn(*dataFolder, drive), kMaxRecordBytes);
@@ -34,9 +34,11 @@ int RestoreSavedDrives(Os& os)
         const auto folder = ReadRecord(*bytes, fromAnsi);
         if (!folder || os.QueryDosDevice(drive))
             continue;
-        if (MakeDrive(os, drive, *folder).done)
-            ++restored;
+        requests.push_back({drive, *folder});
     }
+    int restored = 0;
+    for (const SubstOutcome& outcome : MakeDrives(os, requests))
+        restored += outcome.done ? 1 : 0;
     return restored;
 }
 

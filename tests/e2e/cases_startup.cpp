@@ -45,7 +45,8 @@ KV_CASE(splash_hands_over_on_the_third_tick) {
     const int dy = (r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
     Expect(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "the splash is not centred");
     Expect(!(GetWindowLongA(splash, GWL_STYLE) & WS_CAPTION), "the splash has a title bar");
-    Expect(Exists(ProgramFile("kordat")), "no data folder beside the program");
+    // Made behind the splash, well before the hand-over.
+    Expect(WaitFor([] { return Exists(ProgramFile("kordat")); }, 2000), "no data folder beside the program");
 
     Expect(WaitFor([&] { return app.window("KorvaneMain") != nullptr; }, 6000), "no main window");
     const DWORD handover = Now() - shown;

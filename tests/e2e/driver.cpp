@@ -505,6 +505,8 @@ void NoteClick(int x, int y) {
 }
 }  // namespace
 
+void Hover(int x, int y) { MoveMouse(x, y); }
+
 void Click(int x, int y) {
     KeepClicksApart(x, y);
     SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
@@ -935,12 +937,18 @@ void MainWindow::menu(char menuKey, char entryKey) {
     WaitFor([&] { return TopWindows("#32768", app_->pid()).empty(); }, 2000);
 }
 
+POINT MainWindow::toolbarButton(int command) const {
+    HWND bar = control(IDC_TOOLBAR);
+    const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
+    Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
+    return CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+}
+
 void MainWindow::toolbar(int command) {
     activate();
     HWND bar = control(IDC_TOOLBAR);
     const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
-    Expect(index >= 0, "the toolbar has no button for command " + std::to_string(command));
-    const POINT p = CenterOnScreen(bar, RemoteRect(bar, TB_GETITEMRECT, index));
+    const POINT p = toolbarButton(command);
     Expect(SendMessageW(bar, TB_ISBUTTONENABLED, command, 0) != 0,
            "the toolbar button of command " + std::to_string(command) + " is disabled");
     // Press only once the button shows that the pointer is over it and its
@@ -974,6 +982,8 @@ POINT MainWindow::driveIcon(const std::string& drive) const {
     HWND list = control(IDC_LSV);
     const int index = FindRow(drives(), drive);
     Expect(index >= 0, "no row " + drive + " among " + Join(drives()));
+    // A row scrolled out of sight is scrolled back first, as a user would.
+    SendMessageW(list, LVM_ENSUREVISIBLE, index, FALSE);
     return CenterOnScreen(list, RemoteRect(list, LVM_GETITEMRECT, index, LVIR_ICON));
 }
 

@@ -97,6 +97,7 @@ std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
 std::string ProcessCommandLine(DWORD pid);
+void Hover(int x, int y);  // moves the pointer there, pressing nothing
 void Click(int x, int y);
 void DoubleClick(int x, int y);
 void ClickWindowCenter(HWND hwnd);
@@ -183,6 +184,7 @@ public:
     void shortcut(char letter);             // Ctrl+letter
     void menu(char menuKey, char entryKey);  // Alt+menu, then the entry's access key
     void toolbar(int command);              // click the button of that command
+    POINT toolbarButton(int command) const;  // the button's centre on the screen
     void clickDrive(const std::string& drive);
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);

@@ -2,8 +2,8 @@
 //   kve2e.exe --list                       prints the case names
 //   kve2e.exe <case> <result file> [shots [boot]]
 //                                          writes PASS, FAIL: reason, or REBOOT
-//   kve2e.exe --screenshots <splash.bmp> <main.bmp>
-//                                          starts Korvane, pictures both windows, ends it
+//   kve2e.exe --screenshots <folder>       starts Korvane, pictures the splash, the main
+//                                          and the about window, ends it
 //   kve2e.exe --monkey <seconds> <seed> <result file> <trail file> [shots]
 //                                          random user actions, checked after each
 // The desktop does not pass exit codes on, hence the result file.
@@ -17,21 +17,40 @@
 #include "monkey.h"
 
 namespace {
-int Screenshots(const char* splashFile, const char* mainFile) {
+// Two virtual drives, one of them saved, so that the pictures show the lists
+// in use; then splash.bmp, main.bmp and about.bmp in the folder.
+int Screenshots(const std::string& folder) {
     try {
+        e2e::MakeFolder("C:\\kvtest\\Holiday Photos");
+        e2e::MakeFolder("C:\\kvtest\\Projects");
+        e2e::MapDrive("P:", "C:\\kvtest\\Projects");
+        e2e::MapDrive("H:", e2e::ShortPath("C:\\kvtest\\Holiday Photos"));
+        e2e::MakeFolder(e2e::ProgramFile("kordat"));
+        e2e::WriteTextFile(e2e::ProgramFile("kordat\\P.ini"), "C:\\kvtest\\Projects\r\n");
         e2e::Korvane app = e2e::Korvane::Start();
         HWND splash = nullptr;
         e2e::WaitFor([&] { return (splash = app.splash()) != nullptr || !app.running(); }, 10000);
         if (splash) {
             e2e::Pause(1000);
-            e2e::TakeScreenshot(splashFile, splash);
+            e2e::TakeScreenshot(folder + "\\splash.bmp", splash);
         }
         e2e::MainWindow main = app.waitMain();
         e2e::Pause(700);
-        e2e::TakeScreenshot(mainFile, main.hwnd());
+        main.clickDrive("H:");
+        e2e::Pause(500);
+        e2e::TakeScreenshot(folder + "\\main.bmp", main.hwnd());
+        main.shortcut('A');
+        HWND about = nullptr;
+        e2e::WaitFor([&] { return (about = app.window("KorvaneAbout")) != nullptr; }, 5000);
+        if (about) {
+            e2e::Pause(700);
+            e2e::TakeScreenshot(folder + "\\about.bmp", about);
+            PostMessageW(about, WM_CLOSE, 0, 0);
+            e2e::Pause(300);
+        }
         main.close();
         app.waitExit(3000);
-        return splash ? 0 : 1;
+        return splash && about ? 0 : 1;
     } catch (const std::exception& e) {
         std::printf("%s\n", e.what());
         return 1;
@@ -44,7 +63,7 @@ int main(int argc, char** argv) {
         for (const auto& c : e2e::Cases()) std::printf("%s\n", c.first.c_str());
         return 0;
     }
-    if (argc == 4 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2]);
     if (argc >= 6 && std::strcmp(argv[1], "--monkey") == 0) {
         if (argc >= 7) e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
         std::printf("monkey seed %s\n", argv[3]);

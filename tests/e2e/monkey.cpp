@@ -22,7 +22,7 @@ const char kRoot[] = "C:\\kvtest\\monkey";
 // Cyrillic and CJK: offered only once the program shows this name right.
 const char kNonAsciiName[] = "\xD0\x9A\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0 "
                              "\xE6\xBC\xA2\xE5\xAD\x97";
-const size_t kMostDrives = 6;  // more rows would need scrolling in the used-drives list
+const size_t kMostDrives = 6;
 
 std::string WithoutSlash(std::string path) {
     if (path.size() > 3 && path.back() == '\\') path.pop_back();

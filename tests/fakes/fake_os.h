@@ -19,10 +19,6 @@ struct Launch {
     int show;
 };
 
-struct ProgramCall {
-    std::string path, arguments;
-};
-
 struct ShownMessage {
     std::string text;
     MsgStyle style;
@@ -172,12 +168,16 @@ public:
         }
         return launchResult;
     }
-    ProgramRun RunProgram(const std::string& path, const std::string& arguments, unsigned) override
+    std::vector<unsigned> timeouts; // one per RunPrograms call
+    std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) override
     {
-        runs.push_back({path, arguments});
-        if (onRun)
-            return onRun(runs.back());
-        return EmulateSubst(arguments);
+        timeouts.push_back(timeoutMs);
+        std::vector<ProgramRun> results;
+        for (const ProgramCall& call : calls) {
+            runs.push_back(call);
+            results.push_back(onRun ? onRun(call) : EmulateSubst(call.arguments));
+        }
+        return results;
     }
 
     // What subst.exe does with "X: folder" and "X: /D", refusals included.

@@ -1,6 +1,7 @@
-// Registered in the test prefix as the handler for .html files, so that a
-// case can see what the shell was asked to open without a browser: it
-// appends its command line, as UTF-8, to C:\kvtest\open.log.
+// Registered in the test prefix as the handler for .html files and for http
+// and https addresses, so that a case can see what the shell was asked to
+// open without a browser: it appends its command line, as UTF-8, to
+// C:\kvtest\open.log.
 #include <windows.h>
 
 #include <string>

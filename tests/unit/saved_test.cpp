@@ -93,6 +93,7 @@ TEST_F(SavedTest, CompanionBringsBackWhatItCanAndTouchesNoRecord)
     ASSERT_EQ(os.runs.size(), 2u);
     EXPECT_EQ(os.runs[0].path, "C:\\windows\\system32\\subst.exe");
     EXPECT_EQ(os.runs[1].arguments, "W: \"C:\\Work Space\"");
+    EXPECT_EQ(os.timeouts, std::vector<unsigned>{9000}) << "one batch, with a second more for the second drive";
     EXPECT_EQ(os.files, records);
 
     // The copy in the common Startup folder has no data folder beside it.

@@ -8,6 +8,8 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
+} // namespace
+
 // Row height for an owner-drawn list: the font's line plus a little air, and
 // never less than a small icon with a pixel above and below.
 int OwnerDrawRowHeight(HWND control, HFONT font)
@@ -24,8 +26,6 @@ int OwnerDrawRowHeight(HWND control, HFONT font)
     const int iconHeight = GetSystemMetrics(SM_CYSMICON);
     return textHeight + 4 > iconHeight + 2 ? textHeight + 4 : iconHeight + 2;
 }
-
-} // namespace
 
 OwnerDrawnControl::~OwnerDrawnControl()
 {
@@ -95,8 +95,7 @@ void OwnerDrawnControl::DrawIconAndText(HDC dc, const RECT& row, int left, HICON
         SelectObject(dc, oldFont);
 }
 
-// The subclass goes with the control; nothing may unwind into the control's
-// own code.
+// The subclass goes with the control.
 LRESULT CALLBACK OwnerDrawnControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                                  UINT_PTR id, DWORD_PTR self)
 {
@@ -106,11 +105,7 @@ LRESULT CALLBACK OwnerDrawnControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wPa
         control->hwnd_ = nullptr;
         return DefSubclassProc(hwnd, msg, wParam, lParam);
     }
-    try {
-        return control->OnSubclassMessage(hwnd, msg, wParam, lParam);
-    } catch (...) {
-        return DefSubclassProc(hwnd, msg, wParam, lParam);
-    }
+    return control->OnSubclassMessage(hwnd, msg, wParam, lParam);
 }
 
 } // namespace kv

@@ -10,6 +10,9 @@
 
 namespace kv {
 
+// Row height for an owner-drawn list with that font.
+int OwnerDrawRowHeight(HWND control, HFONT font);
+
 // Keeps the system from asking the user to insert a disk while a drive that
 // may not be ready is looked at; the previous mode comes back at scope exit.
 class QuietDriveErrors {

@@ -35,8 +35,7 @@ public:
     std::optional<std::string> CommonStartupFolder() override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
-    ProgramRun RunProgram(const std::string& path, const std::string& arguments,
-                          unsigned timeoutMs) override;
+    std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 

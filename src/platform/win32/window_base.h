@@ -22,14 +22,7 @@ LRESULT CALLBACK WindowProcFor(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     if (self == nullptr) {
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind into the system's code; a failed creation is reported
-        // as such, anything else is left to the default handling.
-        result = msg == WM_CREATE ? -1 : ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
+    const LRESULT result = self->HandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

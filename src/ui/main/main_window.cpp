@@ -2,7 +2,11 @@
 
 #include <iterator>
 
+#include "platform/win32/control_util.h"
+#include "platform/win32/dpi.h"
+#include "platform/win32/fonts.h"
 #include "resource.h"
+#include "ui/about/about_window.h"
 
 namespace kv {
 namespace {
@@ -19,6 +23,7 @@ constexpr int kClientWidth = 5760;
 constexpr int kClientHeight = 6540;
 constexpr int kToolbarHeight = 660;
 constexpr int kToolbarButtonWidth = 600; // 40 px at 96 dpi: six fit left of `pb`
+constexpr int kToolbarButtonHeight = 615;
 
 struct ToolbarButton {
     int command;
@@ -49,51 +54,70 @@ const wchar_t* ToolbarCaption(UINT_PTR command) {
     return nullptr;
 }
 
-int ScreenDpi() {
-    int dpi = 96;
-    if (HDC screen = ::GetDC(nullptr)) {
-        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-    }
-    return dpi > 0 ? dpi : 96;
+// The button images are drawn at 32 and at 48 pixels; a DPI gets the larger
+// of the two that fits its buttons, never a blurred scale.
+int ToolbarImageSize(int dpi) {
+    return ::MulDiv(kToolbarImageSize, dpi, kDefaultDpi) >= 48 ? 48 : kToolbarImageSize;
 }
 
-// The strip of button images. A 32-bit strip brings its own alpha; any other
-// depth is keyed on the colour of its top-left pixel.
-HIMAGELIST LoadToolbarImages(HINSTANCE instance) {
+// The strip of button images, stored with a palette and keyed on the colour
+// of its top-left pixel. The key becomes transparency in a 32-bit copy, so
+// that the toolbar can also draw the images of disabled buttons greyed
+// from their shapes.
+HIMAGELIST LoadToolbarImages(HINSTANCE instance, int size) {
+    const int id = size == 48 ? IDB_TOOLBAR48 : IDB_TOOLBAR;
     BitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(
-        instance, MAKEINTRESOURCEW(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!strip) {
         return nullptr;
     }
     BITMAP info{};
     ::GetObjectW(strip.Get(), sizeof(info), &info);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = info.bmWidth;
+    format.bmiHeader.biHeight = -info.bmHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    BitmapHandle argb(::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HDC source = ::CreateCompatibleDC(nullptr);
+    HDC target = ::CreateCompatibleDC(nullptr);
+    if (!argb || source == nullptr || target == nullptr) {
+        ::DeleteDC(source);
+        ::DeleteDC(target);
+        return nullptr;
+    }
+    HGDIOBJ oldSource = ::SelectObject(source, strip.Get());
+    HGDIOBJ oldTarget = ::SelectObject(target, argb.Get());
+    const COLORREF key = ::GetPixel(source, 0, 0);
+    ::BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const DWORD keyBgr = (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key);
+    auto* pixel = static_cast<DWORD*>(bits);
+    for (LONG i = 0; i < info.bmWidth * info.bmHeight; ++i) {
+        const DWORD colour = pixel[i] & 0x00FFFFFF;
+        pixel[i] = colour == keyBgr ? 0 : colour | 0xFF000000;
+    }
+    ::SelectObject(source, oldSource);
+    ::SelectObject(target, oldTarget);
+    ::DeleteDC(source);
+    ::DeleteDC(target);
     const int count = static_cast<int>(std::size(kToolbarButtons));
-    if (info.bmBitsPixel == 32) {
-        HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32, count, 0);
-        if (list != nullptr) {
-            ::ImageList_Add(list, strip.Get(), nullptr);
-        }
-        return list;
-    }
-    COLORREF key = RGB(255, 0, 255);
-    if (HDC dc = ::CreateCompatibleDC(nullptr)) {
-        HGDIOBJ old = ::SelectObject(dc, strip.Get());
-        key = ::GetPixel(dc, 0, 0);
-        ::SelectObject(dc, old);
-        ::DeleteDC(dc);
-    }
-    HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR24 | ILC_MASK, count, 0);
+    HIMAGELIST list = ::ImageList_Create(size, size, ILC_COLOR32, count, 0);
     if (list != nullptr) {
-        ::ImageList_AddMasked(list, strip.Get(), key);
+        ::ImageList_Add(list, argb.Get(), nullptr);
     }
     return list;
 }
 
-HIMAGELIST LoadDriveImages(HINSTANCE instance) {
+// The drive icon holds 16, 24, 32 and 48 pixel images; other sizes are scaled
+// from the nearest by the system.
+HIMAGELIST LoadDriveImages(HINSTANCE instance, int dpi) {
+    const int size = ::MulDiv(kToolbarImageSize, dpi, kDefaultDpi);
     IconHandle icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_DRIVE), IMAGE_ICON,
-                                                    kToolbarImageSize, kToolbarImageSize, 0)));
-    HIMAGELIST list = ::ImageList_Create(kToolbarImageSize, kToolbarImageSize, ILC_COLOR32 | ILC_MASK, 1, 0);
+                                                    size, size, 0)));
+    HIMAGELIST list = ::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0);
     if (list != nullptr && icon) {
         ::ImageList_AddIcon(list, icon.Get());
     }
@@ -102,7 +126,7 @@ HIMAGELIST LoadDriveImages(HINSTANCE instance) {
 
 } // namespace
 
-// One line per command. About has no line yet, so its menu entry stays disabled.
+// One line per command.
 const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDM_CREATE, [](MainWindow& w) { w.commands_->CreateDriveCommand(); }},
     {IDM_REMOVE, [](MainWindow& w) { w.commands_->RemoveDriveCommand(); }},
@@ -111,6 +135,7 @@ const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDC_REMOVESAVE, [](MainWindow& w) { w.commands_->RemoveSaveCommand(); }},
     {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
     {IDM_EXIT, [](MainWindow& w) { w.ExitCommand(); }},
+    {IDM_ABOUT, [](MainWindow& w) { w.ShowAboutWindow(); }},
 };
 
 MainWindow::MainWindow(HINSTANCE instance, Win32Os& os)
@@ -123,14 +148,18 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::Create() {
-    dpi_ = ScreenDpi();
+    // The window opens on the primary monitor; a window of a per-monitor
+    // aware program learns of any other DPI from WM_DPICHANGED.
+    dpi_ = WindowDpi(nullptr);
     background_.Reset(::CreateSolidBrush(kTeal));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<MainWindow>;
     wc.hInstance = instance_;
-    wc.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_KORVANE));
+    wc.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXICON),
+                                               ::GetSystemMetrics(SM_CYICON), LR_SHARED));
     wc.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
                                                  ::GetSystemMetrics(SM_CXSMICON),
                                                  ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
@@ -202,6 +231,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -371,11 +403,75 @@ void MainWindow::ExitCommand() {
     ::DestroyWindow(hwnd_);
 }
 
+// A fresh about window at each opening, gone again when it returns.
+void MainWindow::ShowAboutWindow() {
+    AboutWindow about(instance_);
+    if (!about.ShowModal(hwnd_)) {
+        os_.MessageBox(SystemErrorText(::GetLastError()), MsgStyle::Critical);
+    }
+}
+
+// The bold 8.25 point look in a TrueType face that scales with the DPI, where
+// the raster "MS Sans Serif" comes in a few pixel sizes only.
 bool MainWindow::CreateFonts() {
-    boldFont_.Reset(::CreateFontW(-::MulDiv(825, dpi_, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    boldFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_BOLD, FF_SWISS,
+                             dpi_));
     return boldFont_.Valid();
+}
+
+// Moved to a monitor of another DPI: fonts, images and every control follow,
+// in the frame the system suggests.
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    const int oldDpi = dpi_;
+    dpi_ = dpi;
+    FontHandle oldFont(boldFont_.Release());
+    CreateFonts();
+    ApplyImages();
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)) == oldFont.Get()) {
+            ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
+        }
+        ScaleChild(child, oldDpi, dpi);
+    }
+    const int driveRow = OwnerDrawRowHeight(drive_.Handle(), boldFont_.Get());
+    ::SendMessageW(drive_.Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), driveRow);
+    ::SendMessageW(drive_.Handle(), CB_SETITEMHEIGHT, 0, driveRow);
+    ::SendMessageW(dir_.Handle(), LB_SETITEMHEIGHT, 0, OwnerDrawRowHeight(dir_.Handle(), boldFont_.Get()));
+    const int buttonWidth = Px(kToolbarButtonWidth);
+    ::SendMessageW(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
+    ::SendMessageW(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, Px(kToolbarButtonHeight)));
+    ::SendMessageW(sb_.Handle(), WM_SIZE, 0, 0);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// A control keeps its place in twips: its rectangle, and for a combo box the
+// height of its dropped list, scale from one DPI to the other.
+void MainWindow::ScaleChild(HWND child, int from, int to) {
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    RECT dropped{};
+    if (::SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)) &&
+        dropped.bottom > dropped.top) {
+        r.bottom = r.top + (dropped.bottom - dropped.top);
+    }
+    ::SetWindowPos(child, nullptr, ::MulDiv(r.left, to, from), ::MulDiv(r.top, to, from),
+                   ::MulDiv(r.right - r.left, to, from), ::MulDiv(r.bottom - r.top, to, from),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The toolbar's and the list view's images at the size the DPI asks for.
+void MainWindow::ApplyImages() {
+    const int size = ToolbarImageSize(dpi_);
+    ImageListHandle toolbarImages(LoadToolbarImages(instance_, size));
+    ::SendMessageW(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
+    ::SendMessageW(tb_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages.Get()));
+    toolbarImages_ = std::move(toolbarImages);
+    ImageListHandle driveImages(LoadDriveImages(instance_, dpi_));
+    ::SendMessageW(lsv_.Handle(), LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(driveImages.Get()));
+    driveImages_ = std::move(driveImages);
 }
 
 // Six image buttons of equal width; the captions are the tooltips. `pb` lies over
@@ -390,8 +486,9 @@ bool MainWindow::CreateToolbar() {
     }
     ::SendMessageW(tb_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     ::SendMessageW(tb_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
-    toolbarImages_.Reset(LoadToolbarImages(instance_));
-    ::SendMessageW(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kToolbarImageSize, kToolbarImageSize));
+    const int imageSize = ToolbarImageSize(dpi_);
+    toolbarImages_.Reset(LoadToolbarImages(instance_, imageSize));
+    ::SendMessageW(tb_, TB_SETBITMAPSIZE, 0, MAKELPARAM(imageSize, imageSize));
     ::SendMessageW(tb_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.Get()));
 
     TBBUTTON buttons[std::size(kToolbarButtons)] = {};
@@ -406,7 +503,7 @@ bool MainWindow::CreateToolbar() {
     }
     ::SendMessageW(tb_, TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
     const int buttonWidth = Px(kToolbarButtonWidth);
-    const int buttonHeight = Px(615);
+    const int buttonHeight = Px(kToolbarButtonHeight);
     ::SendMessageW(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
     ::SendMessageW(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
 
@@ -465,7 +562,7 @@ bool MainWindow::CreateUsedFrame() {
     if (frames_[2] == nullptr || view == nullptr) {
         return false;
     }
-    driveImages_.Reset(LoadDriveImages(instance_));
+    driveImages_.Reset(LoadDriveImages(instance_, dpi_));
     ::SendMessageW(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(driveImages_.Get()));
     lsv_.Attach(view);
     return true;

@@ -53,11 +53,15 @@ private:
     HBRUSH OnCtlColor(HDC dc, HWND control);
     void OnActivate(bool active, bool minimized);
     bool OnSetCursor();
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void OnDestroy();
 
     void ExitCommand();
+    void ShowAboutWindow();
 
     bool CreateFonts();
+    void ApplyImages();
+    void ScaleChild(HWND child, int from, int to);
     bool CreateToolbar();
     bool CreatePathFrame();
     bool CreateSavedFrame();

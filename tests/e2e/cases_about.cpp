@@ -1,0 +1,129 @@
+// The about window: modal over the main window, closed every way a user
+// closes it, and its two addresses handed to the shell as they are.
+#include "driver.h"
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+const char kWebsite[] = "http://www.kastry.example";
+const char kDonation[] =
+    "https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
+    "&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
+
+HWND WaitAbout(const Korvane& app, const std::string& how) {
+    HWND about = nullptr;
+    WaitFor([&] { return (about = app.window("KorvaneAbout")) != nullptr; }, 5000);
+    Expect(about != nullptr, how + " opened no about window");
+    return about;
+}
+
+void Focus(HWND window) {
+    for (int attempt = 0; attempt < 20 && GetForegroundWindow() != window; ++attempt) {
+        SetForegroundWindow(window);
+        Pause(100);
+    }
+}
+
+// What the stand-in browser was started with, after its own path.
+std::string OpenedAddress(const std::string& logLine) {
+    const size_t split = logLine.find("\" \"");
+    return split == std::string::npos ? logLine : logLine.substr(split + 2);
+}
+
+POINT Centre(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+}  // namespace
+
+KV_CASE(about_opens_modally_and_closes_every_way) {
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    // A click that Wine drops leaves the window open; the user clicks again.
+    const auto ok = [](HWND about) {
+        for (int attempt = 0; attempt < 3 && IsWindow(about); ++attempt) {
+            Focus(about);
+            ClickWindowCenter(GetDlgItem(about, IDOK));
+            WaitFor([&] { return !IsWindow(about); }, 1000);
+        }
+    };
+    const struct {
+        const char* open;
+        std::function<void()> opener;
+        const char* close;
+        std::function<void(HWND)> closer;
+    } ways[] = {
+        {"Help > About", [&] { main.menu('H', 'A'); }, "Enter", [](HWND a) { Focus(a); Keys({VK_RETURN}); }},
+        {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc", [](HWND a) { Focus(a); Keys({VK_ESCAPE}); }},
+        {"Help > About", [&] { main.menu('H', 'A'); }, "OK", ok},
+        {"Ctrl+A", [&] { main.shortcut('A'); }, "the title bar's close",
+         [](HWND a) { PostMessageW(a, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    bool first = true;
+    for (const auto& way : ways) {
+        const std::string how = std::string(way.open) + " closed by " + way.close;
+        way.opener();
+        HWND about = WaitAbout(app, way.open);
+        Expect(!main.enabled(), how + ": the main window takes input under the about window");
+        if (first) {
+            first = false;
+            ExpectEq(TextOf(about), "Korvane", "about window title");
+            const std::string description = TextOf(GetDlgItem(about, IDC_ABOUT_DESC));
+            const std::string end = "freeware.     ";
+            Expect(description.rfind("       This ", 0) == 0 && description.size() > end.size() &&
+                       description.compare(description.size() - end.size(), end.size(), end) == 0,
+                   "the description's blanks: \"" + description + "\"");
+            const LONG style = GetWindowLongW(about, GWL_STYLE);
+            Expect(!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)), "the about window has a minimize or maximize box");
+            Expect(GetWindow(about, GW_OWNER) == main.hwnd(), "the about window is not kept over the main window");
+            const POINT a = Centre(about), m = Centre(main.hwnd());
+            Expect(std::abs(a.x - m.x) <= 2 && std::abs(a.y - m.y) <= 2, "the about window is not centred over the main window");
+            // A click on the main window's Manual button must not get through.
+            const POINT manual = main.toolbarButton(IDM_MANUAL);
+            Click(manual.x, manual.y);
+            Pause(1500);
+            Expect(OpenLog().empty(), "a click on the disabled main window opened the manual");
+            Expect(IsWindowVisible(about) != FALSE, "a click on the main window closed the about window");
+        }
+        way.closer(about);
+        Expect(WaitFor([&] { return !IsWindow(about); }, 3000), how + ": the window is still there");
+        Expect(WaitFor([&] { return main.enabled(); }, 2000), how + ": the main window stays disabled");
+        Expect(app.running() && !app.hasMessage(), how + " disturbed the program");
+    }
+}
+
+KV_CASE(about_hands_both_addresses_to_the_shell_each_click) {
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.shortcut('A');
+    HWND about = WaitAbout(app, "Ctrl+A");
+    // The first click into a window that has only just come up can be lost.
+    Focus(about);
+    Pause(700);
+    const struct {
+        int control;
+        const char* address;
+    } clicks[] = {{IDC_ABOUT_WEBSITE, kWebsite}, {IDC_ABOUT_DONATE, kDonation},
+                  {IDC_ABOUT_WEBSITE, kWebsite}, {IDC_ABOUT_DONATE, kDonation}};
+    size_t opened = 0;
+    for (const auto& click : clicks) {
+        Focus(about);
+        // Hover first and let the window see the pointer arrive, as a hand on
+        // a mouse does: a press that comes with the move is sometimes lost,
+        // and clicking again could count twice.
+        const POINT at = Centre(GetDlgItem(about, click.control));
+        Hover(at.x, at.y);
+        Pause(500);
+        Click(at.x, at.y);
+        Expect(WaitFor([&] { return OpenLog().size() > opened; }, 8000),
+               std::string("click ") + std::to_string(opened + 1) + " did not reach the shell");
+        ++opened;
+        ExpectEq(OpenedAddress(OpenLog().back()), std::string("\"") + click.address + "\"",
+                 "address of click " + std::to_string(opened));
+        Expect(IsWindowVisible(about) && !main.enabled(), "the about window did not stay open and modal");
+    }
+    Pause(1000);
+    ExpectEq(static_cast<long long>(OpenLog().size()), 4, "addresses handed to the shell");
+}
