@@ -3,6 +3,7 @@
 # Source it; it expects `set -euo pipefail` in the caller.
 
 KV_ROOT="${KV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+KV_SELF="$(readlink -f "$0")"  # the calling script, before it changes folder
 KV_BUILD="${KV_BUILD:-$KV_ROOT/build}"
 KV_PREFIX="${KV_PREFIX:-$KV_BUILD/wineprefix}"
 # Program folder inside the prefix; the blank in it is deliberate.
@@ -47,9 +48,9 @@ kv_version() {
     sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' "$KV_ROOT/CMakeLists.txt"
 }
 
-# Whether this host can execute 32-bit programs at all: some kernels run
-# with 32-bit emulation switched off, and then Wine's 32-bit loader fails
-# with "Exec format error".
+# Whether this host executes Wine's 32-bit loader: on kernels that run
+# 64-bit code only it fails with "Exec format error" (unless run inside
+# the emulated world below).
 kv_host_runs_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
@@ -58,32 +59,70 @@ kv_install_deps() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         kv_log "enabling the i386 architecture"
         kv_as_root dpkg --add-architecture i386
+        KV_APT_UPDATED=0
     fi
-    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xauth cmake g++ libgtest-dev clang zip unzip
-    if ! kv_host_runs_32bit; then
-        kv_apt_install wine64 g++-mingw-w64-x86-64
-    fi
+    kv_apt_install g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb imagemagick xauth \
+        cmake g++ libgtest-dev clang zip unzip
+    kv_host_runs_32bit || kv_fetch_qemu
     kv_pick_wine
 }
 
-# Chooses the Wine flavour and the Windows build that runs under it:
-# 32-bit when the host can run it, 64-bit otherwise.
-kv_pick_wine() {
+# qemu's i386 user-mode emulator from bookworm-backports (qemu 10 starts a
+# 32-bit process in half a second; bookworm's own 7.2 takes a minute). It
+# is fetched through an apt configuration of its own under build/, so the
+# system's package sources stay as they are. The package's emulators are
+# static binaries: the one file is all that is kept.
+KV_QEMU="$KV_BUILD/qemu/qemu-i386"
+kv_fetch_qemu() {
+    [ -x "$KV_QEMU" ] && return 0
+    local dir="$KV_BUILD/qemu" apt="$KV_BUILD/qemu/apt"
+    kv_log "fetching qemu's i386 emulator from bookworm-backports (build/qemu)"
+    rm -rf "$apt"
+    mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/deb"
+    echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-backports main' \
+        >"$apt/sources.list"
+    local opts=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+                -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
+                -o Acquire::Languages=none -o APT::Sandbox::User=root -qq)
+    apt-get "${opts[@]}" update >/dev/null
+    (cd "$apt/deb" && apt-get "${opts[@]}" download qemu-user >/dev/null)
+    dpkg-deb --fsys-tarfile "$apt"/deb/qemu-user_*.deb | tar -x -C "$apt" ./usr/bin/qemu-i386
+    mv "$apt/usr/bin/qemu-i386" "$KV_QEMU"
+    rm -rf "$apt"
+    "$KV_QEMU" --version | head -n 1 >&2
+}
+
+# Runs the calling script again (with "$@") where Wine's 32-bit programs
+# run. On a host that runs them natively that is here, and this returns.
+# Otherwise the script goes on inside a private user and mount namespace
+# whose own binfmt_misc hands i386 ELF programs to qemu: everything started
+# from there (Wine, its server, every Windows process) runs 32-bit code
+# through the emulator, and nothing changes outside.
+kv_enter_wine_world() {
+    if [ -n "${KV_WINE_WORLD:-}" ]; then return 0; fi
     if kv_host_runs_32bit; then
-        KV_ARCH=i686
-        KV_WINE=/usr/lib/wine/wine
-        KV_RUN_BUILD="$KV_BUILD/win"
-        export WINEARCH=win32
-    else
-        KV_ARCH=x86_64
-        KV_WINE=/usr/lib/wine/wine64
-        KV_RUN_BUILD="$KV_BUILD/win64"
-        export WINEARCH=win64
-        export WINELOADER=$KV_WINE
+        export KV_WINE_WORLD=native
+        return 0
     fi
+    kv_fetch_qemu
+    export KV_WINE_WORLD=qemu
+    exec unshare --user --map-root-user --mount \
+        bash "$KV_ROOT/scripts/lib/binfmt_i386.sh" "$KV_QEMU" bash "$KV_SELF" "$@"
+}
+
+# The 32-bit program runs as on 64-bit Windows: a 64-bit prefix, started
+# through the 64-bit loader, with the 32-bit programs under WoW64.
+kv_pick_wine() {
+    KV_ARCH=i686
+    KV_WINE=/usr/lib/wine/wine64
+    KV_RUN_BUILD="$KV_BUILD/win"
+    export WINEARCH=win64
     export WINEPREFIX="$KV_PREFIX"
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n"
+    # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; and no
+    # debugger on a crash, so a crashed program ends at once instead of
+    # hanging the run.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n;winedbg.exe=d"
 }
 
 kv_wine() { "$KV_WINE" "$@"; }
@@ -101,10 +140,6 @@ kv_build_win() {
     mkdir -p "$KV_BUILD"
     kv_log "building the Windows program (build/win)"
     kv_cmake_build "$KV_BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-i686.cmake"
-    if [ "$KV_RUN_BUILD" != "$KV_BUILD/win" ]; then
-        kv_log "this host cannot run 32-bit programs: building a 64-bit copy to run under Wine (build/win64)"
-        kv_cmake_build "$KV_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake"
-    fi
 }
 
 kv_build_native() {
@@ -117,7 +152,10 @@ kv_build_native() {
 # puts the test stand-ins in place. Cheap on later runs.
 kv_prefix_prepare() {
     local stamp="$KV_PREFIX/.korvane-arch"
-    if [ -d "$KV_PREFIX" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$WINEARCH" ]; then
+    # A prefix made by an older bench (32-bit only, or 64-bit without its
+    # 32-bit half) is made anew.
+    local kind="$WINEARCH with wow64"
+    if [ -d "$KV_PREFIX" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$kind" ]; then
         kv_wineserver -k 2>/dev/null || true
         rm -rf "$KV_PREFIX"
     fi
@@ -126,7 +164,7 @@ kv_prefix_prepare() {
         mkdir -p "$KV_PREFIX"
         kv_wine wineboot -i >/dev/null 2>&1
         kv_wineserver -w
-        echo "$WINEARCH" >"$stamp"
+        echo "$kind" >"$stamp"
     fi
     kv_install_standins
 }
@@ -140,11 +178,12 @@ kv_prefix_fonts() {
     [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
 }
 
-kv_system32() { echo "$KV_PREFIX/drive_c/windows/system32"; }
-
+# A 32-bit program asks for system32 and gets syswow64 (file access is
+# redirected there); the copy in system32 serves 64-bit callers.
 kv_install_standins() {
     local bin="$KV_RUN_BUILD/tests/standins"
-    cp "$bin/subst.exe" "$(kv_system32)/subst.exe"
+    cp "$bin/subst.exe" "$KV_PREFIX/drive_c/windows/syswow64/subst.exe"
+    cp "$bin/subst.exe" "$KV_PREFIX/drive_c/windows/system32/subst.exe"
     mkdir -p "$KV_PREFIX/drive_c/kvbench"
     cp "$bin/kvopen.exe" "$KV_PREFIX/drive_c/kvbench/kvopen.exe"
     if [ ! -f "$KV_PREFIX/.korvane-html" ]; then

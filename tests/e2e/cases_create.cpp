@@ -8,9 +8,9 @@ namespace {
 // After the creation message of `drive`, the window comes back to rest.
 void ExpectCreated(Korvane& app, MainWindow& main, const std::string& drive, const std::string& commandLine,
                    const std::string& target) {
-    MessageBoxWindow box = app.waitMessage(2000);
+    MessageBoxWindow box = app.waitMessage(5000);
     box.expect("Virtual drive " + drive + " created.", Icon::Information, {IDOK});
-    Expect(WaitFor([&] { return !SubstLog().empty(); }, 3000), "subst.exe was not started");
+    Expect(WaitFor([&] { return !SubstLog().empty(); }, 10000), "subst.exe was not started");
     ExpectEq(SubstLog(), {commandLine}, "subst command lines");
     Expect(WaitDriveTarget(drive, "\\??\\" + target), drive + " maps to \"" + DriveTarget(drive) + "\"");
     ExpectEq(main.drives().back(), drive, "last used drive");
@@ -19,7 +19,7 @@ void ExpectCreated(Korvane& app, MainWindow& main, const std::string& drive, con
     ExpectEq(main.letterText(), "Avaliable Drives:", "letter list text");
     ExpectEq(main.letterSelection(), -1, "letter selection");
     box.press(IDOK);
-    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
+    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 8000), "the window did not come back to rest");
     const auto listed = main.driveListEntries();
     Expect(std::any_of(listed.begin(), listed.end(), [&](const std::string& e) { return e.rfind(drive, 0) == 0; }),
            "the drive list does not show " + drive + ": " + Join(listed));
@@ -68,7 +68,7 @@ KV_CASE(create_without_a_letter_asks_for_one) {
                                               [&] { main.toolbar(IDM_CREATE); }};
     for (const auto& trigger : triggers) {
         trigger();
-        MessageBoxWindow box = app.waitMessage(3000);
+        MessageBoxWindow box = app.waitMessage(10000);
         box.expect("Please choose a drive to created from the avaliable drives.", Icon::Information, {IDOK});
         box.press(IDOK);
         Expect(WaitFor([&] { return main.focus() == main.control(IDC_CMB) ||

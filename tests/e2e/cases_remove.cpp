@@ -23,25 +23,26 @@ KV_CASE(remove_after_yes) {
     MainWindow main = app.waitMain();
     const std::string home = main.folder();
     main.pickDrive("Z:");  // away from the system drive, to see the way back
-    Expect(WaitFor([&] { return main.drive().rfind("Z:", 0) == 0; }, 2000), "Drive did not move to Z:");
+    Expect(WaitFor([&] { return main.drive().rfind("Z:", 0) == 0; }, 8000), "Drive did not move to Z:");
 
     main.clickDrive("S:");
     main.shortcut('R');
-    MessageBoxWindow question = app.waitMessage(3000);
+    MessageBoxWindow question = app.waitMessage(10000);
     question.expect("Delete virtual drive S: ?", Icon::Question, {IDYES, IDNO});
     question.press(IDYES);
     ExpectPacedTimeline(main.sampleUntilMessage());
 
-    MessageBoxWindow done = app.waitMessage(2000);
+    MessageBoxWindow done = app.waitMessage(5000);
     done.expect("Virtual drive S: has been deleted!", Icon::Information, {IDOK});
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives while the message is open");
     ExpectEq(main.freeLetters(), FreeLettersBut("CHZ"), "free letters");
+    Expect(WaitFor([&] { return !SubstLog().empty(); }, 15000), "subst.exe was not started");
     ExpectEq(SubstLog(), {"S: /D"}, "subst command lines");
     Expect(!Exists(kRecord), "the saved record is still there");
     Expect(WaitDriveTarget("S:", ""), "S: still exists");
     done.press(IDOK);
 
-    Expect(WaitFor([&] { return main.drives().size() == 1; }, 2000), "the row stayed");
+    Expect(WaitFor([&] { return main.drives().size() == 1; }, 8000), "the row stayed");
     ExpectEq(main.drives(), {"H:"}, "used drives");
     Expect(main.drive().rfind("C:", 0) == 0, "Drive shows " + main.drive() + ", not the system drive");
     ExpectEq(main.folder(), home, "folder list");
@@ -56,7 +57,7 @@ KV_CASE(remove_after_no_changes_nothing) {
     const auto letters = main.freeLetters();
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
-    MessageBoxWindow question = app.waitMessage(3000);
+    MessageBoxWindow question = app.waitMessage(10000);
     question.expect("Delete virtual drive S: ?", Icon::Question, {IDYES, IDNO});
     question.press(IDNO);
     Pause(1800);  // past the first tick, had a timer been started
@@ -78,10 +79,10 @@ KV_CASE(remove_without_a_row_asks_for_one) {
                                               [&] { main.toolbar(IDM_REMOVE); }};
     for (const auto& trigger : triggers) {
         trigger();
-        MessageBoxWindow box = app.waitMessage(3000);
+        MessageBoxWindow box = app.waitMessage(10000);
         box.expect("You must select a drive to delete!", Icon::Information, {IDOK});
         box.press(IDOK);
-        Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 2000),
+        Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 8000),
                "the focus did not go to the used-drives list");
     }
     Pause(1500);

@@ -20,7 +20,7 @@ void ExpectExplorerOn(const std::string& folder, const std::string& how) {
         const auto shown = Explorers();
         opened = shown.empty() ? nullptr : shown.front();
         return opened != nullptr;
-    }, 8000);
+    }, 20000);
     Expect(opened != nullptr, how + " opened no explorer window");
     const std::string name = folder.substr(folder.find_last_of('\\') + 1);
     ExpectEq(TextOf(opened), name, how + ": explorer title");
@@ -34,13 +34,13 @@ void ExpectExplorerOn(const std::string& folder, const std::string& how) {
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
     PostMessageW(opened, WM_CLOSE, 0, 0);
     if (process) {
-        if (WaitForSingleObject(process, 3000) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
             TerminateProcess(process, 0);
-            WaitForSingleObject(process, 3000);
+            WaitForSingleObject(process, 10000);
         }
         CloseHandle(process);
     }
-    WaitFor([&] { return !IsWindow(opened); }, 3000);
+    WaitFor([&] { return !IsWindow(opened); }, 10000);
 }
 }  // namespace
 
@@ -54,7 +54,7 @@ KV_CASE(open_path_shows_the_long_folder_in_explorer) {
     const std::pair<const char*, std::function<void()>> triggers[] = {
         {"Enter on the row", [&] {
              main.clickDrive("P:");
-             Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 1000),
+             Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 5000),
                     "the used-drives list does not have the focus");
              Keys({VK_RETURN});
          }},
@@ -65,7 +65,7 @@ KV_CASE(open_path_shows_the_long_folder_in_explorer) {
     };
     std::string previous = "the start";
     for (const auto& trigger : triggers) {
-        if (!WaitFor([] { return Explorers().empty(); }, 5000))
+        if (!WaitFor([] { return Explorers().empty(); }, 15000))
             Fail("after " + previous + " an explorer window stays open: " + TextOf(Explorers().front()));
         previous = trigger.first;
         trigger.second();
@@ -101,7 +101,7 @@ KV_CASE(manual_opens_from_menu_shortcut_and_toolbar) {
     size_t opened = 0;
     for (const auto& trigger : triggers) {
         trigger.second();
-        Expect(WaitFor([&] { return OpenLog().size() > opened; }, 5000),
+        Expect(WaitFor([&] { return OpenLog().size() > opened; }, 15000),
                std::string(trigger.first) + " did not ask the shell to open the manual");
         ++opened;
         const std::string line = OpenLog().back();

@@ -18,10 +18,10 @@ KV_CASE(create_when_subst_cannot_start_changes_nothing) {
     RemoveSubst();  // gone after start-up found it
     main.shortcut('C');
     ExpectPacedTimeline(main.sampleUntilMessage());
-    MessageBoxWindow box = app.waitMessage(2000);
+    MessageBoxWindow box = app.waitMessage(5000);
     box.expect(NotStartedMessage("Virtual drive X: could not be created: "), Icon::Critical, {IDOK});
     box.press(IDOK);
-    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
+    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 8000), "the window did not come back to rest");
     ExpectEq(main.drives(), {}, "used drives");
     ExpectEq(main.freeLetters(), FreeLettersBut("CZ"), "free letters");
     ExpectEq(DriveTarget("X:"), "", "X: target");
@@ -35,12 +35,12 @@ KV_CASE(remove_when_subst_cannot_start_keeps_the_drive) {
     main.clickDrive("K:");
     RemoveSubst();
     main.toolbar(IDM_REMOVE);
-    app.waitMessage(3000).press(IDYES);
+    app.waitMessage(10000).press(IDYES);
     ExpectPacedTimeline(main.sampleUntilMessage());
-    MessageBoxWindow box = app.waitMessage(2000);
+    MessageBoxWindow box = app.waitMessage(5000);
     box.expect(NotStartedMessage("Virtual drive K: could not be deleted: "), Icon::Critical, {IDOK});
     box.press(IDOK);
-    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
+    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 8000), "the window did not come back to rest");
     ExpectEq(main.drives(), {"K:"}, "used drives");
     ExpectEq(main.freeLetters(), FreeLettersBut("CKZ"), "free letters");
     Expect(Exists(RecordFile('K')), "the saved record was deleted");

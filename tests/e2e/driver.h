@@ -47,10 +47,13 @@ void WriteTextFile(const std::string& path, const std::string& text);
 std::string ShortPath(const std::string& path);
 void MapDrive(const std::string& drive, const std::string& folder);  // as subst would
 std::string DriveTarget(const std::string& drive);  // QueryDosDevice's first target, "" if none
-bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 4000);
+// subst.exe is started without waiting, and under emulation a process
+// start alone can take seconds: wait generously.
+bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 15000);
 std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
 std::vector<std::string> OpenLog();   // command lines of the .html handler
 std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
+std::vector<std::string> RecordFiles();  // "X:" for each X.ini in the data folder
 std::string FileBytes(const std::string& path);  // "" when it cannot be read
 std::map<std::string, std::string> FolderFiles(const std::string& folder);  // name -> bytes
 std::string LongPath(const std::string& path);
@@ -167,10 +170,14 @@ public:
     std::vector<std::string> savedDrives() const;       // entries of the saved-drives list
     std::string drive() const;                      // Drive's shown text, "C: [...]"
     std::string folder() const;                     // Dir's open folder
+    std::vector<std::string> folderEntries() const;  // Dir's rows
     std::string status() const;
     int bar() const;
     bool enabled() const;
     HWND focus() const;
+    int savedSelection() const;
+    bool toolbarEnabled(int command) const;        // a command not wired yet is greyed
+    bool responds(int timeoutMs) const;            // handles a message within the time
 
     // What the user does.
     void activate();
@@ -188,7 +195,7 @@ public:
     void close();                               // the title bar's close
 
     // Bar and enabled state every 100 ms from now until a message box shows.
-    std::vector<Sample> sampleUntilMessage(int timeoutMs = 9000) const;
+    std::vector<Sample> sampleUntilMessage(int timeoutMs = 25000) const;
 
 private:
     POINT driveIcon(const std::string& drive) const;

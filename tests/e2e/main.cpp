@@ -4,6 +4,8 @@
 //                                          writes PASS, FAIL: reason, or REBOOT
 //   kve2e.exe --screenshots <folder>       starts Korvane, pictures the splash, the main
 //                                          and the about window, ends it
+//   kve2e.exe --monkey <seconds> <seed> <result file> <trail file> [shots]
+//                                          random user actions, checked after each
 // The desktop does not pass exit codes on, hence the result file.
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <string>
 
 #include "driver.h"
+#include "monkey.h"
 
 namespace {
 // Two virtual drives, one of them saved, so that the pictures show the lists
@@ -61,6 +64,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2]);
+    if (argc >= 6 && std::strcmp(argv[1], "--monkey") == 0) {
+        if (argc >= 7) e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
+        std::printf("monkey seed %s\n", argv[3]);
+        const std::string verdict =
+            e2e::RunMonkey(std::atoi(argv[2]), static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argv[5]);
+        std::ofstream(argv[4]) << verdict << "\n";
+        std::printf("%s\n", verdict.c_str());
+        return verdict.rfind("PASS", 0) == 0 ? 0 : 1;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: kve2e --list | kve2e <case> <result file> [screenshot folder]\n");
         return 2;

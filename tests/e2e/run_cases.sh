@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Runs the end-to-end cases of kve2e.exe, each in a fresh Wine server so
 # that drive letters do not leak from one case to the next.
-#   run_cases.sh [case ...]     (all cases when none are named)
+#   run_cases.sh [case ...]              all cases when none are named
+#   run_cases.sh --monkey SECONDS [SEED]  random user actions for that long
 # Expects the Windows build to be there (scripts/test builds it). Runs on
-# an Xvfb display of its own. Prints PASS/FAIL lines and a last line
+# an Xvfb display of its own, in the world where Wine's 32-bit programs run
+# (see kv_enter_wine_world). Prints PASS/FAIL lines and a last line
 # "E2E <passed> <failed>".
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
 kv_pick_wine
-KV_RUN_BUILD="${KV_E2E_BUILD:-$KV_RUN_BUILD}"
+kv_enter_wine_world "$@"
 kv_prefix_prepare
 trap 'kv_wineserver -k 2>/dev/null || true; kv_xvfb_stop' EXIT
 kv_xvfb_start
-KV_CASE_TIMEOUT="${KV_CASE_TIMEOUT:-60}"
+KV_CASE_TIMEOUT="${KV_CASE_TIMEOUT:-120}"
 driver="$KV_RUN_BUILD/tests/e2e/kve2e.exe"
 results="$KV_BUILD/e2e-results"
 shots="$KV_BUILD/e2e-shots"
@@ -27,18 +29,15 @@ fresh_server() {
     kv_wineserver -w 2>/dev/null || true
 }
 
-if [ "$#" -gt 0 ]; then
-    cases=("$@")
-else
-    fresh_server
-    mapfile -t cases < <(kv_wine "$driver" --list 2>/dev/null | tr -d '\r')
-fi
-
-# Runs one case in a fresh server and prints its verdict line. A case that
-# answers REBOOT goes on in a new server, which drops every drive letter as
-# a reboot does; the prefix and C:\kvtest stay.
-run_case() {
-    local name=$1 result="$results/$1.txt" log="$results/$1.log" runner verdict boot=0
+# Runs the driver with the given arguments (and the boot count) on a clean
+# machine: a fresh server, an empty C:\kvtest, the stand-ins and the program
+# in place. The result file is the signal (the desktop may linger after the
+# driver ends); prints its first line. A driver that answers REBOOT goes on
+# in a new server, which drops every drive letter as a reboot does; the
+# prefix and C:\kvtest stay.
+run_driver() { # name timeout result-file driver-args...
+    local name=$1 timeout=$2 result=$3 log="$results/$1.log" runner verdict boot=0
+    shift 3
     fresh_server
     rm -rf "$KV_PREFIX/drive_c/kvtest"
     mkdir -p "$KV_PREFIX/drive_c/kvtest"
@@ -47,11 +46,10 @@ run_case() {
     : >"$log"
     while :; do
         rm -f "$result"
-        timeout -k 5 "$KV_CASE_TIMEOUT" "$KV_WINE" explorer /desktop=kvtest,1024x768 \
-            "$driver" "$name" "$(winpath "$result")" "$(winpath "$shots")" "$boot" >>"$log" 2>&1 &
+        timeout -k 5 "$timeout" "$KV_WINE" explorer /desktop=kvtest,1024x768 \
+            "$driver" "$@" "$boot" >>"$log" 2>&1 &
         runner=$!
-        # The desktop may linger after the driver ends: the result file is the signal.
-        for _ in $(seq 1 $((KV_CASE_TIMEOUT * 5))); do
+        for _ in $(seq 1 $((timeout * 5))); do
             [ -s "$result" ] && break
             kill -0 "$runner" 2>/dev/null || break
             sleep 0.2
@@ -62,30 +60,57 @@ run_case() {
         [ "$verdict" = REBOOT ] && [ "$boot" -lt 5 ] || break
         boot=$((boot + 1))
     done
-    [ -n "$verdict" ] || verdict="no result (timed out or crashed, see ${log#"$KV_ROOT"/})"
+    [ -n "$verdict" ] || verdict="FAIL: no result (timed out or crashed, see build/e2e-results/$name.log)"
     echo "$verdict"
 }
+
+keep_screenshot() {
+    if [ -f "$shots/$1.bmp" ] && command -v convert >/dev/null; then
+        convert "$shots/$1.bmp" "$shots/$1.png" 2>/dev/null && rm -f "$shots/$1.bmp"
+    fi
+}
+
+if [ "${1:-}" = "--monkey" ]; then
+    seconds=${2:?--monkey SECONDS [SEED]}
+    seed=${3:-$(( $(date +%s) % 1000000 ))}
+    echo "monkey seed $seed, $seconds s"
+    trail="$results/monkey.trail"
+    verdict=$(run_driver monkey $((seconds + 240)) "$results/monkey.txt" \
+        --monkey "$seconds" "$seed" "$(winpath "$results/monkey.txt")" "$(winpath "$trail")" "$(winpath "$shots")")
+    if [ "${verdict%%:*}" = "PASS" ]; then
+        read -r actions secs < <(sed -E 's/^PASS: ([0-9]+) actions in ([0-9]+) s.*/\1 \2/' <<<"$verdict")
+        echo "PASS monkey: $actions actions in $secs s ($(awk -v a="$actions" -v s="$secs" 'BEGIN { printf "%.1f", s ? a * 60 / s : 0 }') actions a minute), seed $seed${verdict#*seed "$seed"}"
+        echo "E2E 1 0"
+    else
+        echo "FAIL monkey: ${verdict#FAIL: }"
+        echo "  replay: scripts/soak $(( (seconds + 59) / 60 )) $seed; trail: build/e2e-results/monkey.trail"
+        tail -n 5 "$trail" 2>/dev/null | sed 's/^/  | /' || true
+        keep_screenshot monkey
+        echo "E2E 0 1"
+    fi
+    exit 0
+fi
+
+if [ "$#" -gt 0 ]; then
+    cases=("$@")
+else
+    fresh_server
+    mapfile -t cases < <(kv_wine "$driver" --list 2>/dev/null | tr -d '\r')
+fi
 
 passed=0
 failed=0
 for name in "${cases[@]}"; do
     [ -n "$name" ] || continue
-    verdict=$(run_case "$name" | tail -n 1)
-    # Wine now and then drops a real click or key; a case gets one more run,
-    # and the first verdict stays in the output.
-    if [ "$verdict" != "PASS" ]; then
-        echo "RETRY $name: ${verdict#FAIL: }"
-        verdict=$(run_case "$name" | tail -n 1)
-    fi
+    result="$results/$name.txt"
+    verdict=$(run_driver "$name" "$KV_CASE_TIMEOUT" "$result" "$name" "$(winpath "$result")" "$(winpath "$shots")")
     if [ "$verdict" = "PASS" ]; then
         passed=$((passed + 1))
         echo "PASS $name"
     else
         failed=$((failed + 1))
         echo "FAIL $name: ${verdict#FAIL: }"
-        if [ -f "$shots/$name.bmp" ] && command -v convert >/dev/null; then
-            convert "$shots/$name.bmp" "$shots/$name.png" 2>/dev/null && rm -f "$shots/$name.bmp"
-        fi
+        keep_screenshot "$name"
     fi
 done
 echo "E2E $passed $failed"
