@@ -1053,6 +1053,18 @@ int FindPrefix(const std::vector<std::string>& entries, const std::string& prefi
         if (entries[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
     return -1;
 }
+
+// Moves through a dropped list with the arrow keys, each key checked against
+// the highlighted row, and takes the entry with Enter.
+void TakeWithKeys(HWND list, int index) {
+    for (int step = 0; step < 60; ++step) {
+        const int highlighted = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+        if (highlighted == index) break;
+        Keys({static_cast<WORD>(highlighted < index ? VK_DOWN : VK_UP)});
+        Pause(30);
+    }
+    Keys({VK_RETURN});
+}
 }  // namespace
 
 // A click on the dropped list now and then misses under Wine (most often
@@ -1072,13 +1084,7 @@ void MainWindow::pickLetter(const std::string& drive) {
         if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
 
         if (!SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) list = DropDown(combo, app_->pid());
-        for (int step = 0; step < 60; ++step) {
-            const int highlighted = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
-            if (highlighted == index) break;
-            Keys({static_cast<WORD>(highlighted < index ? VK_DOWN : VK_UP)});
-            Pause(30);
-        }
-        Keys({VK_RETURN});
+        TakeWithKeys(list, index);
         if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
         if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
     }
@@ -1098,13 +1104,7 @@ void MainWindow::pickDrive(const std::string& drive) {
     // takes the entry with the arrow keys and Enter, each key checked.
     if (!WaitFor([&] { return !SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0); }, 4000)) {
         std::fprintf(stderr, "kve2e: a click on the drive list missed, using the keys\n");
-        for (int step = 0; step < 60; ++step) {
-            const int highlighted = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
-            if (highlighted == index) break;
-            Keys({static_cast<WORD>(highlighted < index ? VK_DOWN : VK_UP)});
-            Pause(30);
-        }
-        Keys({VK_RETURN});
+        TakeWithKeys(list, index);
     }
 }
 

@@ -90,6 +90,7 @@ public:
             int roll = pick(total);
             const auto* chosen = &actions[0];
             while (roll >= chosen->first) roll -= chosen->first, ++chosen;
+            endStrayExplorers();
             if (!(this->*(chosen->second))()) continue;  // not possible now; choose again
             ++count_;
             checkInvariants();
@@ -369,6 +370,11 @@ private:
         const std::string folder = LongFolderOf(drive);
         Expect(WaitFor([&] { return lstrcmpiA(WithoutSlash(main_.status()).c_str(), folder.c_str()) == 0; }, 8000),
                "the status bar shows \"" + main_.status() + "\" for " + drive + ", not " + folder);
+        // The stray explorer a row click now and then starts under emulation
+        // takes a while to come up; it must not cover the window for the
+        // next action's clicks.
+        WaitFor([&] { return !ExplorerProcesses().empty(); }, 2500);
+        endStrayExplorers();
         return true;
     }
 
@@ -402,6 +408,14 @@ private:
         return true;
     }
 
+    void endStrayExplorers() {
+        for (DWORD stray : ExplorerProcesses()) {
+            note("an explorer was started: " + ProcessCommandLine(stray) + "; ended");
+            ++strayExplorers_;
+            EndProcess(stray);
+        }
+    }
+
     // What must hold after every action, whatever it was.
     void checkInvariants() {
         Expect(app_.running(), "the program ended");
@@ -416,11 +430,7 @@ private:
         // Now and then, under emulation, a click on a row starts one that no
         // scripted case could bring about yet; it is counted and reported
         // with the run (and ended, lest it cover the window), not failed.
-        for (DWORD stray : ExplorerProcesses()) {
-            note("an explorer was started: " + ProcessCommandLine(stray) + "; ended");
-            ++strayExplorers_;
-            EndProcess(stray);
-        }
+        endStrayExplorers();
         // subst.exe runs on its own: give the system time to catch up.
         std::string fault;
         if (!WaitFor([&] { return (fault = letterFault()).empty(); }, 15000)) Fail(fault);

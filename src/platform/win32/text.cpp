@@ -4,15 +4,23 @@
 
 namespace kv {
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
+namespace {
+
+std::wstring WideFromCodePage(const std::string& bytes, UINT codePage) {
+    if (bytes.empty()) {
         return std::wstring();
     }
-    const int size = static_cast<int>(utf8.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    const int size = static_cast<int>(bytes.size());
+    const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], length);
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), size, &wide[0], length);
     return wide;
+}
+
+} // namespace
+
+std::wstring Wide(const std::string& utf8) {
+    return WideFromCodePage(utf8, CP_UTF8);
 }
 
 std::string Utf8(const std::wstring& wide) {
@@ -31,14 +39,7 @@ std::string Utf8(const wchar_t* wide) {
 }
 
 std::string Utf8FromCodePage(const std::string& bytes, UINT codePage) {
-    if (bytes.empty()) {
-        return std::string();
-    }
-    const int size = static_cast<int>(bytes.size());
-    const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes.data(), size, &wide[0], length);
-    return Utf8(wide);
+    return Utf8(WideFromCodePage(bytes, codePage));
 }
 
 // The system's sentence for the code, without the line break it ends with.
