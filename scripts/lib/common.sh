@@ -118,7 +118,9 @@ kv_pick_wine() {
     KV_RUN_BUILD="$KV_BUILD/win"
     export WINEARCH=win64
     export WINEPREFIX="$KV_PREFIX"
-    export WINEDEBUG=-all
+    # KV_WINEDEBUG=-all,+debugstr shows the programs' OutputDebugString lines
+    # in build/e2e-results/*.log when a run needs tracing.
+    export WINEDEBUG=${KV_WINEDEBUG:--all}
     # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; and no
     # debugger on a crash, so a crashed program ends at once instead of
     # hanging the run.

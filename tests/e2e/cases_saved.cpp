@@ -63,6 +63,20 @@ KV_CASE(save_and_remove_save) {
     Expect(!Exists(RecordFile('M')) && Exists(RecordFile('W')), "the wrong record was deleted");
     ExpectEq(main.drives(), {"M:", "W:"}, "used drives");
     Expect(!DriveTarget("M:").empty(), "M: itself was removed");
+
+    // A record another program holds open cannot go, so its entry stays too.
+    HANDLE held = CreateFileA(RecordFile('W').c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    Expect(held != INVALID_HANDLE_VALUE, "could not hold W's record open");
+    main.clickSaved("W:");
+    main.removeSave();
+    MessageBoxWindow refused = app.waitMessage(10000);
+    refused.expect("Saved drive W: could not be removed: " + SystemText(ERROR_SHARING_VIOLATION), Icon::Critical,
+                   {IDOK});
+    refused.press(IDOK);
+    CloseHandle(held);
+    Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
+    ExpectEq(main.savedDrives(), {"W:"}, "saved drives after the refusal");
+    Expect(Exists(RecordFile('W')), "W's record went");
 }
 
 KV_CASE(save_failure_is_reported_and_lists_nothing) {

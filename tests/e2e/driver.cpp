@@ -427,13 +427,20 @@ POINT CenterOnScreen(HWND hwnd, RECT clientRect) {
     return p;
 }
 
-void MoveMouse(int x, int y) {
+// A mouse event at a point of the screen, in the normalised coordinates
+// that absolute input takes.
+INPUT MouseAt(int x, int y, DWORD flags) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
-    move.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
+    input.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+void MoveMouse(int x, int y) {
+    INPUT move = MouseAt(x, y, 0);
     SetCursorPos(x, y);
     SendInput(1, &move, sizeof(INPUT));
 }
@@ -441,16 +448,15 @@ void MoveMouse(int x, int y) {
 // Moves to the point first and lets the target see the pointer arrive,
 // as a hand on a mouse does; a press that comes with the move is
 // sometimes lost by Wine's desktop.
+// Each button event still carries the point: a pointer motion that Wine's
+// X11 side reports late can put the cursor back where the previous click
+// was, and a press taken there would make a double click of two clicks on
+// different rows.
 void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
     MoveMouse(x, y);
     Sleep(120);
     std::vector<INPUT> inputs;
-    for (DWORD flag : buttons) {
-        INPUT button{};
-        button.type = INPUT_MOUSE;
-        button.mi.dwFlags = flag;
-        inputs.push_back(button);
-    }
+    for (DWORD flag : buttons) inputs.push_back(MouseAt(x, y, flag));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 }  // namespace
@@ -1151,7 +1157,7 @@ void MainWindow::removeSave() {
     const std::vector<std::string> before = savedDrives();
     for (int attempt = 0; attempt < 3; ++attempt) {
         ClickWindowCenter(button);
-        if (WaitFor([&] { return focus() == button || app_->hasMessage() || savedDrives() != before; }, 3000))
+        if (WaitFor([&] { return focus() == button || app_->hasMessage() || savedDrives() != before; }, 6000))
             return;
         std::fprintf(stderr, "kve2e: a click on Remove Save missed, clicking again\n");
     }
