@@ -9,6 +9,14 @@ namespace {
 // Long paths the status bar and the explorer hand-off accept, with the NUL.
 constexpr std::size_t kLongPathLimit = 256;
 
+// A share whose server does not answer holds every lookup on it for many
+// seconds, and the status bar asks on each click. A share path without a
+// generated short name ("~") is already in its long form, so it is not asked.
+bool IsLongSharePath(const std::string& path)
+{
+    return path.compare(0, 2, "\\\\") == 0 && path.find('~') == std::string::npos;
+}
+
 } // namespace
 
 // The device namespace answers "\??\" and the folder for a virtual drive; the
@@ -26,7 +34,7 @@ std::string GetDriveLongTarget(Os& os, const std::string& drive)
     const auto target = GetDriveTarget(os, drive);
     if (!target || target->empty())
         return {};
-    const auto longForm = os.LongPathName(*target);
+    const auto longForm = IsLongSharePath(*target) ? target : os.LongPathName(*target);
     if (!longForm || longForm->size() >= kLongPathLimit)
         return {};
     return *longForm;

@@ -96,4 +96,7 @@ KV_CASE(drive_on_an_unreachable_share_is_listed_not_deleted) {
     ExpectEq(SubstLog(), {"G: /D"}, "subst command lines");
     ExpectEq(DriveTarget("U:"), share, "U: target");
     Expect(!app.hasMessage(), "a message was shown");
+    main.clickDrive("U:");
+    Expect(WaitFor([&] { return main.status() == "\\\\192.0.2.1\\share"; }, 5000),
+           "the status bar shows \"" + main.status() + "\" for the share");
 }

@@ -97,6 +97,14 @@ TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
     const std::string deep = "C:\\" + std::string(260, 'd');
     os.Subst("L:", deep);
     EXPECT_EQ(GetDriveLongTarget(os, "L:"), "") << "too long for the places that show it";
+
+    // A share is not asked (its server may not answer) unless a short name needs expanding.
+    os.devices["N:"] = "\\??\\UNC\\nas\\media\\Films";
+    EXPECT_EQ(GetDriveLongTarget(os, "N:"), "\\\\nas\\media\\Films");
+    os.folders.insert("\\\\nas\\media\\Old Films");
+    os.shortNames["\\\\nas\\media\\Old Films"] = "\\\\nas\\media\\OLDFIL~1";
+    os.devices["O:"] = "\\??\\UNC\\nas\\media\\OLDFIL~1";
+    EXPECT_EQ(GetDriveLongTarget(os, "O:"), "\\\\nas\\media\\Old Films");
 }
 
 } // namespace
