@@ -1130,7 +1130,12 @@ void MainWindow::openFolder(const std::string& path) {
         } else {
             row = FindRow(rows, path.substr(0, 3));  // start again from the drive's root
         }
-        Expect(row >= 0, "cannot find the way from " + current + " to " + path + " in " + Join(rows));
+        if (row < 0)
+            Fail("cannot find the way from \"" + current + "\" to " + path + " in " + Join(rows) +
+                 (!app_->running() ? "; the program has ended"
+                  : !IsWindow(hwnd_) ? "; the main window has gone"
+                  : app_->hasMessage() ? "; a message box is open: " + MessageBoxWindow(app_->window("#32770")).text()
+                                       : ""));
         clickListRow(list, row, true);
         WaitFor([&] { return folder() != current; }, 8000);
     }
