@@ -152,6 +152,39 @@ std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& re
     return outcomes;
 }
 
+namespace {
+
+// subst.exe's own checks come first: a letter in use is left alone, and a
+// folder that has gone makes no drive. The short form is the target subst.exe
+// would have been given.
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request)
+{
+    if (os.QueryDosDevice(request.drive))
+        return {false, request.drive + " is already in use"};
+    if (os.ProbePath(request.folder).state == PathProbe::State::Missing)
+        return {false, request.folder + " does not exist"};
+    const auto shortForm = os.ShortPathName(request.folder);
+    const std::string folder = shortForm && !shortForm->empty() ? *shortForm : request.folder;
+    if (const auto why = os.DefineDosDevice(request.drive, folder))
+        return {false, *why};
+    const auto target = VirtualTarget(os, request.drive);
+    if (target && StandsFor(os, *target, folder, request.folder))
+        return {true, {}};
+    return {false, request.drive + " does not stand for " + request.folder + " after it was defined"};
+}
+
+} // namespace
+
+// At logon every process start is slow, and a subst.exe for each saved drive
+// kept the companion busy for seconds; the system call it makes takes none.
+std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests)
+{
+    std::vector<SubstOutcome> outcomes;
+    for (const DriveRequest& request : requests)
+        outcomes.push_back(DefineDrive(os, request));
+    return outcomes;
+}
+
 SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder)
 {
     return MakeDrives(os, {{drive, folder}}).front();

@@ -30,6 +30,8 @@ struct DriveRequest {
 };
 // Makes several drives at once; one outcome per request, in order.
 std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& requests);
+// Makes the drives as subst.exe would, without starting it.
+std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
 

@@ -67,6 +67,9 @@ public:
     // First target string of a DOS device name such as "X:", or nothing when the
     // letter has no device.
     virtual std::optional<std::string> QueryDosDevice(const std::string& drive) = 0;
+    // Makes the letter stand for the folder in this logon session, as subst.exe
+    // does; the system's error text when that is refused.
+    virtual std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) = 0;
 
     virtual std::string SystemDirectory() = 0;
     // Folder holding the running executable, without a trailing separator except at a root.

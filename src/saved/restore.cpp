@@ -37,7 +37,7 @@ int RestoreSavedDrives(Os& os)
         requests.push_back({drive, *folder});
     }
     int restored = 0;
-    for (const SubstOutcome& outcome : MakeDrives(os, requests))
+    for (const SubstOutcome& outcome : DefineDrives(os, requests))
         restored += outcome.done ? 1 : 0;
     return restored;
 }

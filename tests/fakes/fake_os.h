@@ -27,6 +27,7 @@ struct ShownMessage {
 class FakeOs : public Os {
 public:
     std::map<std::string, std::string> devices;       // "X:" -> first target
+    std::optional<std::string> defineRefusal;         // what DefineDosDevice answers instead
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\windows\\system32"};
     std::map<std::string, std::string> files;         // path -> content
     std::map<std::string, std::string> shortNames;    // long -> short
@@ -59,6 +60,13 @@ public:
         folders.insert(folder);
     }
 
+    std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override
+    {
+        if (defineRefusal)
+            return defineRefusal;
+        devices[drive] = "\\??\\" + folder;
+        return std::nullopt;
+    }
     std::optional<std::string> QueryDosDevice(const std::string& drive) override
     {
         const auto it = devices.find(drive);

@@ -11,6 +11,7 @@
 
 #undef CopyFile
 #undef CreateDirectory
+#undef DefineDosDevice
 #undef DeleteFile
 #undef MessageBox
 #undef QueryDosDevice

@@ -76,6 +76,13 @@ std::optional<std::string> Win32Os::QueryDosDevice(const std::string& drive) {
     }
 }
 
+std::optional<std::string> Win32Os::DefineDosDevice(const std::string& drive, const std::string& folder) {
+    if (!::DefineDosDeviceW(0, Wide(drive).c_str(), Wide(folder).c_str())) {
+        return SystemErrorText(::GetLastError());
+    }
+    return std::nullopt;
+}
+
 std::string Win32Os::SystemDirectory() {
     return ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetSystemDirectoryW(buf, size); })
         .value_or(std::string());

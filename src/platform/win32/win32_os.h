@@ -13,6 +13,7 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     std::optional<std::string> QueryDosDevice(const std::string& drive) override;
+    std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override;
     std::string SystemDirectory() override;
     std::string ProgramFolder() override;
     std::string CurrentDirectory() override;
