@@ -17,7 +17,6 @@ constexpr char kAvailableDrives[] = "Avaliable Drives:";
 constexpr char kVirtualPrefix[] = "\\??\\";
 // subst answers in well under a second; a hung one must not hold the window.
 constexpr unsigned kSubstTimeoutMs = 8000;
-constexpr unsigned kSubstExtraMsPerRun = 1000;
 
 std::string FullSubstPath(Os& os) { return os.SystemDirectory() + "\\" + kSubst; }
 
@@ -71,20 +70,10 @@ std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs)
 
 // Runs subst.exe from the system folder, never by bare name, so that no other
 // program called subst.exe in the program's or the current folder is started.
-// Several runs go at once, each letter being its own business; the batch gets
-// a little more time for each further run. One failure text per run.
-std::vector<std::string> RunSubst(Os& os, const std::vector<std::string>& parameters)
+std::string RunSubst(Os& os, const std::string& parameters)
 {
     const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
-    std::vector<ProgramCall> calls;
-    for (const std::string& each : parameters)
-        calls.push_back({path, each});
-    const unsigned timeoutMs = kSubstTimeoutMs + kSubstExtraMsPerRun * static_cast<unsigned>(calls.size() - 1);
-    const std::vector<ProgramRun> runs = os.RunPrograms(calls, timeoutMs);
-    std::vector<std::string> failures;
-    for (const ProgramRun& run : runs)
-        failures.push_back(SubstFailure(run, timeoutMs));
-    return failures;
+    return SubstFailure(os.RunProgram(path, parameters, kSubstTimeoutMs), kSubstTimeoutMs);
 }
 
 // The folder a letter stands for, or nothing when it is no virtual drive.
@@ -104,55 +93,6 @@ bool StandsFor(Os& os, const std::string& target, const std::string& argument, c
     const auto longFolder = os.LongPathName(folder);
     return longTarget && longFolder && SamePath(*longTarget, *longFolder);
 }
-
-} // namespace
-
-bool SubstPresent(Os& os)
-{
-    SubstPath = FullSubstPath(os);
-    return os.PathExists(SubstPath);
-}
-
-// subst takes the folder as one argument. The short form keeps blanks out of
-// it; where the system has no short form the folder is quoted instead.
-std::string SubstFolderArgument(Os& os, const std::string& folder)
-{
-    std::string argument = os.ShortPathName(folder).value_or(folder);
-    if (argument.empty())
-        argument = folder;
-    if (argument.find(' ') != std::string::npos)
-        argument = '"' + argument + '"';
-    return argument;
-}
-
-// subst's exit code alone is not trusted: another program may have taken the
-// letter, or the folder may have gone, so the device namespace has the last word.
-std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& requests)
-{
-    if (requests.empty())
-        return {};
-    std::vector<std::string> arguments;
-    std::vector<std::string> parameters;
-    for (const DriveRequest& request : requests) {
-        arguments.push_back(SubstFolderArgument(os, request.folder));
-        parameters.push_back(request.drive + ' ' + arguments.back());
-    }
-    const std::vector<std::string> failures = RunSubst(os, parameters);
-    std::vector<SubstOutcome> outcomes;
-    for (size_t i = 0; i < requests.size(); ++i) {
-        const DriveRequest& request = requests[i];
-        const auto target = VirtualTarget(os, request.drive);
-        if (target && StandsFor(os, *target, arguments[i], request.folder))
-            outcomes.push_back({true, {}});
-        else if (!failures[i].empty())
-            outcomes.push_back({false, failures[i]});
-        else
-            outcomes.push_back({false, request.drive + " does not stand for " + request.folder + " after subst.exe ran"});
-    }
-    return outcomes;
-}
-
-namespace {
 
 // subst.exe's own checks come first: a letter in use is left alone, and a
 // folder that has gone makes no drive. The short form is the target subst.exe
@@ -175,6 +115,24 @@ SubstOutcome DefineDrive(Os& os, const DriveRequest& request)
 
 } // namespace
 
+bool SubstPresent(Os& os)
+{
+    SubstPath = FullSubstPath(os);
+    return os.PathExists(SubstPath);
+}
+
+// subst takes the folder as one argument. The short form keeps blanks out of
+// it; where the system has no short form the folder is quoted instead.
+std::string SubstFolderArgument(Os& os, const std::string& folder)
+{
+    std::string argument = os.ShortPathName(folder).value_or(folder);
+    if (argument.empty())
+        argument = folder;
+    if (argument.find(' ') != std::string::npos)
+        argument = '"' + argument + '"';
+    return argument;
+}
+
 // At logon every process start is slow, and a subst.exe for each saved drive
 // kept the companion busy for seconds; the system call it makes takes none.
 std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests)
@@ -185,14 +143,23 @@ std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& 
     return outcomes;
 }
 
+// subst's exit code alone is not trusted: another program may have taken the
+// letter, or the folder may have gone, so the device namespace has the last word.
 SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder)
 {
-    return MakeDrives(os, {{drive, folder}}).front();
+    const std::string argument = SubstFolderArgument(os, folder);
+    const std::string failure = RunSubst(os, drive + ' ' + argument);
+    const auto target = VirtualTarget(os, drive);
+    if (target && StandsFor(os, *target, argument, folder))
+        return {true, {}};
+    if (!failure.empty())
+        return {false, failure};
+    return {false, drive + " does not stand for " + folder + " after subst.exe ran"};
 }
 
 SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 {
-    const std::string why = RunSubst(os, {drive + " /D"}).front();
+    const std::string why = RunSubst(os, drive + " /D");
     if (!VirtualTarget(os, drive))
         return {true, {}};
     if (!why.empty())

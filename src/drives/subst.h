@@ -28,9 +28,8 @@ SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& fold
 struct DriveRequest {
     std::string drive, folder;
 };
-// Makes several drives at once; one outcome per request, in order.
-std::vector<SubstOutcome> MakeDrives(Os& os, const std::vector<DriveRequest>& requests);
-// Makes the drives as subst.exe would, without starting it.
+// Makes the drives as subst.exe would, without starting it; one outcome per
+// request, in order.
 std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
