@@ -73,7 +73,7 @@ std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs)
 std::string RunSubst(Os& os, const std::string& parameters)
 {
     const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
-    return SubstFailure(os.RunProgram(path, parameters, kSubstTimeoutMs), kSubstTimeoutMs);
+    return SubstFailure(os.RunProgram({path, parameters}, kSubstTimeoutMs), kSubstTimeoutMs);
 }
 
 // The folder a letter stands for, or nothing when it is no virtual drive.

@@ -32,7 +32,7 @@ struct ProgramCall {
     std::string path, arguments;
 };
 
-// How a program started by RunPrograms ended.
+// How a program started by RunProgram ended.
 struct ProgramRun {
     enum class End { NotStarted, TimedOut, Exited };
     End end = End::NotStarted;
@@ -115,14 +115,9 @@ public:
     virtual int ShellExecute(const char* verb, const char* file, const char* params,
                              const char* directory, int show) = 0;
 
-    // Starts every program hidden, without a console window, all at once, and
-    // waits up to `timeoutMs` for them to end (ending those that do not),
-    // collecting what each wrote. One result per call, in order.
-    virtual std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) = 0;
-    ProgramRun RunProgram(const std::string& path, const std::string& arguments, unsigned timeoutMs)
-    {
-        return RunPrograms({{path, arguments}}, timeoutMs).front();
-    }
+    // Starts the program hidden, without a console window, and waits up to
+    // `timeoutMs` for it to end (ending it if it does not), collecting what it wrote.
+    virtual ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) = 0;
 
     virtual Answer MessageBox(const std::string& text, MsgStyle style) = 0;
     virtual void Beep() = 0;

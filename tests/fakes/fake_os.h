@@ -176,16 +176,12 @@ public:
         }
         return launchResult;
     }
-    std::vector<unsigned> timeouts; // one per RunPrograms call
-    std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) override
+    std::vector<unsigned> timeouts; // one per run
+    ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override
     {
         timeouts.push_back(timeoutMs);
-        std::vector<ProgramRun> results;
-        for (const ProgramCall& call : calls) {
-            runs.push_back(call);
-            results.push_back(onRun ? onRun(call) : EmulateSubst(call.arguments));
-        }
-        return results;
+        runs.push_back(call);
+        return onRun ? onRun(call) : EmulateSubst(call.arguments);
     }
 
     // What subst.exe does with "X: folder" and "X: /D", refusals included.

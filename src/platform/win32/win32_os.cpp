@@ -318,27 +318,19 @@ int Win32Os::ShellExecute(const char* verb, const char* file, const char* params
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
-namespace {
-
-// A program started by RunPrograms and not yet collected.
-struct Running {
-    KernelHandle process;
-    KernelHandle output;
-    std::string bytes;
-};
-
-// Starts the program with its output going into a pipe that only it inherits.
-// The programs are started one after another on this thread, so no child gets
-// another's end of a pipe.
-bool Start(const ProgramCall& call, const std::wstring& directory, Running& running, std::string& error) {
+// The program runs in the system folder, so that it holds no folder of the
+// user's open. Its output goes into a pipe that only it inherits and is read
+// while it runs: a full pipe would stall it.
+ProgramRun Win32Os::RunProgram(const ProgramCall& call, unsigned timeoutMs) {
+    ProgramRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        error = SystemErrorText(::GetLastError());
-        return false;
+        run.error = SystemErrorText(::GetLastError());
+        return run;
     }
-    running.output.Reset(readEnd);
+    KernelHandle output(readEnd);
     KernelHandle childOutput(writeEnd);
     ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
@@ -349,61 +341,37 @@ bool Start(const ProgramCall& call, const std::wstring& directory, Running& runn
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     const std::wstring program = Wide(call.path);
-    std::wstring commandLine = L"\"" + program + L"\" " + Wide(call.arguments);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
-        error = SystemErrorText(::GetLastError());
-        return false;
-    }
-    running.process.Reset(process.hProcess);
-    ::CloseHandle(process.hThread);
-    return true;
-}
-
-} // namespace
-
-// The programs run in the system folder, so that they hold no folder of the
-// user's open. Their output is read while they run: a full pipe would stall
-// them.
-std::vector<ProgramRun> Win32Os::RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) {
-    std::vector<ProgramRun> runs(calls.size());
-    std::vector<Running> running(calls.size());
     const std::wstring directory = Wide(SystemDirectory());
-    size_t left = 0;
-    for (size_t i = 0; i < calls.size(); ++i) {
-        if (Start(calls[i], directory, running[i], runs[i].error)) {
-            ++left;
-        }
+    std::wstring commandLine = L"\"" + program + L"\" " + Wide(call.arguments);
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          directory.c_str(), &startup, &started)) {
+        run.error = SystemErrorText(::GetLastError());
+        return run;
     }
+    KernelHandle process(started.hProcess);
+    ::CloseHandle(started.hThread);
+    childOutput.Reset();  // only the child holds the write end now
+
+    std::string bytes;
     const DWORD start = ::GetTickCount();
-    while (left > 0) {
-        const bool late = ::GetTickCount() - start >= timeoutMs;
-        for (size_t i = 0; i < calls.size(); ++i) {
-            if (!running[i].process) {
-                continue;
-            }
-            DrainPipe(running[i].output.Get(), running[i].bytes);
-            if (::WaitForSingleObject(running[i].process.Get(), 0) == WAIT_OBJECT_0) {
-                DrainPipe(running[i].output.Get(), running[i].bytes);
-                ::GetExitCodeProcess(running[i].process.Get(), &runs[i].exitCode);
-                runs[i].end = ProgramRun::End::Exited;
-            } else if (late) {
-                ::TerminateProcess(running[i].process.Get(), 1);
-                runs[i].end = ProgramRun::End::TimedOut;
-            } else {
-                continue;
-            }
-            running[i].process.Reset();
-            // Console programs write the OEM code page.
-            runs[i].output = Utf8FromCodePage(running[i].bytes, CP_OEMCP);
-            --left;
+    for (;;) {
+        DrainPipe(output.Get(), bytes);
+        if (::WaitForSingleObject(process.Get(), 10) == WAIT_OBJECT_0) {
+            DrainPipe(output.Get(), bytes);
+            ::GetExitCodeProcess(process.Get(), &run.exitCode);
+            run.end = ProgramRun::End::Exited;
+            break;
         }
-        if (left > 0) {
-            ::Sleep(10);
+        if (::GetTickCount() - start >= timeoutMs) {
+            ::TerminateProcess(process.Get(), 1);
+            run.end = ProgramRun::End::TimedOut;
+            break;
         }
     }
-    return runs;
+    // Console programs write the OEM code page.
+    run.output = Utf8FromCodePage(bytes, CP_OEMCP);
+    return run;
 }
 
 // Before the main window is shown there is no window to own the box; it must

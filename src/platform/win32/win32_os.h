@@ -36,7 +36,7 @@ public:
     std::optional<std::string> CommonStartupFolder() override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
-    std::vector<ProgramRun> RunPrograms(const std::vector<ProgramCall>& calls, unsigned timeoutMs) override;
+    ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 
