@@ -134,13 +134,56 @@ bool Win32Os::PathExists(const std::string& path) {
     return find.Valid();
 }
 
-// The attributes are enough to tell; nothing is opened. The system is kept
-// from asking for a disk in a drive that is not ready.
+namespace {
+
+// A folder on a share whose server does not answer, or under a network drive
+// that has gone, keeps GetFileAttributes waiting for half a minute or more;
+// the scan asks at start-up and the companion at logon, where nobody should
+// wait that long to learn "cannot tell".
+constexpr DWORD kProbeWaitMs = 3000;
+
+// Shared by the caller and the probing thread; the last one to let go frees it.
+struct AttributeProbe {
+    std::wstring path;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    DWORD error = ERROR_SUCCESS;
+    LONG holders = 2;
+};
+
+void LetGo(AttributeProbe* probe) {
+    if (::InterlockedDecrement(&probe->holders) == 0) {
+        delete probe;
+    }
+}
+
+// The system is kept from asking for a disk in a drive that is not ready.
+DWORD WINAPI ReadAttributes(void* param) {
+    auto* probe = static_cast<AttributeProbe*>(param);
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
+    probe->attributes = ::GetFileAttributesW(probe->path.c_str());
+    probe->error = ::GetLastError();
+    LetGo(probe);
+    return 0;
+}
+
+} // namespace
+
+// The attributes are enough to tell; nothing is opened. A path that does not
+// answer in time is "cannot tell", which keeps whatever depends on it.
 PathProbe Win32Os::ProbePath(const std::string& path) {
-    const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
-    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
-    const DWORD error = ::GetLastError();
-    ::SetErrorMode(previousMode);
+    auto* probe = new AttributeProbe;
+    probe->path = Wide(path);
+    HANDLE thread = ::CreateThread(nullptr, 0, ReadAttributes, probe, 0, nullptr);
+    if (thread == nullptr) {
+        const DWORD error = ::GetLastError();
+        delete probe;
+        return {PathProbe::State::Unknown, SystemErrorText(error)};
+    }
+    const bool answered = ::WaitForSingleObject(thread, kProbeWaitMs) == WAIT_OBJECT_0;
+    ::CloseHandle(thread);
+    const DWORD attributes = answered ? probe->attributes : INVALID_FILE_ATTRIBUTES;
+    const DWORD error = answered ? probe->error : ERROR_TIMEOUT;
+    LetGo(probe);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         return {PathProbe::State::Exists, {}};
     }
