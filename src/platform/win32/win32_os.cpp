@@ -173,14 +173,13 @@ DWORD WINAPI ReadAttributes(void* param) {
 PathProbe Win32Os::ProbePath(const std::string& path) {
     auto* probe = new AttributeProbe;
     probe->path = Wide(path);
-    HANDLE thread = ::CreateThread(nullptr, 0, ReadAttributes, probe, 0, nullptr);
-    if (thread == nullptr) {
+    const KernelHandle thread(::CreateThread(nullptr, 0, ReadAttributes, probe, 0, nullptr));
+    if (!thread) {
         const DWORD error = ::GetLastError();
         delete probe;
         return {PathProbe::State::Unknown, SystemErrorText(error)};
     }
-    const bool answered = ::WaitForSingleObject(thread, kProbeWaitMs) == WAIT_OBJECT_0;
-    ::CloseHandle(thread);
+    const bool answered = ::WaitForSingleObject(thread.Get(), kProbeWaitMs) == WAIT_OBJECT_0;
     const DWORD attributes = answered ? probe->attributes : INVALID_FILE_ATTRIBUTES;
     const DWORD error = answered ? probe->error : ERROR_TIMEOUT;
     LetGo(probe);
