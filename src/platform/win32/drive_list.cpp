@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/ask_within.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
@@ -87,6 +88,20 @@ DWORD WINAPI ReadDriveLooks(void* param)
     return 0;
 }
 
+// Whether the root can be listed; an empty root has nothing to find but is
+// perfectly readable.
+DWORD RootReadError(const std::wstring& pattern)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+}
+
 } // namespace
 
 DriveList::~DriveList()
@@ -139,20 +154,9 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
     if (index < 0)
         return SystemErrorText(ERROR_INVALID_DRIVE);
 
-    {
-        QuietDriveErrors quiet;
-        const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            // An empty root has nothing to find but is perfectly readable.
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
-                return SystemErrorText(error);
-        } else {
-            FindClose(search);
-        }
-    }
+    const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
+    if (const DWORD error = AskWithin(RootReadError, pattern))
+        return SystemErrorText(error);
     SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/win32/ask_within.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
@@ -136,54 +137,19 @@ bool Win32Os::PathExists(const std::string& path) {
 
 namespace {
 
-// A folder on a share whose server does not answer, or under a network drive
-// that has gone, keeps GetFileAttributes waiting for half a minute or more;
-// the scan asks at start-up and the companion at logon, where nobody should
-// wait that long to learn "cannot tell".
-constexpr DWORD kProbeWaitMs = 3000;
-
-// Shared by the caller and the probing thread; the last one to let go frees it.
-struct AttributeProbe {
-    std::wstring path;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    DWORD error = ERROR_SUCCESS;
-    LONG holders = 2;
-};
-
-void LetGo(AttributeProbe* probe) {
-    if (::InterlockedDecrement(&probe->holders) == 0) {
-        delete probe;
-    }
-}
-
-// The system is kept from asking for a disk in a drive that is not ready.
-DWORD WINAPI ReadAttributes(void* param) {
-    auto* probe = static_cast<AttributeProbe*>(param);
-    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
-    probe->attributes = ::GetFileAttributesW(probe->path.c_str());
-    probe->error = ::GetLastError();
-    LetGo(probe);
-    return 0;
+DWORD AttributesError(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ? ERROR_SUCCESS : ::GetLastError();
 }
 
 } // namespace
 
 // The attributes are enough to tell; nothing is opened. A path that does not
-// answer in time is "cannot tell", which keeps whatever depends on it.
+// answer in time is "cannot tell", which keeps whatever depends on it: the
+// scan asks at start-up and the companion at logon, where nobody should wait
+// half a minute for a share that is down.
 PathProbe Win32Os::ProbePath(const std::string& path) {
-    auto* probe = new AttributeProbe;
-    probe->path = Wide(path);
-    const KernelHandle thread(::CreateThread(nullptr, 0, ReadAttributes, probe, 0, nullptr));
-    if (!thread) {
-        const DWORD error = ::GetLastError();
-        delete probe;
-        return {PathProbe::State::Unknown, SystemErrorText(error)};
-    }
-    const bool answered = ::WaitForSingleObject(thread.Get(), kProbeWaitMs) == WAIT_OBJECT_0;
-    const DWORD attributes = answered ? probe->attributes : INVALID_FILE_ATTRIBUTES;
-    const DWORD error = answered ? probe->error : ERROR_TIMEOUT;
-    LetGo(probe);
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = AskWithin(AttributesError, Wide(path));
+    if (error == ERROR_SUCCESS) {
         return {PathProbe::State::Exists, {}};
     }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
