@@ -995,10 +995,10 @@ POINT MainWindow::driveIcon(const std::string& drive) const {
 
 void MainWindow::clickDrive(const std::string& drive) {
     activate();
-    // The first click into a freshly shown desktop is sometimes swallowed
-    // by Wine's window activation; a user clicks again. Each try clicks at
-    // another point of the icon, so that two tries never make a double
-    // click (which would open the folder).
+    // A click that shows no selection is tried again, as a user would, and
+    // reported: since button events carry their point none has been seen.
+    // Each try clicks at another point of the icon, so that two tries never
+    // make a double click (which would open the folder).
     for (int attempt = 0; attempt < 3; ++attempt) {
         const POINT p = driveIcon(drive);
         Click(p.x - 10 + 10 * attempt, p.y - 6 + 6 * attempt);
