@@ -41,8 +41,6 @@ run_driver() { # name timeout result-file driver-args...
     fresh_server
     rm -rf "$KV_PREFIX/drive_c/kvtest"
     mkdir -p "$KV_PREFIX/drive_c/kvtest"
-    # A share, \\kvserver\share\dir, as Wine finds UNC paths.
-    mkdir -p "$KV_PREFIX/dosdevices/unc/kvserver/share/dir"
     kv_install_standins
     kv_install_program
     : >"$log"
