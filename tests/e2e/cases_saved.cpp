@@ -216,6 +216,25 @@ KV_CASE(saved_drives_come_back_at_logon) {
     ExpectEq(DriveTargets("S:").size(), 1, "definitions of S:");
 }
 
+// A saved folder on a disk that is plugged in ten seconds into the logon:
+// the companion waits for it, makes the drive, and says so in its log.
+KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
+    MakeFolder("C:\\kvtest\\Late Disk\\Photos");
+    MakeFolder(ProgramFile("kordat"));
+    WriteTextFile(RecordFile('K'), "L:\\Photos\r\n");
+    const DWORD start = Now();
+    RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [] {
+        Pause(10000);
+        AttachDrive("L:", "Late Disk");
+    });
+    Expect(Now() - start < 25000, "the companion took " + std::to_string(Now() - start) + " ms");
+    ExpectEq(DriveTarget("K:"), "\\??\\L:\\Photos", "K: once L: came");
+    const auto log = CompanionLog();
+    Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&
+               log.back().find(" s for its drive") != std::string::npos,
+           "the log says " + Join(log));
+}
+
 // A folder whose name the ANSI code page cannot hold is saved in UTF-8 and
 // still comes back at logon.
 KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {

@@ -332,7 +332,7 @@ int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
 void Reboot() { throw RebootRequest{}; }
 
-void RunAtLogon(const std::vector<std::string>& commandLines) {
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     std::vector<HANDLE> processes;
@@ -346,6 +346,7 @@ void RunAtLogon(const std::vector<std::string>& commandLines) {
         CloseHandle(info.hThread);
         processes.push_back(info.hProcess);
     }
+    if (meanwhile) meanwhile();
     const bool ended = WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 30000) ==
                        WAIT_OBJECT_0;
     for (HANDLE process : processes) {
@@ -356,6 +357,13 @@ void RunAtLogon(const std::vector<std::string>& commandLines) {
 }
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
+
+void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
+    WriteTextFile(std::string(kScratch) + "\\attach-" + drive.substr(0, 1) + ".txt", scratchFolder);
+    const std::wstring root = Wide(drive + "\\");
+    Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
+           "the harness did not attach " + drive);
+}
 
 std::vector<std::string> DriveTargets(const std::string& drive) {
     wchar_t buffer[4096] = {};
