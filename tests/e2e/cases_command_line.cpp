@@ -83,9 +83,9 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     WriteTextFile("C:\\kvtest\\subst-refuses.txt", "Access denied");
     ExpectRefused("create V: " + work, "V: could not be created: subst.exe answered \"Access denied\"");
     DeleteFileW(L"C:\\kvtest\\subst-refuses.txt");
-    MakeFolder(ProgramFile("kordat\\W.ini"));  // the record's name is taken
-    ExpectRefused("save W:", "W: could not be saved: " + SystemText(ERROR_ACCESS_DENIED));
-    RemoveFolder(ProgramFile("kordat\\W.ini"));
+    MoveFileW(Wide(ProgramFile("kordat")).c_str(), L"C:\\kvtest\\kordat away");
+    ExpectRefused("save W:", "W: could not be saved: " + SystemText(ERROR_PATH_NOT_FOUND));
+    MoveFileW(L"C:\\kvtest\\kordat away", Wide(ProgramFile("kordat")).c_str());
     ExpectRefused("forget W:", "W: is not saved");
 
     // The window sees the command line's save, and the command line the window's.
