@@ -77,12 +77,9 @@ public:
 class FakeFolderChooser : public FolderChooser {
 public:
     std::string path = "C:\\windows";
-    std::vector<std::string> unreadable; // paths that fail to open
     std::string Path() const override { return path; }
     std::optional<std::string> SetPath(const std::string& value) override
     {
-        if (std::count(unreadable.begin(), unreadable.end(), value))
-            return std::string("The device is not ready.");
         path = value.size() == 2 ? value + "\\current" : value;
         return std::nullopt;
     }

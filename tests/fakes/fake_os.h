@@ -34,8 +34,6 @@ public:
     std::string systemDirectory = "C:\\windows\\system32";
     std::string programFolder = "C:\\Tools";
     std::vector<Launch> launches;
-    int launchResult = 42; // above 32: started
-    int failingLaunches = 0; // the first N launches fail
     std::vector<ProgramCall> runs;
     // Replaces the subst emulation below for one run: "started but failed" and
     // the like.
@@ -191,16 +189,10 @@ public:
     {
         auto text = [](const char* s) { return s ? std::string(s) : std::string("<null>"); };
         launches.push_back({text(verb), text(file), text(params), text(directory), show});
-        if (failingLaunches > 0) {
-            --failingLaunches;
-            return 2; // ERROR_FILE_NOT_FOUND
-        }
-        return launchResult;
+        return 42; // above 32: started
     }
-    std::vector<unsigned> timeouts; // one per run
-    ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override
+    ProgramRun RunProgram(const ProgramCall& call, unsigned) override
     {
-        timeouts.push_back(timeoutMs);
         runs.push_back(call);
         return onRun ? onRun(call) : EmulateSubst(call.arguments);
     }

@@ -36,18 +36,16 @@ TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGon
     EXPECT_EQ(os.runs[0].arguments, "G: /D");
     EXPECT_FALSE(os.devices.count("G:"));
     EXPECT_EQ(os.probeRounds.size(), 1u) << "every folder asked about at once";
-}
 
-TEST(ScanDrives, ListsADriveWhoseFolderIsGoneWhenSubstKeepsIt)
-{
-    FakeOs os;
-    os.devices["G:"] = "\\??\\C:\\gone";
-    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; };
-    FakeListView lsv;
-    FakeComboBox cmb;
-    ScanDrives(os, lsv, cmb);
-    EXPECT_EQ(lsv.rows, Rows{"G:"});
-    EXPECT_EQ(cmb.entries.size(), 24u);
+    // A drive whose folder is gone stays listed while subst keeps it.
+    FakeOs kept;
+    kept.devices["G:"] = "\\??\\C:\\gone";
+    kept.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; };
+    FakeListView keptRows;
+    FakeComboBox keptLetters;
+    ScanDrives(kept, keptRows, keptLetters);
+    EXPECT_EQ(keptRows.rows, Rows{"G:"});
+    EXPECT_EQ(keptLetters.entries.size(), 24u);
 }
 
 TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
@@ -66,14 +64,12 @@ TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
     EXPECT_FALSE(RelistLetter(os, lsv, cmb, "B:"));
     EXPECT_EQ(lsv.rows, Rows{"Y:"});
     EXPECT_EQ(cmb.entries, Rows{"K:"});
-}
 
-TEST(ClassifyTarget, TellsVirtualDrivesFromDevicesAndFreeLetters)
-{
-    EXPECT_EQ(ClassifyTarget(std::nullopt), DriveKind::Free);
-    EXPECT_EQ(ClassifyTarget(std::string("\\??\\C:\\x")), DriveKind::Virtual);
-    EXPECT_EQ(ClassifyTarget(std::string("\\Device\\CdRom0")), DriveKind::Device);
-    EXPECT_EQ(ClassifyTarget(std::string("")), DriveKind::Free);
+    // A letter already first in its list is listed once, not twice.
+    EXPECT_FALSE(RelistLetter(os, lsv, cmb, "Y:"));
+    EXPECT_FALSE(RelistLetter(os, lsv, cmb, "K:"));
+    EXPECT_EQ(lsv.rows, Rows{"Y:"});
+    EXPECT_EQ(cmb.entries, Rows{"K:"});
 }
 
 } // namespace

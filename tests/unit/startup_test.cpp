@@ -21,32 +21,6 @@ struct StartupTest : ::testing::Test {
     }
 };
 
-TEST_F(StartupTest, EndsWithAMessageWhenSubstIsMissing)
-{
-    os.files.erase("C:\\windows\\system32\\subst.exe");
-    EXPECT_FALSE(RunStartup(os, lsv, cmb, lst));
-    ASSERT_EQ(os.messages.size(), 1u);
-    EXPECT_EQ(os.messages[0].text,
-              "Cannot find needed subst.exe in directory,  \r\nC:\\windows\\system32\\subst.exe,\r\n"
-              "without this file Korvane cannot function.  Korvane.");
-    EXPECT_EQ(os.messages[0].style, MsgStyle::Critical);
-    EXPECT_FALSE(os.folders.count("C:\\Tools\\kordat"));
-    EXPECT_TRUE(lsv.rows.empty());
-    EXPECT_TRUE(cmb.entries.empty());
-}
-
-TEST_F(StartupTest, WarnsAboutAMissingCompanionAndGoesOn)
-{
-    os.files.erase("C:\\Tools\\korstart.exe");
-    EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
-    ASSERT_EQ(os.messages.size(), 1u);
-    EXPECT_EQ(os.messages[0].text,
-              "Cannot find needed korstart.exe in directory,  C:\\Tools,\r\n"
-              "without this file a user cannot start saves after rebooting.  You may need to reinstall Korvane.");
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
-    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:"}));
-}
-
 TEST_F(StartupTest, BringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
 {
     os.folders.insert("C:\\Tools\\kordat");

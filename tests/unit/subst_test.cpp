@@ -44,23 +44,17 @@ TEST_F(CreateDriveTest, MovesTheLetterAndReportsTheNewDrive)
     ASSERT_EQ(os.messages.size(), 1u);
     EXPECT_EQ(os.messages[0].text, "Virtual drive X: created.");
     EXPECT_EQ(os.messages[0].style, MsgStyle::Information);
-}
 
-TEST_F(CreateDriveTest, AlwaysHandsSubstTheWholeFolderAsOneArgument)
-{
+    // subst gets the whole folder as one argument: a root, or quoted when
+    // blanks have no short form.
     os.folders.insert("D:\\");
-    EXPECT_EQ(CreateFrom("D:\\"), "X: D:\\");
-
+    cmb.Select("W:");
+    EXPECT_EQ(CreateFrom("D:\\"), "W: D:\\");
     os.folders.insert("C:\\No Short Form");
     os.shortNames["C:\\No Short Form"] = "C:\\No Short Form";
     cmb.Select("Y:");
     EXPECT_EQ(CreateFrom("C:\\No Short Form"), "Y: \"C:\\No Short Form\"");
-
-    os.shortNames["C:\\a"] = "C:\\A~1LONGER"; // a short form longer than the path
-    os.folders.insert("C:\\A~1LONGER");
-    cmb.Select("W:");
-    EXPECT_EQ(CreateFrom("C:\\a"), "W: C:\\A~1LONGER");
-    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:", "Y:", "W:"}));
+    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:", "W:", "Y:"}));
 }
 
 // Whatever went wrong, the user hears why, and the letter's place in the
@@ -102,6 +96,14 @@ TEST_F(CreateDriveTest, ReportsADriveThatWasNotMadeWithTheReason)
     failureFor(nullptr);
     EXPECT_EQ(lsv.rows, (std::vector<std::string>{"Y:"}));
     EXPECT_EQ(cmb.entries, (std::vector<std::string>{"W:"}));
+
+    // A folder whose name only begins the same is another folder.
+    cmb.Select("W:");
+    EXPECT_EQ(failureFor([&](const ProgramCall&) {
+                  os.Subst("W:", "C:\\windows2");
+                  return Ended(0);
+              }),
+              "Virtual drive W: could not be created: W: does not stand for C:\\windows after subst.exe ran.");
 }
 
 TEST(Subst, PresenceAndVerifiedDeletion)
