@@ -910,9 +910,6 @@ std::vector<std::string> MainWindow::savedDrives() const {
 
 std::string MainWindow::drive() const { return TextOf(control(IDC_DRIVE)); }
 
-std::vector<std::string> MainWindow::folderEntries() const {
-    return ListEntries(control(IDC_DIR), LB_GETCOUNT, LB_GETTEXT);
-}
 std::string MainWindow::folder() const { return TextOf(control(IDC_DIR)); }
 
 std::string MainWindow::status() const {
@@ -1041,17 +1038,9 @@ POINT MainWindow::driveIcon(const std::string& drive) const {
 
 void MainWindow::clickDrive(const std::string& drive) {
     activate();
-    // A click that shows no selection is tried again, as a user would, and
-    // reported: since button events carry their point none has been seen.
-    // Each try clicks at another point of the icon, so that two tries never
-    // make a double click (which would open the folder).
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const POINT p = driveIcon(drive);
-        Click(p.x - 10 + 10 * attempt, p.y - 6 + 6 * attempt);
-        if (WaitFor([&] { return selectedDrive() == drive; }, 4000)) return;
-        std::fprintf(stderr, "kve2e: a click on row %s missed, clicking again\n", drive.c_str());
-    }
-    Fail("clicking row " + drive + " did not select it");
+    const POINT p = driveIcon(drive);
+    Click(p.x, p.y);
+    Expect(WaitFor([&] { return selectedDrive() == drive; }, 4000), "clicking row " + drive + " did not select it");
 }
 
 // A double click into a list that does not have the focus yet is now and
@@ -1193,11 +1182,9 @@ void MainWindow::clickSaved(const std::string& drive) {
     HWND list = control(IDC_LST);
     const int index = FindRow(savedDrives(), drive);
     Expect(index >= 0, "no saved drive " + drive + " among " + Join(savedDrives()));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        clickListRow(list, index, false);
-        if (WaitFor([&] { return SendMessageW(list, LB_GETCURSEL, 0, 0) == index; }, 4000)) return;
-    }
-    Fail("clicking the saved drive " + drive + " did not select it");
+    clickListRow(list, index, false);
+    Expect(WaitFor([&] { return SendMessageW(list, LB_GETCURSEL, 0, 0) == index; }, 4000),
+           "clicking the saved drive " + drive + " did not select it");
 }
 
 // A click that reaches the button gives it the focus, forgets a saved drive or
@@ -1275,6 +1262,109 @@ void ExpectPacedTimeline(const std::vector<Sample>& samples) {
 }
 
 // ---------------------------------------------------------------- registry
+
+namespace {
+// The device behind a letter, read with the wide call; "" when there is none.
+std::string DeviceOf(const std::string& drive) {
+    wchar_t target[1024] = {};
+    if (!QueryDosDeviceW(Wide(drive).c_str(), target, 1024)) return "";
+    return Narrow(target);
+}
+
+bool Contains(const std::vector<std::string>& items, const std::string& item) {
+    return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// The program's visible windows other than the main window and the
+// transient ones of menus, tips and drop-down lists.
+std::vector<HWND> OtherWindows(DWORD pid, HWND main) {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != pid || w == main || !IsWindowVisible(w)) continue;
+        const std::string cls = ClassOf(w);
+        if (cls == "#32768" || cls == "tooltips_class32" || cls == "ComboLBox") continue;
+        found.push_back(w);
+    }
+    return found;
+}
+
+std::string LetterFault(const MainWindow& main, const std::string& deletedAtStart) {
+    const auto free = main.freeLetters(), used = main.drives(), saved = main.savedDrives();
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const std::string drive{c, ':'};
+        const std::string device = DeviceOf(drive);
+        const bool real = device.compare(0, 8, "\\Device\\") == 0;
+        const bool virtualDrive = device.compare(0, 4, "\\??\\") == 0;
+        const int inFree = static_cast<int>(std::count(free.begin(), free.end(), drive));
+        const int inUsed = static_cast<int>(std::count(used.begin(), used.end(), drive));
+        const std::string where = drive + " is " + std::to_string(inFree) + "x in the free letters, " +
+                                  std::to_string(inUsed) + "x in the used drives, " +
+                                  (real ? "a real device" : "no real device") + " (device \"" + device + "\")";
+        if ((c == 'B' || deletedAtStart.find(c) != std::string::npos) && !virtualDrive && !real) {
+            if (inFree + inUsed != 0) return where + "; it is not offered";
+            continue;
+        }
+        if (inFree + inUsed + (real ? 1 : 0) != 1) return where;
+        if (inUsed && !virtualDrive) return where + "; a used drive without a mapping";
+        if (inFree && !device.empty()) return where + "; a free letter with a device";
+    }
+    std::vector<std::string> savedLetters;
+    for (const std::string& entry : saved) {
+        const std::string drive = entry.substr(0, 2);
+        if (Contains(used, drive) != (entry == drive))
+            return "saved drive " + entry + " does not agree with the used drives " + Join(used);
+        savedLetters.push_back(drive);
+    }
+    std::sort(savedLetters.begin(), savedLetters.end());
+    if (RecordFiles() != savedLetters)
+        return "record files " + Join(RecordFiles()) + " differ from the saved drives " + Join(saved);
+    return "";
+}
+}  // namespace
+
+void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart) {
+    Expect(app.running(), "the program ended");
+    Expect(main.responds(15000), "the program does not respond");
+    Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 15000),
+           "the window did not come back to rest: bar " + std::to_string(main.bar()) +
+               (main.enabled() ? ", enabled" : ", disabled"));
+    const auto others = OtherWindows(app.pid(), main.hwnd());
+    if (!others.empty())
+        Fail("a window of the program stays open: " + ClassOf(others.front()) + " \"" + TextOf(others.front()) + "\"");
+    // subst.exe runs on its own: give the system time to catch up.
+    std::string fault;
+    if (!WaitFor([&] { return (fault = LetterFault(main, deletedAtStart)).empty(); }, 15000)) Fail(fault);
+}
+
+void ExpectExplorerOn(const std::string& folder, const std::string& how) {
+    HWND opened = nullptr;
+    WaitFor([&] {
+        const auto shown = TopWindows("ExplorerWClass");
+        opened = shown.empty() ? nullptr : shown.front();
+        return opened != nullptr;
+    }, 20000);
+    Expect(opened != nullptr, how + " opened no explorer window");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(opened, &pid);
+    const std::string commandLine = ProcessCommandLine(pid);
+    Expect(commandLine.find(folder) != std::string::npos,
+           how + ": explorer was started as " + commandLine + ", not on " + folder);
+    const std::string name = folder.substr(folder.find_last_of('\\') + 1);
+    if (!name.empty()) ExpectEq(TextOf(opened), name, how + ": explorer title");
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageW(opened, WM_CLOSE, 0, 0);
+    if (process) {
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 10000);
+        }
+        CloseHandle(process);
+    }
+    Expect(WaitFor([] { return TopWindows("ExplorerWClass").empty(); }, 15000),
+           how + ": an explorer window stays open");
+}
 
 std::vector<std::pair<std::string, CaseFn>>& Cases() {
     static std::vector<std::pair<std::string, CaseFn>> cases;

@@ -179,7 +179,6 @@ public:
     std::vector<std::string> savedDrives() const;       // entries of the saved-drives list
     std::string drive() const;                      // Drive's shown text, "C: [...]"
     std::string folder() const;                     // Dir's open folder
-    std::vector<std::string> folderEntries() const;  // Dir's rows
     std::string status() const;
     int bar() const;
     bool enabled() const;
@@ -217,6 +216,21 @@ private:
 // Checks a paced command's time line: one quiet second, then the bar at
 // 20, 40, 60, 80, 100 about a second apart, window disabled from 20 on.
 void ExpectPacedTimeline(const std::vector<Sample>& samples);
+
+// What must hold whenever the program is at rest, checked at the end of
+// every case and after every action of the monkey: the program runs and
+// answers, its window is enabled with the bar at 0 and no other window of it
+// is open; every letter is in exactly one of the free letters, the used
+// drives and the real devices; every saved drive is listed as used, or as
+// "X: (not present)" when it is not, and has a record file. The letters of
+// drives that start-up deleted (their folder had gone) are offered only
+// from the next start: name them in `deletedAtStart`, e.g. "G".
+void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart = "");
+
+// Waits for the explorer window that open path starts, checks that it was
+// started on `folder` and shows its name, and closes it again, waiting for
+// its end: a second explorer started meanwhile hands over to a dying one.
+void ExpectExplorerOn(const std::string& folder, const std::string& how);
 
 // Registration of cases; kve2e.exe runs one by name.
 using CaseFn = void (*)();

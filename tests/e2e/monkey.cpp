@@ -5,7 +5,6 @@
 #include "monkey.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,7 +18,7 @@ namespace e2e {
 namespace {
 
 const char kRoot[] = "C:\\kvtest\\monkey";
-// Cyrillic and CJK: offered only once the program shows this name right.
+// A folder with Cyrillic and CJK letters.
 const char kNonAsciiName[] = "\xD0\x9A\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0 "
                              "\xE6\xBC\xA2\xE5\xAD\x97";
 const size_t kMostDrives = 6;
@@ -42,29 +41,8 @@ std::string LongFolderOf(const std::string& drive) {
     return WithoutSlash(Narrow(folder));
 }
 
-std::string DeviceOf(const std::string& drive) {
-    wchar_t target[1024] = {};
-    if (!QueryDosDeviceW(Wide(drive).c_str(), target, 1024)) return "";
-    return Narrow(target);
-}
-
 bool Contains(const std::vector<std::string>& items, const std::string& item) {
     return std::find(items.begin(), items.end(), item) != items.end();
-}
-
-// The program's visible windows other than the main window and the
-// transient ones of menus, tips and drop-down lists.
-std::vector<HWND> OtherWindows(DWORD pid, HWND main) {
-    std::vector<HWND> found;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner != pid || w == main || !IsWindowVisible(w)) continue;
-        const std::string cls = ClassOf(w);
-        if (cls == "#32768" || cls == "tooltips_class32" || cls == "ComboLBox") continue;
-        found.push_back(w);
-    }
-    return found;
 }
 
 class Monkey {
@@ -75,10 +53,7 @@ public:
     int run(int seconds) {
         started_ = Now();
         note("main window up");
-        desktopExplorers_ = ExplorerProcesses();
-        unicode_ = ShowsNonAsciiNames();
-        note(std::string("non-ASCII folder ") + (unicode_ ? "in use" : "left out: the folder list does not show its name"));
-        checkInvariants();
+        ExpectConsistent(app_, main_);
         const std::pair<int, bool (Monkey::*)()> actions[] = {
             {4, &Monkey::create},     {3, &Monkey::remove},      {2, &Monkey::save},
             {2, &Monkey::removeSave}, {2, &Monkey::openPath},    {2, &Monkey::changeDrive},
@@ -92,7 +67,7 @@ public:
             while (roll >= chosen->first) roll -= chosen->first, ++chosen;
             if (!(this->*(chosen->second))()) continue;  // not possible now; choose again
             ++count_;
-            checkInvariants();
+            ExpectConsistent(app_, main_);
         }
         return count_;
     }
@@ -112,19 +87,9 @@ private:
         trail_ << last_ << std::endl;
     }
 
-    // The program reads folder names in the system's ANSI code page until
-    // every path is Unicode-correct; till then it cannot show this folder
-    // and the monkey would only find that known gap.
-    bool ShowsNonAsciiNames() {
-        main_.openFolder(kRoot);
-        return Contains(main_.folderEntries(), kNonAsciiName);
-    }
-
     std::vector<std::string> folders() const {
-        std::vector<std::string> all = {std::string(kRoot) + "\\Plain", std::string(kRoot) + "\\With Blanks",
-                                        std::string(kRoot) + "\\Deep\\Inner Folder", "C:\\"};
-        if (unicode_) all.push_back(std::string(kRoot) + "\\" + kNonAsciiName);
-        return all;
+        return {std::string(kRoot) + "\\Plain", std::string(kRoot) + "\\With Blanks",
+                std::string(kRoot) + "\\Deep\\Inner Folder", std::string(kRoot) + "\\" + kNonAsciiName, "C:\\"};
     }
 
     void onSystemDrive() {
@@ -194,7 +159,7 @@ private:
         if (!yes) return true;
         answer("Virtual drive " + selected + " has been deleted!", Icon::Information, {IDOK}, IDOK, 30000);
         Expect(WaitFor([&] { return !Contains(main_.drives(), selected); }, 10000), selected + " is still listed");
-        Expect(WaitFor([&] { return DeviceOf(selected).empty(); }, 15000), selected + " still exists");
+        Expect(WaitFor([&] { return DriveTarget(selected).empty(); }, 15000), selected + " still exists");
         return true;
     }
 
@@ -250,70 +215,8 @@ private:
             else if (how == 2) main_.toolbar(IDM_OPENPATH);
             else Keys({VK_RETURN});
         }
-        HWND explorer = nullptr;
-        WaitFor([&] {
-            const auto shown = TopWindows("ExplorerWClass");
-            explorer = shown.empty() ? nullptr : shown.front();
-            return explorer != nullptr;
-        }, 30000);
-        Expect(explorer != nullptr, "no explorer window opened");
-        const std::string folder = LongFolderOf(drive);
-        const std::string name = folder.substr(folder.find_last_of('\\') + 1);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(explorer, &pid);
-        if (!name.empty() && TextOf(explorer) != name)
-            Fail("the explorer shows \"" + TextOf(explorer) + "\", not " + name + "; it was started as " +
-                 ProcessCommandLine(pid) + "; " + std::to_string(TopWindows("ExplorerWClass").size()) +
-                 " explorer windows");
-        CloseExplorer(explorer);
+        ExpectExplorerOn(LongFolderOf(drive), "open path of " + drive);
         return true;
-    }
-
-    static void EndProcess(DWORD pid) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        if (!process) return;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
-    }
-
-    // Explorer processes besides those of the desktop, which were there
-    // before the first action.
-    std::vector<DWORD> ExplorerProcesses() const {
-        std::vector<DWORD> found;
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return found;
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-            if (lstrcmpiW(entry.szExeFile, L"explorer.exe") == 0 &&
-                std::find(desktopExplorers_.begin(), desktopExplorers_.end(), entry.th32ProcessID) == desktopExplorers_.end())
-                found.push_back(entry.th32ProcessID);
-        CloseHandle(snapshot);
-        return found;
-    }
-
-    // Ends the explorer and waits until it has gone, so that the next open
-    // path does not hand over to a dying explorer.
-    void CloseExplorer(HWND explorer) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(explorer, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-        PostMessageW(explorer, WM_CLOSE, 0, 0);
-        if (process) {
-            if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 0);
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
-        }
-        Expect(WaitFor([] { return TopWindows("ExplorerWClass").empty(); }, 15000), "an explorer window stays open");
-        // One command, one explorer: a second one still starting up would
-        // open its window during the next action.
-        if (!WaitFor([&] { return ExplorerProcesses().empty(); }, 20000)) {
-            const auto late = TopWindows("ExplorerWClass");
-            Expect(late.empty(), "a second explorer window opened: \"" + (late.empty() ? "" : TextOf(late.front())) + "\"");
-            note("an explorer process without a window stays; ended");
-            for (DWORD stray : ExplorerProcesses()) EndProcess(stray);
-        }
     }
 
     // Wine's file calls do not see letters that DefineDosDevice made, so
@@ -373,86 +276,21 @@ private:
         return true;
     }
 
-    // Help > About opens the about window while the main window waits; it
-    // is offered only once Ctrl+A has been seen to open it.
+    // Help > About opens the about window while the main window waits.
     bool about() {
-        if (aboutMissing_) return false;
-        const bool probing = !aboutSeen_;
-        const bool byMenu = !probing && chance(50);
+        const bool byMenu = chance(50);
         note(std::string("about") + (byMenu ? " by Help > About" : " by Ctrl+A"));
         if (byMenu) main_.menu('H', 'A');
         else main_.shortcut('A');
         HWND window = nullptr;
-        WaitFor([&] {
-            const auto others = OtherWindows(app_.pid(), main_.hwnd());
-            window = others.empty() ? nullptr : others.front();
-            return window != nullptr;
-        }, probing ? 6000 : 15000);
-        if (!window) {
-            Expect(probing, "no about window opened");
-            aboutMissing_ = true;
-            note("about: Ctrl+A opens nothing yet, left out from now on");
-            return true;
-        }
-        aboutSeen_ = true;
+        Expect(WaitFor([&] { return (window = app_.window("KorvaneAbout")) != nullptr; }, 15000),
+               "no about window opened");
         Expect(!main_.enabled(), "the main window takes input while the about window is open");
         SetForegroundWindow(window);
         Keys({VK_ESCAPE});
         Expect(WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, 10000),
                "Esc did not close the about window");
         return true;
-    }
-
-    // What must hold after every action, whatever it was.
-    void checkInvariants() {
-        Expect(app_.running(), "the program ended");
-        Expect(main_.responds(15000), "the program does not respond");
-        Expect(WaitFor([&] { return main_.enabled() && main_.bar() == 0; }, 15000),
-               "the window did not come back to rest: bar " + std::to_string(main_.bar()) +
-                   (main_.enabled() ? ", enabled" : ", disabled"));
-        const auto others = OtherWindows(app_.pid(), main_.hwnd());
-        if (!others.empty()) Fail("a window of the program stays open: " + ClassOf(others.front()) + " \"" +
-                                  TextOf(others.front()) + "\"");
-        // Only open path may start an explorer, and it waits for its end.
-        const auto explorers = ExplorerProcesses();
-        if (!explorers.empty()) Fail("an explorer was started without an open path: " + ProcessCommandLine(explorers.front()));
-        // subst.exe runs on its own: give the system time to catch up.
-        std::string fault;
-        if (!WaitFor([&] { return (fault = letterFault()).empty(); }, 15000)) Fail(fault);
-    }
-
-    std::string letterFault() const {
-        const auto free = main_.freeLetters(), used = main_.drives(), saved = main_.savedDrives();
-        for (char c = 'A'; c <= 'Z'; ++c) {
-            const std::string drive{c, ':'};
-            const std::string device = DeviceOf(drive);
-            const bool real = device.compare(0, 8, "\\Device\\") == 0;
-            const bool virtualDrive = device.compare(0, 4, "\\??\\") == 0;
-            const int inFree = static_cast<int>(std::count(free.begin(), free.end(), drive));
-            const int inUsed = static_cast<int>(std::count(used.begin(), used.end(), drive));
-            const std::string where = drive + " is " + std::to_string(inFree) + "x in the free letters, " +
-                                      std::to_string(inUsed) + "x in the used drives, " +
-                                      (real ? "a real device" : "no real device") + " (device \"" + device + "\")";
-            if (c == 'B' && !virtualDrive && !real) {
-                if (inFree + inUsed != 0) return where + "; B: is never offered";
-                continue;
-            }
-            if (inFree + inUsed + (real ? 1 : 0) != 1) return where;
-            if (inUsed && !virtualDrive) return where + "; a used drive without a mapping";
-            if (inFree && !device.empty()) return where + "; a free letter with a device";
-        }
-        // "X:" for a saved drive that is used, "X: (not present)" for one that is not.
-        std::vector<std::string> savedLetters;
-        for (const std::string& entry : saved) {
-            const std::string drive = entry.substr(0, 2);
-            if (Contains(used, drive) != (entry == drive))
-                return "saved drive " + entry + " does not agree with the used drives " + Join(used);
-            savedLetters.push_back(drive);
-        }
-        std::sort(savedLetters.begin(), savedLetters.end());
-        if (RecordFiles() != savedLetters)
-            return "record files " + Join(RecordFiles()) + " differ from the saved drives " + Join(saved);
-        return "";
     }
 
     std::mt19937 random_;
@@ -462,10 +300,6 @@ private:
     DWORD started_ = 0;
     int count_ = 0;
     std::string last_;
-    bool unicode_ = false;
-    bool aboutSeen_ = false;
-    bool aboutMissing_ = false;
-    std::vector<DWORD> desktopExplorers_;
 };
 
 // Two drives that a previous session left; saved drives come only from
