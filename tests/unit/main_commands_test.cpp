@@ -213,6 +213,12 @@ TEST_F(MainCommandsTest, OnePacedCommandAtATime)
     // waits for it rather than enabling the window behind it.
     cmb.Select("W:");
     commands.CreateDriveCommand();
+    lsv.rows = {"Y:"};
+    lsv.Select("Y:");
+    const auto asked = os.messages.size();
+    commands.RemoveDriveCommand(); // while the create runs
+    EXPECT_EQ(os.beeps, 4);
+    EXPECT_EQ(os.messages.size(), asked);
     window.enabled = false;
     commands.OnCreateTick();
     commands.OnCreateTick();
