@@ -94,15 +94,6 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-int ListDrives() {
-    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
-        const std::wstring drive{letter, L':'};
-        const std::wstring target = SubstTarget(drive);
-        if (!target.empty()) std::printf("%s\\: => %s\n", Utf8(drive).c_str(), Utf8(target).c_str());
-    }
-    return 0;
-}
-
 int Unmap(const std::wstring& drive) {
     if (SubstTarget(drive).empty()) return Fail("Invalid parameter - " + Utf8(drive));
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
@@ -125,7 +116,6 @@ int main() {
     AppendToLog(tail);
 
     const std::wstring args = Trim(tail);
-    if (args.empty()) return ListDrives();
     const std::string refusal = Refusal();
     if (!refusal.empty()) return Fail(refusal);
 
