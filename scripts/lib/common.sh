@@ -40,7 +40,7 @@ kv_apt_install() {
 
 # What building the programs and packing them needs, without Wine.
 kv_install_build_deps() {
-    kv_apt_install g++-mingw-w64-i686 cmake zip unzip
+    kv_apt_install g++-mingw-w64-i686 cmake zip unzip msitools wixl
 }
 
 # The product's version, as set in the top-level CMakeLists.txt.
@@ -62,7 +62,7 @@ kv_install_deps() {
         KV_APT_UPDATED=0
     fi
     kv_apt_install g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb imagemagick xauth \
-        cmake g++ libgtest-dev clang zip unzip
+        cmake g++ libgtest-dev clang zip unzip msitools wixl
     kv_host_runs_32bit || kv_fetch_qemu
     kv_pick_wine
 }

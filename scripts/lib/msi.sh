@@ -1,0 +1,46 @@
+# The Windows Installer package: wixl builds it from installer/korvane.wxs,
+# then msibuild adds what wixl 0.101 has no element for. Source it after
+# common.sh.
+
+# Who may do what in kordat: SYSTEM and Administrators everything, the local
+# Users group modify, so that a standard user can save and forget drives in a
+# per-machine install. Protected (P), so the folder does not also inherit the
+# program folder's read-only entry for Users. Written with SIDs rather than
+# names, which differ by language.
+KV_KORDAT_SDDL='D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)(A;OICI;0x1301bf;;;S-1-5-32-545)'
+
+#   kv_build_msi VERSION MSI-FILE MANUAL
+# Packs korvane.exe and korstart.exe of the 32-bit build (build/win) with the
+# given manual.html as version VERSION.
+kv_build_msi() {
+    local version=$1 out=$2 manual=$3 stage upgrade_code
+    upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$KV_ROOT/installer/korvane.wxs")
+    stage=$(mktemp -d "$KV_BUILD/msi-stage.XXXXXX")
+    cp "$KV_BUILD/win/src/korvane.exe" "$KV_BUILD/win/src/korstart.exe" "$KV_ROOT/res/korvane.ico" "$stage/"
+    cp "$manual" "$stage/manual.html"
+    rm -f "$out"
+    # wixl finds sources relative to the folder it runs in.
+    (cd "$stage" && wixl -a x86 -D Version="$version" -o "$stage/korvane.msi" "$KV_ROOT/installer/korvane.wxs") \
+        || { rm -rf "$stage"; return 1; }
+    # - kordat's permissions, applied by CreateFolders (Windows Installer 5).
+    # - A rebuild of the same version replaces the installed one instead of
+    #   being installed beside it: the upgrade range includes its maximum
+    #   (513 = migrate features + include maximum; a key column, so the row
+    #   is replaced rather than updated).
+    # - The Run value quoted exactly when the install folder holds a blank.
+    # - Uninstall takes a companion copy out of the common Startup folder
+    #   (StartupFolder is the common one in a per-machine install) and the
+    #   uninstalling user's Software\Korvane key that korvane.exe writes.
+    msibuild "$stage/korvane.msi" \
+        -q 'CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)' \
+        -q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('KordatUsersModify', 'KORDAT', 'CreateFolder', '$KV_KORDAT_SDDL')" \
+        -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
+        -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$upgrade_code}', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
+        -q "UPDATE \`Component\` SET \`Condition\` = 'INSTALLDIR >< \" \"' WHERE \`Component\` = 'RunQuoted'" \
+        -q "UPDATE \`Component\` SET \`Condition\` = 'NOT (INSTALLDIR >< \" \")' WHERE \`Component\` = 'RunPlain'" \
+        -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('StartupCompanion', 'Companion', 'korstart.exe', 'StartupFolder', 2)" \
+        -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('UserSettings', 1, 'Software\\Korvane', '-', 'Program')" \
+        || { rm -rf "$stage"; return 1; }
+    mv "$stage/korvane.msi" "$out"
+    rm -rf "$stage"
+}
