@@ -1,0 +1,273 @@
+// The Windows Installer package as an administrator deploys it: silent
+// install, the installed program at work, logon, repair, upgrade, a refused
+// downgrade and a clean uninstall. run_cases.sh builds the packages of this
+// build and names them in KV_MSI, KV_MSI_VERSION, KV_MSI_NEWER and
+// KV_MSI_NEWER_VERSION.
+#include "driver.h"
+
+#include <msi.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+const char kInstallDir[] = "C:\\Program Files (x86)\\Korvane";
+const wchar_t kUpgradeCode[] = L"{A0EFBEF8-FD25-47B6-B3D5-2E939096529F}";
+const char kFolder[] = "C:\\kvtest\\Installed Drive";
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) Fail(std::string(name) + " is not set: run the case through run_cases.sh");
+    return value;
+}
+
+std::string Installed(const std::string& name) { return std::string(kInstallDir) + "\\" + name; }
+std::string Record() { return Installed("kordat\\K.ini"); }
+
+std::string KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    Expect(SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)), "no folder " + std::to_string(csidl));
+    return Narrow(path);
+}
+// A per-machine package puts its Start menu entries in the common Programs
+// folder and takes a companion copy out of the common Startup folder. Wine's
+// msi resolves ProgramMenuFolder and StartupFolder to the user's own folders
+// whatever ALLUSERS says, so there the case looks where Wine puts them.
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+std::string MenuFolder() {
+    return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane";
+}
+std::string StartupCopy() {
+    return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe";
+}
+
+// As an administrator's deployment runs it: the 64-bit msiexec, which on
+// 64-bit Windows installs every package.
+DWORD Msiexec(const std::string& arguments, int timeoutMs = 90000) {
+    std::wstring line = L"C:\\windows\\sysnative\\msiexec.exe " + Wide(arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) != 0,
+           "cannot start msiexec " + arguments);
+    const bool ended = WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    if (!ended) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    Expect(ended, "msiexec " + arguments + " did not end");
+    return code;
+}
+
+void ExpectMsiexec(const std::string& arguments) { ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments); }
+
+std::vector<std::string> InstalledProducts() {
+    std::vector<std::string> codes;
+    wchar_t code[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsW(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) codes.push_back(Narrow(code));
+    return codes;
+}
+
+std::string OnlyProduct() {
+    const auto codes = InstalledProducts();
+    ExpectEq(static_cast<long long>(codes.size()), 1, "installed Korvane products (" + Join(codes) + ")");
+    return codes.front();
+}
+
+// The Add/Remove Programs entry of a 32-bit package: the 32-bit view, which
+// the driver reads by default. "" for a missing text; EstimatedSize as text.
+std::map<std::string, std::string> UninstallEntry(const std::string& productCode) {
+    std::map<std::string, std::string> entry;
+    HKEY key = nullptr;
+    const std::string path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return entry;
+    for (const char* name : {"DisplayName", "DisplayVersion", "Publisher", "HelpLink"}) {
+        wchar_t text[1024] = {};
+        DWORD bytes = sizeof text - sizeof(wchar_t);
+        if (RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes) ==
+            ERROR_SUCCESS)
+            entry[name] = Narrow(text);
+    }
+    DWORD size = 0, bytes = sizeof size;
+    if (RegQueryValueExW(key, L"EstimatedSize", nullptr, nullptr, reinterpret_cast<BYTE*>(&size), &bytes) == ERROR_SUCCESS)
+        entry["EstimatedSize"] = std::to_string(size);
+    RegCloseKey(key);
+    return entry;
+}
+
+bool KeyExists(HKEY root, const std::string& path, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool RunValueIn64BitView() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExW(key, L"Korvane", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string target;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(Wide(link).c_str(), STGM_READ)) &&
+                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+                target = Narrow(path);
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+void ExpectInstalled(const std::string& version) {
+    const std::string quotedCompanion = "\"" + Installed("korstart.exe") + "\"";
+    const auto harness = FolderFiles(kProgramDir);  // this build's programs
+    const auto files = FolderFiles(kInstallDir);
+    for (const char* name : {"korvane.exe", "korstart.exe"})
+        Expect(files.count(name) && files.at(name) == harness.at(name), std::string(name) + " is not this build's");
+    Expect(files.count("manual.html") &&
+               files.at("manual.html").find("User manual for version " + version) != std::string::npos,
+           "the installed manual is not that of version " + version);
+    ExpectEq(static_cast<long long>(files.size()), 3, "files in the program folder");
+    Expect(Exists(Installed("kordat")), "no data folder");
+
+    ExpectEq(ShortcutTarget(MenuFolder() + "\\Korvane.lnk"), Installed("korvane.exe"), "Start menu entry Korvane");
+    ExpectEq(ShortcutTarget(MenuFolder() + "\\Korvane Manual.lnk"), Installed("manual.html"),
+             "Start menu entry Korvane Manual");
+
+    ExpectRunValue(HKEY_LOCAL_MACHINE, quotedCompanion);
+    Expect(!RunValueIn64BitView(), "the Run value is in the 64-bit view");
+
+    const auto entry = UninstallEntry(OnlyProduct());
+    ExpectEq(entry.count("DisplayName") ? entry.at("DisplayName") : "", "Korvane", "Add/Remove Programs name");
+    ExpectEq(entry.count("DisplayVersion") ? entry.at("DisplayVersion") : "", version, "Add/Remove Programs version");
+    ExpectEq(entry.count("Publisher") ? entry.at("Publisher") : "", "Ondrel Kastry", "Add/Remove Programs publisher");
+    ExpectEq(entry.count("HelpLink") ? entry.at("HelpLink") : "", "http://www.kastry.example",
+             "Add/Remove Programs help link");
+    Expect(entry.count("EstimatedSize") != 0, "Add/Remove Programs has no size");  // Wine writes 0
+    wchar_t icon[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    MsiGetProductInfoW(Wide(OnlyProduct()).c_str(), L"ProductIcon", icon, &length);
+    Expect(Exists(Narrow(icon)), "Add/Remove Programs icon \"" + Narrow(icon) + "\" missing");
+}
+
+// The logon runs every Run value there is.
+void Logon() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const RegText run = RunValue(root);
+        if (run.found) RunAtLogon(run.data);
+    }
+}
+
+void ExpectDriveBack() {
+    const std::string target = DriveTarget("K:");
+    Expect(target.rfind("\\??\\", 0) == 0 && LongPath(target.substr(4)) == kFolder,
+           "K: after logon stands for \"" + target + "\"");
+}
+
+void CleanMachine() {
+    for (const auto& code : InstalledProducts()) Msiexec("/x " + code + " /qn");
+    RemoveFolder(kInstallDir);
+    DeleteFileW(Wide(StartupCopy()).c_str());
+}
+}  // namespace
+
+KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
+    const std::string msi = "\"" + Env("KV_MSI") + "\"", newer = "\"" + Env("KV_MSI_NEWER") + "\"";
+    const std::string version = Env("KV_MSI_VERSION"), newerVersion = Env("KV_MSI_NEWER_VERSION");
+    if (Boot() == 0) {
+        CleanMachine();  // what an earlier run that failed half-way left
+        ExpectMsiexec("/i " + msi + " /qn");
+        ExpectInstalled(version);
+        Expect(FolderFiles(Installed("kordat")).empty(), "the data folder is not empty");
+
+        MakeFolder(kFolder);
+        MapDrive("K:", kFolder);
+        Korvane app = Korvane::StartFrom(kInstallDir);
+        MainWindow main = app.waitMain();
+        Expect(!app.hasMessage(), "the installed Korvane showed a message at start");
+        main.clickDrive("K:");
+        main.toolbar(IDM_SAVE);
+        Expect(WaitFor([&] { return main.savedDrives() == std::vector<std::string>{"K:"} && main.enabled(); }, 3000),
+               "saving K: left the saved drives at " + Join(main.savedDrives()));
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Expect(Exists(Record()), "no record of K: in the installed data folder");
+        ExpectRunValue(HKEY_LOCAL_MACHINE, "\"" + Installed("korstart.exe") + "\"");
+        Reboot();
+    }
+    if (Boot() == 1) {
+        Expect(DriveTarget("K:").empty(), "K: outlived the reboot");
+        Logon();
+        ExpectDriveBack();
+        const std::string record = FileBytes(Record());
+
+        // Repair: what a damaged install lost comes back, the save stays.
+        DeleteFileW(Wide(Installed("korstart.exe")).c_str());
+        DeleteRunValue(HKEY_LOCAL_MACHINE);
+        // As the package (Wine's msiexec has no /f for a product code).
+        ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn");
+        ExpectInstalled(version);
+        ExpectMsiexec("/i " + msi + " /qn");  // the same package again changes nothing
+        ExpectInstalled(version);
+
+        ExpectMsiexec("/i " + newer + " /qn");
+        ExpectInstalled(newerVersion);
+        ExpectEq(FileBytes(Record()), record, "record of K: after the upgrade");
+        Reboot();
+    }
+    Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
+    Logon();
+    ExpectDriveBack();
+
+    // The older package refuses, says why, and leaves the newer one.
+    ExpectEq(Msiexec("/i " + msi + " /qn"), ERROR_INSTALL_FAILURE, "exit code of the older package");
+    ExpectInstalled(newerVersion);
+
+    // The manual's way out: forget the saves, then uninstall.
+    {
+        Korvane app = Korvane::StartFrom(kInstallDir);
+        MainWindow main = app.waitMain();
+        ExpectEq(main.savedDrives(), {"K:"}, "saved drives after the upgrade");
+        main.clickSaved("K:");
+        main.removeSave();
+        Expect(WaitFor([&] { return main.savedDrives().empty(); }, 3000), "K: stayed saved");
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+    }
+    Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
+           "cannot copy the companion to " + StartupCopy());
+    const std::string product = OnlyProduct();
+    ExpectMsiexec("/x " + product + " /qn");
+
+    Expect(InstalledProducts().empty(), "Korvane is still installed");
+    Expect(!Exists(kInstallDir), "the program folder is left");
+    Expect(!Exists(MenuFolder()), "the Start menu folder is left");
+    Expect(!Exists(StartupCopy()), "the companion copy in the common Startup folder is left");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found && !RunValueIn64BitView(), "the machine-wide Run value is left");
+    Expect(!RunValue(HKEY_CURRENT_USER).found, "a per-user Run value is left");
+    Expect(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product),
+           "the Add/Remove Programs entry is left");
+    Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
+    // Drives made stay until logoff, as with subst.
+    Expect(!DriveTarget("K:").empty(), "uninstalling removed K:");
+}
