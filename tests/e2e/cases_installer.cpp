@@ -48,13 +48,16 @@ std::string StartupCopy() {
 
 // As an administrator's deployment runs it: the 64-bit msiexec, which on
 // 64-bit Windows installs every package.
-DWORD Msiexec(const std::string& arguments, int timeoutMs = 90000) {
+// `meanwhile` runs once msiexec has started, with its process id.
+DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& meanwhile = nullptr,
+              int timeoutMs = 90000) {
     std::wstring line = L"C:\\windows\\sysnative\\msiexec.exe " + Wide(arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) != 0,
            "cannot start msiexec " + arguments);
+    if (meanwhile) meanwhile(info.dwProcessId);
     const bool ended = WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
@@ -241,6 +244,19 @@ KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
 
     // The older package refuses, says why, and leaves the newer one.
     ExpectEq(Msiexec("/i " + msi + " /qn"), ERROR_INSTALL_FAILURE, "exit code of the older package");
+    const DWORD refused = Msiexec("/i " + msi + " /qb", [](DWORD pid) {
+        std::vector<HWND> boxes;
+        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
+               "the older package showed no message");
+        HWND box = boxes.front();
+        WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
+        MessageBoxWindow message(box);
+        ExpectEq(message.text(),
+                 "A newer version of Korvane is already installed. Uninstall it first to install this older version.",
+                 "the older package's message");
+        message.press(IDOK);
+    });
+    ExpectEq(refused, ERROR_INSTALL_FAILURE, "exit code of the older package with its message");
     ExpectInstalled(newerVersion);
 
     // The manual's way out: forget the saves, then uninstall.
