@@ -30,8 +30,10 @@ kv_build_msi() {
     #   is replaced rather than updated).
     # - The Run value quoted exactly when the install folder holds a blank.
     # - Uninstall takes a companion copy out of the common Startup folder
-    #   (StartupFolder is the common one in a per-machine install) and the
-    #   uninstalling user's Software\Korvane key that korvane.exe writes.
+    #   (StartupFolder is the common one in a per-machine install), and of
+    #   the uninstalling user the companion's log and the Software\Korvane
+    #   key that korvane.exe writes. The log's folder is a created folder,
+    #   because those go after the files, once it is empty.
     msibuild "$stage/korvane.msi" \
         -q 'CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)' \
         -q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('KordatUsersModify', 'KORDAT', 'CreateFolder', '$KV_KORDAT_SDDL')" \
@@ -40,6 +42,8 @@ kv_build_msi() {
         -q "UPDATE \`Component\` SET \`Condition\` = 'INSTALLDIR >< \" \"' WHERE \`Component\` = 'RunQuoted'" \
         -q "UPDATE \`Component\` SET \`Condition\` = 'NOT (INSTALLDIR >< \" \")' WHERE \`Component\` = 'RunPlain'" \
         -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('StartupCompanion', 'Companion', 'korstart.exe', 'StartupFolder', 2)" \
+        -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('CompanionLog', 'Companion', 'korstart.log', 'CompanionLogFolder', 2)" \
+        -q "INSERT INTO \`CreateFolder\` (\`Directory_\`, \`Component_\`) VALUES ('CompanionLogFolder', 'Companion')" \
         -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('UserSettings', 1, 'Software\\Korvane', '-', 'Program')" \
         || { rm -rf "$stage"; return 1; }
     mv "$stage/korvane.msi" "$out"

@@ -42,6 +42,7 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_g
 std::string MenuFolder() {
     return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane";
 }
+std::string CompanionLog() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
 std::string StartupCopy() {
     return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe";
 }
@@ -173,6 +174,21 @@ void ExpectInstalled(const std::string& version) {
     Expect(Exists(Narrow(icon)), "Add/Remove Programs icon \"" + Narrow(icon) + "\" missing");
 }
 
+// Korvane keeps the package's machine-wide entry for a companion in a
+// protected folder. Wine reports every file as owned by, and writable for,
+// the user, so there Korvane takes the entry as unsafe: it removes the
+// machine-wide value and registers the companion for this user instead.
+void ExpectRegisteredByKorvane() {
+    const std::string command = "\"" + Installed("korstart.exe") + "\"";
+    if (UnderWine()) {
+        Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value stayed under Wine");
+        ExpectRunValue(HKEY_CURRENT_USER, command);
+    } else {
+        ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+        Expect(!RunValue(HKEY_CURRENT_USER).found, "a per-user Run value beside the machine-wide one");
+    }
+}
+
 // The logon runs every Run value there is.
 void Logon() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
@@ -215,7 +231,7 @@ KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
         main.close();
         Expect(app.waitExit(3000), "Korvane did not end");
         Expect(Exists(Record()), "no record of K: in the installed data folder");
-        ExpectRunValue(HKEY_LOCAL_MACHINE, "\"" + Installed("korstart.exe") + "\"");
+        ExpectRegisteredByKorvane();
         Reboot();
     }
     if (Boot() == 1) {
@@ -239,7 +255,7 @@ KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
         Reboot();
     }
     Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
-    Logon();
+    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);  // the package's own entry
     ExpectDriveBack();
 
     // The older package refuses, says why, and leaves the newer one.
@@ -269,7 +285,9 @@ KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
         Expect(WaitFor([&] { return main.savedDrives().empty(); }, 3000), "K: stayed saved");
         main.close();
         Expect(app.waitExit(3000), "Korvane did not end");
+        ExpectRegisteredByKorvane();
     }
+    Expect(Exists(CompanionLog()), "the companion kept no log at " + CompanionLog());
     Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
            "cannot copy the companion to " + StartupCopy());
     const std::string product = OnlyProduct();
@@ -280,7 +298,10 @@ KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
     Expect(!Exists(MenuFolder()), "the Start menu folder is left");
     Expect(!Exists(StartupCopy()), "the companion copy in the common Startup folder is left");
     Expect(!RunValue(HKEY_LOCAL_MACHINE).found && !RunValueIn64BitView(), "the machine-wide Run value is left");
-    Expect(!RunValue(HKEY_CURRENT_USER).found, "a per-user Run value is left");
+    // Wine only: what Korvane registered for this user stays; a package
+    // cannot tell that value from one another copy of Korvane wrote.
+    ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");
+    Expect(!Exists(CompanionLog().substr(0, CompanionLog().rfind('\\'))), "the companion's log folder is left");
     Expect(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product),
            "the Add/Remove Programs entry is left");
     Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
