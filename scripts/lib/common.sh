@@ -121,10 +121,11 @@ kv_pick_wine() {
     # KV_WINEDEBUG=-all,+debugstr shows the programs' OutputDebugString lines
     # in build/e2e-results/*.log when a run needs tracing.
     export WINEDEBUG=${KV_WINEDEBUG:--all}
-    # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; and no
+    # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; no
     # debugger on a crash, so a crashed program ends at once instead of
-    # hanging the run.
-    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n;winedbg.exe=d"
+    # hanging the run; and no host menu entries for the shortcuts that the
+    # installer case makes (they would land in the Unix user's home).
+    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n;winedbg.exe=d;winemenubuilder.exe=d"
 }
 
 kv_wine() { "$KV_WINE" "$@"; }
