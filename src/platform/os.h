@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,8 +90,12 @@ public:
     // True when a file or folder of exactly that name exists.
     virtual bool PathExists(const std::string& path) = 0;
     // Asks about all the paths at once and waits for the answers no longer
-    // than for one; one answer per path, in order.
-    virtual std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths) = 0;
+    // than for one; one answer per path, in order. `onAnswer`, when given, is
+    // called on the calling thread with each answer as it comes, so that a
+    // path that answers need not wait for one that does not.
+    using ProbeAnswered = std::function<void(std::size_t index, const PathProbe& probe)>;
+    virtual std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                              const ProbeAnswered& onAnswer = nullptr) = 0;
     PathProbe ProbePath(const std::string& path) { return ProbePaths({path}).front(); }
     // Both give nothing when the path does not answer within the probe's bound.
     virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;

@@ -34,13 +34,18 @@ std::string Seconds(unsigned long long ms) { return std::to_string((ms + 500) / 
 
 } // namespace
 
+// Asked with the bound, as a program folder on a share may not answer at
+// logon; once the folder has answered, its small records are read plainly.
 std::optional<std::string> CompanionDataFolder(Os& os)
 {
+    const auto answers = [&os](const std::string& folder) {
+        return os.ProbePath(folder).state == PathProbe::State::Exists;
+    };
     const std::string beside = DataFolder(os);
-    if (os.PathExists(beside))
+    if (answers(beside))
         return beside;
     const auto programFolder = os.ReadRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue);
-    if (programFolder && !programFolder->empty() && os.PathExists(*programFolder + "\\kordat"))
+    if (programFolder && !programFolder->empty() && answers(*programFolder + "\\kordat"))
         return *programFolder + "\\kordat";
     return std::nullopt;
 }
@@ -66,31 +71,37 @@ SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder)
 }
 
 // Letters in use are settled before any folder is asked about, so that a
-// drive already there costs nothing.
+// drive already there costs nothing; each drive whose folder answers is made
+// the moment it answers, not after the slowest.
 std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>& drives)
 {
     std::vector<RestoreOutcome> outcomes;
+    std::vector<std::size_t> asked; // outcome of each folder asked about
     std::vector<std::string> folders;
     for (const DriveRequest& request : drives) {
         const bool inUse = os.QueryDosDevice(request.drive).has_value();
-        outcomes.push_back({request, inUse ? RestoreOutcome::Kind::LetterInUse : RestoreOutcome::Kind::Made, {}});
-        if (!inUse)
+        outcomes.push_back({request, RestoreOutcome::Kind::LetterInUse, {}});
+        if (!inUse) {
+            asked.push_back(outcomes.size() - 1);
             folders.push_back(request.folder);
+        }
     }
-    const std::vector<PathProbe> probes = os.ProbePaths(folders);
-    std::size_t next = 0;
-    for (RestoreOutcome& outcome : outcomes) {
-        if (outcome.kind == RestoreOutcome::Kind::LetterInUse)
-            continue;
-        const PathProbe& probe = probes[next++];
+    std::vector<bool> settled(folders.size(), false);
+    const auto settle = [&](std::size_t i, const PathProbe& probe) {
+        RestoreOutcome& outcome = outcomes[asked[i]];
+        settled[i] = true;
         outcome.kind = KindOfProbe(probe.state);
         outcome.why = probe.error;
         if (outcome.kind != RestoreOutcome::Kind::Made)
-            continue;
+            return;
         const SubstOutcome made = DefineDrive(os, outcome.request, probe.state != PathProbe::State::NoAnswer);
         if (!made.done)
             outcome = {outcome.request, RestoreOutcome::Kind::Failed, made.why};
-    }
+    };
+    const std::vector<PathProbe> probes = os.ProbePaths(folders, settle);
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (!settled[i])
+            settle(i, probes[i]);
     return outcomes;
 }
 

@@ -76,6 +76,7 @@ struct RegText {
 };
 RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
 void DeleteRunValue(HKEY root);
+void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 
@@ -91,6 +92,14 @@ struct RebootRequest {};
 // Runs the command line as the logon runs a Run value or a Startup program,
 // from the system folder, and waits for it to end by itself.
 void RunAtLogon(const std::string& commandLine);
+// Several at once, as a Run value and a Startup folder copy start together;
+// `meanwhile` runs once they are started.
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
+// Makes the letter lead to a folder of C:\kvtest for file calls from now on,
+// as a disk plugged in late; the device table does not list it.
+void AttachDrive(const std::string& drive, const std::string& scratchFolder);
+std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
+std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);

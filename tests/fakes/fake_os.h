@@ -57,10 +57,12 @@ public:
         folders.insert(folder);
     }
 
+    std::vector<std::string> definitions; // the letters DefineDosDevice made, in order
     std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override
     {
         if (defineRefusal)
             return defineRefusal;
+        definitions.push_back(drive);
         devices[drive] = "\\??\\" + folder;
         return std::nullopt;
     }
@@ -76,7 +78,10 @@ public:
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
     std::map<std::string, PathProbe> probes; // a path's answer when it is not simply there or not
     std::vector<std::vector<std::string>> probeRounds; // the paths of each ProbePaths call
-    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths) override
+    // Paths that answer come first, in order; those with no answer are
+    // handed to onAnswer never, as when the bound passes.
+    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                      const ProbeAnswered& onAnswer = nullptr) override
     {
         probeRounds.push_back(paths);
         std::vector<PathProbe> answers;
@@ -86,6 +91,8 @@ public:
                 answers.push_back(it->second);
             else
                 answers.push_back({PathExists(path) ? PathProbe::State::Exists : PathProbe::State::Missing, {}});
+            if (onAnswer && answers.back().state != PathProbe::State::NoAnswer)
+                onAnswer(answers.size() - 1, answers.back());
         }
         return answers;
     }

@@ -126,7 +126,8 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
     EXPECT_EQ(os.devices["W:"], "\\??\\C:\\WORKSP~1");
     EXPECT_EQ(os.devices["S:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
     EXPECT_EQ(os.devices["T:"], "\\??\\C:\\windows");
-    EXPECT_EQ(os.probeRounds.size(), 1u) << "every folder asked about at once";
+    EXPECT_EQ(os.probeRounds.at(1).size(), 3u) << "every folder asked about at once, after the data folder";
+    EXPECT_EQ(os.definitions, (Rows{"W:", "S:"})) << "a folder that answers does not wait for one that does not";
     EXPECT_TRUE(os.runs.empty()) << "no process a drive at logon";
     EXPECT_EQ(os.now, 1000000u) << "nothing to wait for";
     const Rows logged = LogLines();

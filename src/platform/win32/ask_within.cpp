@@ -2,6 +2,8 @@
 
 #include "platform/win32/handles.h"
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
@@ -34,30 +36,50 @@ constexpr SIZE_T kAskStack = 64 * 1024;
 
 } // namespace
 
-std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths, DWORD waitMs)
+std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths, DWORD waitMs,
+                                     const Answered& answered)
 {
-    std::vector<PendingQuestion*> pending;
+    std::vector<PathAnswer> answers(paths.size());
+    std::vector<PendingQuestion*> pending(paths.size(), nullptr);
     std::vector<KernelHandle> threads;
-    for (const std::wstring& path : paths) {
-        auto* one = new PendingQuestion{question, path, {}};
-        KernelHandle thread(::CreateThread(nullptr, kAskStack, Ask, one, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    std::vector<HANDLE> running;       // of the threads still asking
+    std::vector<std::size_t> runningIndex;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        pending[i] = new PendingQuestion{question, paths[i], {}};
+        KernelHandle thread(
+            ::CreateThread(nullptr, kAskStack, Ask, pending[i], STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
         if (!thread) {
-            one->answer.error = ::GetLastError();
-            one->holders = 1;
+            answers[i].error = ::GetLastError();
+            delete pending[i];
+            pending[i] = nullptr;
+            if (answered)
+                answered(i, answers[i]);
+            continue;
         }
-        pending.push_back(one);
+        running.push_back(thread.Get());
+        runningIndex.push_back(i);
         threads.push_back(std::move(thread));
     }
-    std::vector<PathAnswer> answers;
+    // A thread that has ended has written its whole answer.
     const ULONGLONG deadline = ::GetTickCount64() + waitMs;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
+    while (!running.empty()) {
         const ULONGLONG now = ::GetTickCount64();
         const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-        // A thread that has ended has written its whole answer.
-        const bool answered = !threads[i] || ::WaitForSingleObject(threads[i].Get(), left) == WAIT_OBJECT_0;
-        answers.push_back(answered ? pending[i]->answer : PathAnswer{});
-        LetGo(pending[i]);
+        const DWORD count = static_cast<DWORD>(std::min<std::size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+        const DWORD woken = ::WaitForMultipleObjects(count, running.data(), FALSE, left);
+        if (woken >= WAIT_OBJECT_0 + count)
+            break;
+        const std::size_t slot = woken - WAIT_OBJECT_0;
+        const std::size_t i = runningIndex[slot];
+        answers[i] = pending[i]->answer;
+        if (answered)
+            answered(i, answers[i]);
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(slot));
+        runningIndex.erase(runningIndex.begin() + static_cast<std::ptrdiff_t>(slot));
     }
+    for (PendingQuestion* one : pending)
+        if (one)
+            LetGo(one);
     return answers;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/win32/win32.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,13 @@ struct PathAnswer {
 // answering.
 constexpr DWORD kPathAnswerWaitMs = 3000;
 
-// The answers that came within `waitMs`, all questions asked at once; a
-// thread still asking then is left to finish on its own.
+using Answered = std::function<void(std::size_t index, const PathAnswer& answer)>;
+
+// The answers that came within `waitMs`, all questions asked at once, each
+// also handed to `answered` as it comes; a thread still asking then is left
+// to finish on its own.
 std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths,
-                                     DWORD waitMs = kPathAnswerWaitMs);
+                                     DWORD waitMs = kPathAnswerWaitMs, const Answered& answered = nullptr);
 PathAnswer AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs = kPathAnswerWaitMs);
 
 } // namespace kv

@@ -195,12 +195,17 @@ PathProbe Win32System::Classify(const std::string& path, DWORD error) {
     return {PathProbe::State::Unknown, SystemErrorText(error)};
 }
 
-std::vector<PathProbe> Win32System::ProbePaths(const std::vector<std::string>& paths) {
+std::vector<PathProbe> Win32System::ProbePaths(const std::vector<std::string>& paths, const ProbeAnswered& onAnswer) {
     std::vector<std::wstring> wide;
     for (const std::string& path : paths) {
         wide.push_back(Wide(path));
     }
-    const std::vector<PathAnswer> answers = AskAllWithin(AttributesError, wide);
+    const Answered answered = [&](std::size_t i, const PathAnswer& answer) {
+        if (onAnswer) {
+            onAnswer(i, Classify(paths[i], answer.error));
+        }
+    };
+    const std::vector<PathAnswer> answers = AskAllWithin(AttributesError, wide, kPathAnswerWaitMs, answered);
     std::vector<PathProbe> probes;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         probes.push_back(Classify(paths[i], answers[i].error));

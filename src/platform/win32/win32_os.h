@@ -21,7 +21,8 @@ public:
     std::string SystemDirectory() override;
     std::string ProgramFolder() override;
     bool PathExists(const std::string& path) override;
-    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths) override;
+    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                      const ProbeAnswered& onAnswer = nullptr) override;
     std::optional<std::string> ShortPathName(const std::string& path) override;
     std::optional<std::string> LongPathName(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
