@@ -32,7 +32,8 @@ kv_build_msi() {
     # - Uninstall takes a companion copy out of the common Startup folder
     #   (StartupFolder is the common one in a per-machine install), and of
     #   the uninstalling user the companion's log and the Software\Korvane
-    #   key that korvane.exe writes. The log's folder is a created folder,
+    #   key that korvane.exe writes; and the machine's Software\Korvane key
+    #   that remembers the install folder. The log's folder is a created folder,
     #   because those go after the files, once it is empty.
     msibuild "$stage/korvane.msi" \
         -q 'CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)' \
@@ -45,6 +46,7 @@ kv_build_msi() {
         -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('CompanionLog', 'Companion', 'korstart.log', 'CompanionLogFolder', 2)" \
         -q "INSERT INTO \`CreateFolder\` (\`Directory_\`, \`Component_\`) VALUES ('CompanionLogFolder', 'Companion')" \
         -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('UserSettings', 1, 'Software\\Korvane', '-', 'Program')" \
+        -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('MachineSettings', 2, 'Software\\Korvane', '-', 'Program')" \
         || { rm -rf "$stage"; return 1; }
     mv "$stage/korvane.msi" "$out"
     rm -rf "$stage"

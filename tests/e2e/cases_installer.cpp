@@ -206,11 +206,24 @@ void CleanMachine() {
     if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand()) DeleteRunValue(HKEY_CURRENT_USER);
 }
 
-void Story() {
+// Runs a story on a machine without Korvane installed and leaves it so,
+// passed or failed; a reboot is no end.
+void WithCleanMachine(void (*story)()) {
+    if (Boot() == 0) CleanMachine();
+    try {
+        story();
+    } catch (const CaseFailure&) {
+        CleanMachine();
+        throw;
+    }
+    CleanMachine();
+}
+
+// One administrator's round; each boot but the last ends with a reboot.
+void AdministratorsRound() {
     const std::string msi = "\"" + Env("KV_MSI") + "\"", newer = "\"" + Env("KV_MSI_NEWER") + "\"";
     const std::string version = Env("KV_MSI_VERSION"), newerVersion = Env("KV_MSI_NEWER_VERSION");
     if (Boot() == 0) {
-        CleanMachine();  // in case an earlier run was cut short
         ExpectMsiexec("/i " + msi + " /qn");
         ExpectInstalled(version);
         Expect(FolderFiles(Installed("kordat")).empty(), "the data folder is not empty");
@@ -300,18 +313,37 @@ void Story() {
     Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product),
            "the Add/Remove Programs entry is left");
     Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
+    Expect(!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
     // Drives made stay until logoff, as with subst.
     Expect(!DriveTarget("K:").empty(), "uninstalling removed K:");
 }
 }  // namespace
 
-// One administrator's round: each boot below ends with a reboot.
-KV_CASE(msi_install_logon_repair_upgrade_uninstall) {
-    try {
-        Story();
-    } catch (const CaseFailure&) {
-        CleanMachine();
-        throw;
-    }
-    CleanMachine();
+KV_CASE(msi_install_logon_repair_upgrade_uninstall) { WithCleanMachine(AdministratorsRound); }
+
+namespace {
+// A folder chosen at install, without a blank: the Run value is unquoted, as
+// Korvane writes it there; the upgrade stays in the folder, and uninstall
+// keeps kordat while it holds a record.
+void ChosenFolder() {
+    const std::string folder = "C:\\kvtest\\KorvaneTools";
+    const std::string command = folder + "\\korstart.exe", record = folder + "\\kordat\\T.ini";
+    ExpectMsiexec("/i \"" + Env("KV_MSI") + "\" INSTALLDIR=" + folder + "\\ /qn");
+    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+    WriteTextFile(record, "C:\\kvtest\r\n");
+
+    ExpectMsiexec("/i \"" + Env("KV_MSI_NEWER") + "\" /qn");
+    Expect(FileBytes(folder + "\\manual.html").find("User manual for version " + Env("KV_MSI_NEWER_VERSION")) !=
+               std::string::npos,
+           "the upgrade did not replace the manual in " + folder);
+    Expect(!Exists(kInstallDir), "the upgrade went to " + std::string(kInstallDir));
+    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+
+    ExpectMsiexec("/x \"" + Env("KV_MSI_NEWER") + "\" /qn");
+    ExpectEq(FileBytes(record), "C:\\kvtest\r\n", "the record after uninstall");
+    Expect(FolderFiles(folder).empty(), "files left beside kordat in " + folder);
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value is left");
 }
+}  // namespace
+
+KV_CASE(msi_in_a_chosen_folder_upgrades_in_place_and_keeps_records) { WithCleanMachine(ChosenFolder); }
