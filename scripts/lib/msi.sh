@@ -8,6 +8,11 @@
 # program folder's read-only entry for Users. Written with SIDs rather than
 # names, which differ by language.
 KV_KORDAT_SDDL='D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)(A;OICI;0x1301bf;;;S-1-5-32-545)'
+# The program folder: the same, but Users may only read and run. The
+# machine-wide Run value runs korstart.exe in every session, administrators'
+# included, so no one else may replace it or put a DLL beside it, wherever
+# INSTALLDIR points (korvane.exe would otherwise take the entry back).
+KV_PROGRAM_SDDL='D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)(A;OICI;0x1200a9;;;S-1-5-32-545)'
 
 #   kv_build_msi VERSION MSI-FILE PROGRAM-DIR MANUAL
 # Packs korvane.exe and korstart.exe from PROGRAM-DIR (build/win/src for the
@@ -23,7 +28,8 @@ kv_build_msi() {
     # wixl finds sources relative to the folder it runs in.
     (cd "$stage" && wixl -a x86 -D Version="$version" -o "$stage/korvane.msi" "$KV_ROOT/installer/korvane.wxs") \
         || { rm -rf "$stage"; return 1; }
-    # - kordat's permissions, applied by CreateFolders (Windows Installer 5).
+    # - The permissions of kordat and of the program folder, applied by
+    #   CreateFolders before InstallFiles (Windows Installer 5).
     # - A rebuild of the same version replaces the installed one instead of
     #   being installed beside it: the upgrade range includes its maximum
     #   (513 = migrate features + include maximum; a key column, so the row
@@ -38,6 +44,7 @@ kv_build_msi() {
     msibuild "$stage/korvane.msi" \
         -q 'CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)' \
         -q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('KordatUsersModify', 'KORDAT', 'CreateFolder', '$KV_KORDAT_SDDL')" \
+        -q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('ProgramAdministratorsOnly', 'INSTALLDIR', 'CreateFolder', '$KV_PROGRAM_SDDL')" \
         -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
         -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$upgrade_code}', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
         -q "UPDATE \`Component\` SET \`Condition\` = 'INSTALLDIR >< \" \"' WHERE \`Component\` = 'RunQuoted'" \

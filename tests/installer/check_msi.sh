@@ -26,23 +26,31 @@ printf '<html>manual</html>' >"$work/manual.html"
 msi="$work/korvane.msi"
 kv_build_msi 1.2.3 "$msi" "$work/programs" "$work/manual.html"
 
-# kordat: the lock names the CreateFolder row of the folder called kordat,
-# gives the local Users group modify, and names every trustee by SID, since
-# names and SDDL aliases of groups differ by language.
+# The locks name the CreateFolder rows of the folders they protect, and every
+# trustee by SID, since names and SDDL aliases of groups differ by language.
+# kordat: the local Users group may modify it, so standard users save drives.
+# The program folder: only SYSTEM and Administrators may change it, since
+# the machine-wide Run value runs the companion in every session.
 kordat_dir=$(rows Directory | awk -F'\t' '$3 == "kordat" { print $1 }')
-lock=$(rows MsiLockPermissionsEx)
-check "one permission row, on kordat's CreateFolder row" \
-    test "$(cut -f 2,3 <<<"$lock")" = "$kordat_dir	CreateFolder"
-check "kordat is created by a component" \
-    grep -qx "$kordat_dir	.*" <<<"$(rows CreateFolder)"
-sddl=$(cut -f 4 <<<"$lock")
+program_dir=$(rows Directory | awk -F'\t' '$1 == "'"$kordat_dir"'" { print $2 }')
+locks=$(rows MsiLockPermissionsEx)
+lock_of() { awk -F'\t' -v dir="$1" '$2 == dir && $3 == "CreateFolder" { print $4 }' <<<"$locks"; }
+check "every permission row lies on a CreateFolder row, unconditionally" \
+    test "$(cut -f 3,5 <<<"$locks" | sort -u)" = "CreateFolder	"
+for dir in "$kordat_dir" "$program_dir"; do
+    check "$dir is created by a component" grep -q "^$dir	" <<<"$(rows CreateFolder)"
+    check "$dir: SYSTEM and Administrators keep full control, and it holds for all inside" \
+        grep -q '^D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)' <<<"$(lock_of "$dir")"
+    check "$dir: every trustee is a SID" \
+        test -z "$(grep -oE ';;;[^)]*\)' <<<"$(lock_of "$dir")" | grep -v '^;;;S-1-')"
+done
 check "Users (S-1-5-32-545) may modify kordat and what is made in it" \
-    grep -qF '(A;OICI;0x1301bf;;;S-1-5-32-545)' <<<"$sddl"
-check "SYSTEM and Administrators keep full control" \
-    grep -qF '(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)' <<<"$sddl"
-check "every trustee is a SID" \
-    test -z "$(grep -oE ';;;[^)]*\)' <<<"$sddl" | grep -v '^;;;S-1-')"
-check "no permission row is conditional" test -z "$(cut -f 5 <<<"$lock")"
+    grep -qF '(A;OICI;0x1301bf;;;S-1-5-32-545)' <<<"$(lock_of "$kordat_dir")"
+check "Users may only read and run the programs" \
+    test "$(grep -oE '\([^)]*S-1-5-32-545\)' <<<"$(lock_of "$program_dir")")" = '(A;OICI;0x1200a9;;;S-1-5-32-545)'
+check "no one else is named on the program folder" \
+    test "$(grep -oE ';;;[^)]*\)' <<<"$(lock_of "$program_dir")" | sort | tr -d '\n')" = \
+         ';;;S-1-5-18);;;S-1-5-32-544);;;S-1-5-32-545)'
 
 summary=$(msiinfo suminfo "$msi")
 check "Windows Installer 5.0, which applies MsiLockPermissionsEx" \
