@@ -209,7 +209,7 @@ kv_install_standins() {
     fi
 }
 
-# Fresh program folder: korvane.exe, its manual and the companion.
+# Fresh program folder: korvane.exe, its manual, the companion and the command line.
 kv_install_program() {
     rm -rf "$KV_PROGRAM_DIR"
     mkdir -p "$KV_PROGRAM_DIR"
@@ -218,7 +218,7 @@ kv_install_program() {
     for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/res/manual.html"; do
         if [ -f "$manual" ]; then cp "$manual" "$KV_PROGRAM_DIR/"; break; fi
     done
-    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_PROGRAM_DIR/"
+    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_RUN_BUILD/src/korctl.exe" "$KV_PROGRAM_DIR/"
 }
 
 KV_XVFB_PID=

@@ -15,14 +15,14 @@ KV_KORDAT_SDDL='D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)(A;OICI;0x1
 KV_PROGRAM_SDDL='D:PAI(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;S-1-5-32-544)(A;OICI;0x1200a9;;;S-1-5-32-545)'
 
 #   kv_build_msi VERSION MSI-FILE PROGRAM-DIR MANUAL
-# Packs korvane.exe and korstart.exe from PROGRAM-DIR (build/win/src for the
+# Packs korvane.exe, korstart.exe and korctl.exe from PROGRAM-DIR (build/win/src for the
 # shipped ones) with the given manual.html as version VERSION.
 kv_build_msi() {
     local version=$1 out=$2 programs=$3 manual=$4 stage upgrade_code
     upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$KV_ROOT/installer/korvane.wxs")
     mkdir -p "$KV_BUILD"
     stage=$(mktemp -d "$KV_BUILD/msi-stage.XXXXXX")
-    cp "$programs/korvane.exe" "$programs/korstart.exe" "$KV_ROOT/res/korvane.ico" "$stage/"
+    cp "$programs/korvane.exe" "$programs/korstart.exe" "$programs/korctl.exe" "$KV_ROOT/res/korvane.ico" "$stage/"
     cp "$manual" "$stage/manual.html"
     rm -f "$out"
     # wixl finds sources relative to the folder it runs in.

@@ -142,12 +142,12 @@ std::string ShortcutTarget(const std::string& link) {
 void ExpectInstalled(const std::string& version) {
     const auto harness = FolderFiles(kProgramDir);  // this build's programs
     const auto files = FolderFiles(kInstallDir);
-    for (const char* name : {"korvane.exe", "korstart.exe"})
+    for (const char* name : {"korvane.exe", "korstart.exe", "korctl.exe"})
         Expect(files.count(name) && files.at(name) == harness.at(name), std::string(name) + " is not this build's");
     Expect(files.count("manual.html") &&
                files.at("manual.html").find("User manual for version " + version) != std::string::npos,
            "the installed manual is not that of version " + version);
-    ExpectEq(static_cast<long long>(files.size()), 3, "files in the program folder");
+    ExpectEq(static_cast<long long>(files.size()), 4, "files in the program folder");
     Expect(Exists(Installed("kordat")), "no data folder");
 
     ExpectEq(ShortcutTarget(MenuFolder() + "\\Korvane.lnk"), Installed("korvane.exe"), "Start menu entry Korvane");

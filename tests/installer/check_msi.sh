@@ -22,6 +22,7 @@ rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }
 mkdir -p "$work/programs"
 printf 'MZ korvane' >"$work/programs/korvane.exe"
 printf 'MZ korstart' >"$work/programs/korstart.exe"
+printf 'MZ korctl' >"$work/programs/korctl.exe"
 printf '<html>manual</html>' >"$work/manual.html"
 msi="$work/korvane.msi"
 kv_build_msi 1.2.3 "$msi" "$work/programs" "$work/manual.html"
