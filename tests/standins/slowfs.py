@@ -36,20 +36,28 @@ class SlowMirror(Operations):
         except (OSError, ValueError, IndexError):
             return 0.0, False
 
-    def _is_wine_server(self, pid):
+    def _caller(self, pid):
         try:
-            with open('/proc/%d/comm' % pid) as f:
-                return f.read().strip().startswith('wineserver')
+            with open('/proc/%d/cmdline' % pid) as f:
+                return f.read().replace('\0', ' ').strip()
         except OSError:
-            return False
+            return '?'
 
-    def _wait(self):
+    # Each held call is logged with its caller, to tell who waits on the drive.
+    def _wait(self, op, path):
         delay, everyone = self._delay()
-        if delay > 0 and (everyone or not self._is_wine_server(fuse_get_context()[2])):
-            time.sleep(delay)
+        if delay <= 0:
+            return
+        pid = fuse_get_context()[2]
+        caller = self._caller(pid)
+        if not everyone and os.path.basename(caller.split(' ')[0]).startswith('wineserver'):
+            return
+        sys.stderr.write('%.1f %s %s held %gs: %s\n' % (time.time(), op, path, delay, caller[:120]))
+        sys.stderr.flush()
+        time.sleep(delay)
 
     def getattr(self, path, fh=None):
-        self._wait()
+        self._wait('getattr', path)
         real = self._real(path)
         try:
             st = os.lstat(real)
@@ -63,7 +71,7 @@ class SlowMirror(Operations):
                 ('st_mode', 'st_nlink', 'st_size', 'st_uid', 'st_gid', 'st_atime', 'st_mtime', 'st_ctime')}
 
     def readdir(self, path, fh):
-        self._wait()
+        self._wait('readdir', path)
         real = self._real(path)
         names = ['.', '..']
         if os.path.isdir(real):
@@ -73,7 +81,7 @@ class SlowMirror(Operations):
         return names
 
     def open(self, path, flags):
-        self._wait()
+        self._wait('open', path)
         if flags & (os.O_WRONLY | os.O_RDWR):
             raise FuseOSError(errno.EROFS)
         return os.open(self._real(path), flags)
