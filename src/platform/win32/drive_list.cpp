@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/win32/ask_within.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
@@ -88,20 +87,6 @@ DWORD WINAPI ReadDriveLooks(void* param)
     return 0;
 }
 
-// Whether the root can be listed; an empty root has nothing to find but is
-// perfectly readable.
-DWORD RootReadError(const std::wstring& pattern)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        return ERROR_SUCCESS;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
-}
-
 } // namespace
 
 DriveList::~DriveList()
@@ -139,8 +124,9 @@ std::string DriveList::Drive() const
     return ItemText<ComboBoxMessages>(hwnd_, static_cast<int>(index)).substr(0, 2);
 }
 
-// Selects the drive without telling the parent. A drive that is not listed, or
-// whose root cannot be read, leaves the selection as it was.
+// Selects the drive without telling the parent. A drive that is not listed
+// leaves the selection as it was. Its root is not read here: the folder list
+// reads it away from the window's thread and says when it cannot.
 std::optional<std::string> DriveList::SetDrive(const std::string& drive)
 {
     if (drive.empty() || !std::isalpha(static_cast<unsigned char>(drive[0])))
@@ -153,10 +139,6 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
     }
     if (index < 0)
         return SystemErrorText(ERROR_INVALID_DRIVE);
-
-    const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
-    if (const DWORD error = AskWithin(RootReadError, pattern))
-        return SystemErrorText(error);
     SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     return std::nullopt;
 }
