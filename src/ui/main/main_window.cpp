@@ -255,12 +255,16 @@ bool MainWindow::OnCreate() {
         return false;
     }
     sb_.AttachSinglePart(status);
+    if (!slow_.Create(instance_)) {
+        return false;
+    }
+    slow_.SetOwner(hwnd_);
     tmr_.Attach(hwnd_);
     tmr2_.Attach(hwnd_);
     window_.Attach(hwnd_);
 
     commands_ = std::make_unique<MainCommands>(
-        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_});
+        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, slow_);
     ShowRoutedCommandsOnly();
     commands_->Load();
     return true;
@@ -394,6 +398,7 @@ bool MainWindow::OnSetCursor() {
 void MainWindow::OnDestroy() {
     closing_ = true;
     os_.SetOwner(nullptr);
+    slow_.SetOwner(nullptr);
     tmr_.Disable();
     tmr2_.Disable();
     ::PostQuitMessage(0);

@@ -11,6 +11,7 @@
 #include "platform/win32/drive_list.h"
 #include "platform/win32/folder_list.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/slow_calls_win32.h"
 #include "platform/win32/window_base.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_commands.h"
@@ -102,6 +103,7 @@ private:
     Win32CommandWindow window_;
     DriveList drive_;
     FolderList dir_;
+    Win32SlowCalls slow_;
 
     std::unique_ptr<MainCommands> commands_;
 };
