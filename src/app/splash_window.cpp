@@ -69,6 +69,12 @@ LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
+    case kPreparedMessage:
+        prepared_ = true;
+        if (ticks_ >= kHandOverTick) {
+            HandOver();
+        }
+        return 0;
     case WM_CLOSE:
         // Closing the splash (Alt+F4) would leave the program running with no
         // window; it goes only by handing over.
@@ -100,7 +106,8 @@ void SplashWindow::OnPaint() {
     ::EndPaint(hwnd_, &ps);
 }
 
-// The hand-over happens once, on the third tick. The main window is shown
+// The hand-over happens once, on the third tick or, when the start-up work
+// is still going then, as soon as it is done. The main window is shown
 // while the splash still stands, so that it takes the foreground from it
 // rather than opening behind whatever window the system picks next; then the
 // splash and its timer go.
@@ -113,6 +120,12 @@ void SplashWindow::OnTimer(UINT_PTR id) {
         return;
     }
     ::KillTimer(hwnd_, IDT_SPLASH);
+    if (prepared_) {
+        HandOver();
+    }
+}
+
+void SplashWindow::HandOver() {
     if (handOver_) {
         handOver_();
     }
