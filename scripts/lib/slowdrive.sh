@@ -40,8 +40,10 @@ kv_slowdrive_mount() {
     return 1
 }
 
-# Safe to call on every exit path, mounted or not.
+# Safe to call on every exit path, mounted or not. The wait goes first, so
+# that nothing on the way out waits on the drive.
 kv_slowdrive_unmount() {
+    rm -f "$KV_SLOW_DELAY"
     kv_slowdrive_unlink
     if mountpoint -q "$KV_SLOW_MOUNT" 2>/dev/null; then
         fusermount3 -u -z "$KV_SLOW_MOUNT" 2>/dev/null || umount -l "$KV_SLOW_MOUNT" 2>/dev/null || true

@@ -11,6 +11,10 @@
 # program under test. The client's own lookups before it asks the server are
 # held, and they are what a Windows program feels as a slow drive.
 #
+# The root's own attributes answer at once too: Wine looks at the root of every
+# drive whenever a process starts (to tell which drive a Unix path lies on),
+# which Windows does not do; held, every program started would wait.
+#
 # Runs in the foreground, multi-threaded, until unmounted or signalled.
 import errno
 import os
@@ -57,7 +61,8 @@ class SlowMirror(Operations):
         time.sleep(delay)
 
     def getattr(self, path, fh=None):
-        self._wait('getattr', path)
+        if path != '/':
+            self._wait('getattr', path)
         real = self._real(path)
         try:
             st = os.lstat(real)
