@@ -22,9 +22,12 @@ KV_CASE(slow_picking_a_share_that_does_not_answer_says_so_and_goes_back) {
     Expect(WaitFor([&] { return !main.folder().empty(); }, 5000), "the folder list shows no folder");
     const std::string home = main.folder();
 
+    std::printf("%lu ms: picking N:\n", static_cast<unsigned long>(probe.elapsedMs()));
     main.pickDrive("N:");
     const DWORD picked = Now();
+    std::printf("%lu ms: picked\n", static_cast<unsigned long>(probe.elapsedMs()));
     MessageBoxWindow box = app.waitMessage(kProbeBoundMs + 5000);
+    std::printf("%lu ms: message\n", static_cast<unsigned long>(probe.elapsedMs()));
     Expect(Now() - picked <= kProbeBoundMs + 2000,
            "the message came " + std::to_string(Now() - picked) + " ms after the pick");
     box.expect(SystemText(ERROR_NOT_READY), Icon::Critical, {IDOK});

@@ -240,6 +240,11 @@ DWORD WINAPI StallProbe::Run(void* param) {
             const DWORD now = Now();
             InterlockedIncrement(&self->answers_);
             const DWORD stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
+            if (stall > 100 && self->noted_ < kNoted) {
+                self->notedAt_[self->noted_] = last - self->started_;
+                self->notedMs_[self->noted_] = stall;
+                InterlockedIncrement(&self->noted_);
+            }
             if (stall > self->longest_) {
                 self->longest_ = stall;
                 self->worstAt_ = last - self->started_;
@@ -255,9 +260,13 @@ DWORD WINAPI StallProbe::Run(void* param) {
 
 void StallProbe::expectNoStallOver(DWORD ms) const {
     Expect(answers_ > 0, "the stall probe got no answer at all");
+    std::string stalls;
+    for (LONG i = 0; i < noted_; ++i)
+        if (notedMs_[i] > ms / 2)
+            stalls += " " + std::to_string(notedMs_[i]) + " ms at " + std::to_string(notedAt_[i]) + ";";
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
-                               " ms)");
+                               " ms; stalls:" + stalls + " " + std::to_string(elapsedMs()) + " ms in all)");
     std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_),
                 static_cast<long>(answers_));
 }
@@ -446,6 +455,17 @@ RegText RunValue(HKEY root) {
     return value;
 }
 
+void WriteRunValue(HKEY root, const std::string& data) {
+    HKEY key = nullptr;
+    const std::wstring text = Wide(data);
+    Expect(RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE | kProgramView, nullptr, &key, nullptr) ==
+                   ERROR_SUCCESS &&
+               RegSetValueExW(key, L"Korvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+           "could not write the Run value");
+    RegCloseKey(key);
+}
+
 void DeleteRunValue(HKEY root) {
     if (HKEY key = OpenRunKey(root, KEY_SET_VALUE)) {
         RegDeleteValueA(key, "Korvane");
@@ -471,20 +491,55 @@ int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
 void Reboot() { throw RebootRequest{}; }
 
-void RunAtLogon(const std::string& commandLine) {
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = Wide(commandLine);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
-           "cannot start " + commandLine);
-    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    Expect(ended, commandLine + " did not end by itself");
+    std::vector<HANDLE> processes;
+    for (const std::string& commandLine : commandLines) {
+        std::wstring line = Wide(commandLine);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
+               "cannot start " + commandLine);
+        CloseHandle(info.hThread);
+        processes.push_back(info.hProcess);
+    }
+    if (meanwhile) meanwhile();
+    const bool ended = WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 30000) ==
+                       WAIT_OBJECT_0;
+    for (HANDLE process : processes) {
+        if (!ended) TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    Expect(ended, Join(commandLines) + " did not end by itself");
+}
+
+void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
+
+void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
+    WriteTextFile(std::string(kScratch) + "\\attach-" + drive.substr(0, 1) + ".txt", scratchFolder);
+    const std::wstring root = Wide(drive + "\\");
+    Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
+           "the harness did not attach " + drive);
+}
+
+std::vector<std::string> DriveTargets(const std::string& drive) {
+    wchar_t buffer[4096] = {};
+    std::vector<std::string> targets;
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
+    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
+    return targets;
+}
+
+std::vector<std::string> CompanionLog() {
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
+    std::vector<std::string> lines;
+    std::istringstream log(FileBytes(Narrow(appData) + "\\Korvane\\korstart.log"));
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line.substr(std::min<size_t>(line.size(), 21), line.size() - 22));  // past the time, before CR
+    return lines;
 }
 
 // ----------------------------------------------------- windows of others

@@ -86,7 +86,8 @@ public:
     StallProbe(const StallProbe&) = delete;
     StallProbe& operator=(const StallProbe&) = delete;
     DWORD longestMs() const { return longest_; }
-    void expectNoStallOver(DWORD ms) const;
+    DWORD elapsedMs() const { return Now() - started_; }
+    void expectNoStallOver(DWORD ms) const;  // naming every stall over half of `ms`
 
 private:
     static DWORD WINAPI Run(void* self);
@@ -97,6 +98,10 @@ private:
     volatile DWORD worstAt_ = 0;  // ms after the probe started
     DWORD started_ = 0;
     volatile LONG answers_ = 0;
+    static const int kNoted = 16;
+    DWORD notedAt_[kNoted] = {};  // stalls over 100 ms, when and how long
+    DWORD notedMs_[kNoted] = {};
+    volatile LONG noted_ = 0;
 };
 
 // Times one file-system call on the slow drive against the answers of
@@ -112,6 +117,7 @@ struct RegText {
 };
 RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
 void DeleteRunValue(HKEY root);
+void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 
@@ -127,6 +133,14 @@ struct RebootRequest {};
 // Runs the command line as the logon runs a Run value or a Startup program,
 // from the system folder, and waits for it to end by itself.
 void RunAtLogon(const std::string& commandLine);
+// Several at once, as a Run value and a Startup folder copy start together;
+// `meanwhile` runs once they are started.
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
+// Makes the letter lead to a folder of C:\kvtest for file calls from now on,
+// as a disk plugged in late; the device table does not list it.
+void AttachDrive(const std::string& drive, const std::string& scratchFolder);
+std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
+std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);

@@ -37,6 +37,23 @@ fresh_server() {
     kv_wineserver -w 2>/dev/null || true
 }
 
+# A drive that appears while a case runs (a disk plugged in late, a VPN's
+# letter connected late): the case writes C:\kvtest\attach-X.txt naming a
+# folder of C:\kvtest, and from then on file calls through X: lead there.
+# Wine reads the prefix's dosdevices links at each call, so a link made now
+# is seen at once (its device table, which drive lists read, is not).
+attached=()
+attach_requested_drives() {
+    local request link
+    for request in "$KV_PREFIX"/drive_c/kvtest/attach-?.txt; do
+        [ -f "$request" ] || continue
+        link="$KV_PREFIX/dosdevices/$(tr 'A-Z' 'a-z' <<<"${request: -5:1}"):"
+        ln -sfn "$KV_PREFIX/drive_c/kvtest/$(tr -d '\r\n' <"$request")" "$link"
+        attached+=("$link")
+        rm -f "$request"
+    done
+}
+
 # Runs the driver with the given arguments (and the boot count) on a clean
 # machine: a fresh server, an empty C:\kvtest, the stand-ins and the program
 # in place. The result file is the signal (the desktop may linger after the
@@ -61,6 +78,7 @@ run_driver() { # name timeout result-file driver-args...
         for _ in $(seq 1 $((timeout * 5))); do
             [ -s "$result" ] && break
             kill -0 "$runner" 2>/dev/null || break
+            attach_requested_drives
             sleep 0.2
         done
         fresh_server
@@ -69,6 +87,8 @@ run_driver() { # name timeout result-file driver-args...
         [ "$verdict" = REBOOT ] && [ "$boot" -lt 5 ] || break
         boot=$((boot + 1))
     done
+    rm -f "${attached[@]}"
+    attached=()
     [ -n "$verdict" ] || verdict="FAIL: no result (timed out or crashed, see build/e2e-results/$name.log)"
     echo "$verdict"
 }
