@@ -16,10 +16,10 @@ namespace kv {
 namespace {
 
 constexpr int kVisibleRows = 12;
-// Posted by the reading thread to the control: one drive's look (lParam, a
-// DriveLook the control takes over), or the end of a reading.
+// Posted by a reading thread to the control: one drive's look (lParam, a
+// DriveLook the control takes over; its icon is null and its text empty when
+// the drive could not be read).
 constexpr UINT kDriveLookMessage = WM_APP + 0x44;
-constexpr UINT kReadingDoneMessage = WM_APP + 0x45;
 
 struct DriveLook {
     char letter;
@@ -29,7 +29,7 @@ struct DriveLook {
 
 struct DriveReading {
     HWND target;
-    std::vector<char> letters;
+    char letter;
 };
 
 std::string BareName(char letter) { return std::string{letter, ':'}; }
@@ -64,24 +64,21 @@ std::vector<char> PresentLetters()
     return letters;
 }
 
-// Reads the label and icon of each drive away from the window's thread: a
-// network drive whose server does not answer can take many seconds for
-// either, and the window must go on painting and taking input meanwhile.
-DWORD WINAPI ReadDriveLooks(void* param)
+// Reads the label and icon of a drive away from the window's thread: a
+// network drive whose server does not answer can take minutes for either,
+// and the window must go on painting and taking input meanwhile. Each drive
+// has a thread of its own, so one that does not answer holds up no other.
+DWORD WINAPI ReadDriveLook(void* param)
 {
     std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
-    for (char letter : reading->letters) {
-        auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
-        if (!PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
-            if (look->icon != nullptr)
-                DestroyIcon(look->icon);
-            break;
-        }
+    const char letter = reading->letter;
+    auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
+    if (PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get())))
         look.release();
-    }
-    PostMessageW(reading->target, kReadingDoneMessage, 0, 0);
+    else if (look->icon != nullptr)
+        DestroyIcon(look->icon);
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
@@ -170,22 +167,22 @@ void DriveList::Refresh()
     StartReading(letters);
 }
 
-// One reading at a time: a drive that does not answer holds its reading up,
-// and the next one starts when it is done.
+// A drive still being read from an earlier time is not asked again: its
+// answer is still to come.
 void DriveList::StartReading(const std::vector<char>& letters)
 {
-    if (reading_) {
-        readAgain_ = true;
-        return;
+    for (char letter : letters) {
+        bool& reading = reading_[letter - 'A'];
+        if (reading)
+            continue;
+        auto asked = std::make_unique<DriveReading>(DriveReading{hwnd_, letter});
+        HANDLE thread = CreateThread(nullptr, 0, ReadDriveLook, asked.get(), 0, nullptr);
+        if (thread == nullptr)
+            continue;
+        asked.release();
+        CloseHandle(thread);
+        reading = true;
     }
-    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, letters});
-    HANDLE thread = CreateThread(nullptr, 0, ReadDriveLooks, reading.get(), 0, nullptr);
-    if (thread == nullptr)
-        return;
-    reading.release();
-    CloseHandle(thread);
-    reading_ = true;
-    readAgain_ = false;
 }
 
 // A label that changed replaces the entry's text in place, keeping the
@@ -271,13 +268,8 @@ LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 {
     if (msg == kDriveLookMessage) {
         std::unique_ptr<DriveLook> look(reinterpret_cast<DriveLook*>(lParam));
+        reading_[look->letter - 'A'] = false;
         ApplyLook(look->letter, look->text, look->icon);
-        return 0;
-    }
-    if (msg == kReadingDoneMessage) {
-        reading_ = false;
-        if (readAgain_)
-            StartReading(PresentLetters());
         return 0;
     }
     // A disk inserted or a drive added since the last look shows up in the list.
