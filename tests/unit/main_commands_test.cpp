@@ -336,5 +336,20 @@ TEST_F(MainCommandsTest, StatusShowsTheStoredFolderUntilItsLongFormComesForTheLa
     EXPECT_EQ(os.launches[0].file, "C:\\OTHER~1");
 }
 
+TEST_F(MainCommandsTest, DeepFolderShowsItsLongFormAndOpensByItsShortOne)
+{
+    const std::string deep = "C:\\" + std::string(300, 'd');
+    os.folders.insert(deep);
+    os.shortNames[deep] = "C:\\DDDDDD~1";
+    os.Subst("D:", "C:\\DDDDDD~1");
+    lsv.rows = {"D:"};
+    lsv.Select("D:");
+    commands.ShowStatus();
+    EXPECT_EQ(sb.text, deep);
+    commands.OpenPathCommand();
+    ASSERT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.launches[0].file, "C:\\DDDDDD~1") << "too long for the shell as it is";
+}
+
 } // namespace
 } // namespace kv::test

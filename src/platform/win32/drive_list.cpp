@@ -29,7 +29,7 @@ struct DriveLook {
 
 struct DriveReading {
     HWND target;
-    char letter;
+    std::vector<char> letters;
 };
 
 std::string BareName(char letter) { return std::string{letter, ':'}; }
@@ -64,21 +64,24 @@ std::vector<char> PresentLetters()
     return letters;
 }
 
-// Reads the label and icon of a drive away from the window's thread: a
+// Reads the labels and icons of drives away from the window's thread: a
 // network drive whose server does not answer can take minutes for either,
-// and the window must go on painting and taking input meanwhile. Each drive
-// has a thread of its own, so one that does not answer holds up no other.
-DWORD WINAPI ReadDriveLook(void* param)
+// and the window must go on painting and taking input meanwhile.
+DWORD WINAPI ReadDriveLooks(void* param)
 {
     std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
-    const char letter = reading->letter;
-    auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
-    if (PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get())))
-        look.release();
-    else if (look->icon != nullptr)
-        DestroyIcon(look->icon);
+    for (char letter : reading->letters) {
+        auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
+        if (PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
+            look.release();
+        } else {
+            if (look->icon != nullptr)
+                DestroyIcon(look->icon);
+            break;
+        }
+    }
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
@@ -167,22 +170,24 @@ void DriveList::Refresh()
     StartReading(letters);
 }
 
-// A drive still being read from an earlier time is not asked again: its
-// answer is still to come.
+// A reading for the drives that no earlier reading still holds: one that
+// waits on a drive that does not answer holds up only the drives after it
+// in its own round, and the next drop-down reads the others afresh.
 void DriveList::StartReading(const std::vector<char>& letters)
 {
-    for (char letter : letters) {
-        bool& reading = reading_[letter - 'A'];
-        if (reading)
-            continue;
-        auto asked = std::make_unique<DriveReading>(DriveReading{hwnd_, letter});
-        HANDLE thread = CreateThread(nullptr, 0, ReadDriveLook, asked.get(), 0, nullptr);
-        if (thread == nullptr)
-            continue;
-        asked.release();
-        CloseHandle(thread);
-        reading = true;
-    }
+    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, {}});
+    for (char letter : letters)
+        if (!reading_[letter - 'A'])
+            reading->letters.push_back(letter);
+    if (reading->letters.empty())
+        return;
+    HANDLE thread = CreateThread(nullptr, 0, ReadDriveLooks, reading.get(), 0, nullptr);
+    if (thread == nullptr)
+        return;
+    for (char letter : reading->letters)
+        reading_[letter - 'A'] = true;
+    reading.release();
+    CloseHandle(thread);
 }
 
 // A label that changed replaces the entry's text in place, keeping the

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "platform/win32/ask_within.h"
 #include "platform/win32/control_util.h"
@@ -44,19 +46,59 @@ HICON LoadFolderIcon(bool open)
     return nullptr;
 }
 
+// Past MAX_PATH the wide calls take a path only in its extended form, which
+// they use as it is: it must be full and in canonical form already.
+std::wstring ExtendedForm(const std::wstring& path)
+{
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0)
+        return path;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\')
+        return L"\\\\?\\" + path;
+    if (path.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+// A "fill this buffer" wide call whose result is the length written, or the
+// size needed; nothing when it fails.
+template <typename Call>
+std::optional<std::wstring> GrowingText(Call call)
+{
+    std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD written = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (written == 0)
+            return std::nullopt;
+        if (written < buffer.size())
+            return std::wstring(buffer.data(), written);
+        buffer.assign(written + 1, L'\0');
+    }
+    return std::nullopt;
+}
+
+std::wstring WithoutExtendedPrefix(std::wstring path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+        return path.substr(4);
+    return path;
+}
+
 // The full, long form of a path the caller gave: a bare "X:" becomes the
 // current folder of that drive, "." and ".." are resolved, short names are
 // expanded, and the trailing backslash goes except at a root.
 std::string FullFolderPath(const std::string& path)
 {
-    wchar_t full[MAX_PATH];
     const std::wstring given = Wide(path);
-    DWORD length = GetFullPathNameW(given.c_str(), MAX_PATH, full, nullptr);
-    std::wstring wide = length > 0 && length < MAX_PATH ? std::wstring(full, length) : given;
-    wchar_t longName[MAX_PATH];
-    length = GetLongPathNameW(wide.c_str(), longName, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        wide.assign(longName, length);
+    std::wstring wide = GrowingText([&given](wchar_t* buffer, DWORD size) {
+                            return GetFullPathNameW(given.c_str(), size, buffer, nullptr);
+                        }).value_or(given);
+    const std::wstring extended = ExtendedForm(wide);
+    if (const auto longName = GrowingText([&extended](wchar_t* buffer, DWORD size) {
+            return GetLongPathNameW(extended.c_str(), buffer, size);
+        }))
+        wide = WithoutExtendedPrefix(*longName);
     std::string result = Utf8(wide);
     if (result.size() >= 2 && result[1] == ':')
         result[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(result[0])));
@@ -77,7 +119,7 @@ std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder
         pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
+    HANDLE search = FindFirstFileW(ExtendedForm(Wide(pattern)).c_str(), &found);
     std::vector<std::wstring> names;
     if (search == INVALID_HANDLE_VALUE) {
         error = GetLastError();
@@ -180,10 +222,32 @@ struct FolderList::Reading {
 
 namespace {
 
+// A 32-bit program on 64-bit Windows is shown SysWOW64 where it asks for
+// System32, while a drive made on System32 stands for the real one in every
+// 64-bit program. The reading thread sees the folders as they are, so that
+// the list shows what the drive will show. Redirection belongs to the
+// thread, and comes back when the reading is done.
+class RealFolders {
+public:
+    RealFolders() : off_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
+    ~RealFolders()
+    {
+        if (off_)
+            ::Wow64RevertWow64FsRedirection(previous_);
+    }
+    RealFolders(const RealFolders&) = delete;
+    RealFolders& operator=(const RealFolders&) = delete;
+
+private:
+    void* previous_ = nullptr;
+    bool off_;
+};
+
 DWORD WINAPI ReadFolder(void* param)
 {
     std::unique_ptr<FolderList::Reading> reading(static_cast<FolderList::Reading*>(param));
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
+    RealFolders real;
     if (reading->resolve) {
         const std::string full = FullFolderPath(reading->folders.front());
         reading->folders = {full};

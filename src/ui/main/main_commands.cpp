@@ -60,22 +60,24 @@ void MainCommands::ShowStatus()
     const std::string target = GetDriveTarget(os_, c_.lsv.Text(selected)).value_or(std::string());
     c_.sb.SetText(target);
     const unsigned asked = ++statusAsked_;
-    WithLongTarget(target, [this, asked](const std::string& folder) {
+    WithLongTarget(target, std::string::npos, [this, asked](const std::string& folder) {
         if (asked == statusAsked_)
             c_.sb.SetText(folder);
     });
 }
 
 // Gives `use` the long form of a target, or the target itself when its drive
-// did not answer within the bound: the short form still names the folder.
-void MainCommands::WithLongTarget(const std::string& target, std::function<void(const std::string&)> use)
+// did not answer within the bound or the long form is `limit` characters or
+// more: the short form still names the folder.
+void MainCommands::WithLongTarget(const std::string& target, std::size_t limit,
+                                  std::function<void(const std::string&)> use)
 {
     if (!NeedsLongForm(target)) {
         use(target);
         return;
     }
-    slow_.LongPathName(target, [target, use](const SlowCalls::LongPath& answer) {
-        use(answer.answered ? LongTargetOf(target, answer.path) : target);
+    slow_.LongPathName(target, [target, limit, use](const SlowCalls::LongPath& answer) {
+        use(answer.answered ? LongTargetOf(target, answer.path, limit) : target);
     });
 }
 
@@ -315,7 +317,7 @@ void MainCommands::OpenPathCommand()
     const auto target = GetDriveTarget(os_, c_.lsv.Text(selected));
     if (!target)
         return;
-    WithLongTarget(*target, [this](const std::string& folder) {
+    WithLongTarget(*target, kShellPathLimit, [this](const std::string& folder) {
         if (!folder.empty())
             slow_.Explore(folder);
     });

@@ -52,7 +52,7 @@ private:
     void SetBusy(bool busy);
     bool IsListedVirtualDrive(const std::string& drive);
     void RemoveRow(const std::string& drive);
-    void WithLongTarget(const std::string& target, std::function<void(const std::string&)> use);
+    void WithLongTarget(const std::string& target, std::size_t limit, std::function<void(const std::string&)> use);
 
     Os& os_;
     MainControls c_;
