@@ -259,7 +259,7 @@ KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
 // drive comes back at logon.
 KV_CASE(deep_folder_becomes_a_drive_that_comes_back_at_logon) {
     std::string deep = "C:\\kvtest\\Deep";
-    for (int i = 1; deep.size() < 300; ++i) deep += "\\Nested Folder " + std::to_string(i);
+    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
     if (Boot() == 0) {
         MakeFolder(deep);
         Korvane app = Korvane::Start();
