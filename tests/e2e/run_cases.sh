@@ -32,6 +32,27 @@ mkdir -p "$results" "$shots"
 
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
+# The installer case's packages: this build as its version and as the next
+# one, with the manual saying which (the programs are the same).
+source "$KV_ROOT/scripts/lib/msi.sh"
+if command -v wixl >/dev/null && command -v msibuild >/dev/null; then
+    msi_dir="$KV_BUILD/e2e-msi"
+    rm -rf "$msi_dir"
+    mkdir -p "$msi_dir"
+    KV_MSI_VERSION=$(kv_version)
+    KV_MSI_NEWER_VERSION="${KV_MSI_VERSION%.*}.$(( ${KV_MSI_VERSION##*.} + 1 ))"
+    kv_build_msi "$KV_MSI_VERSION" "$msi_dir/korvane-$KV_MSI_VERSION.msi" \
+        "$KV_RUN_BUILD/src" "$KV_RUN_BUILD/src/manual.html"
+    sed "s/@PROJECT_VERSION@/$KV_MSI_NEWER_VERSION/g" "$KV_ROOT/res/manual.html" >"$msi_dir/manual.html"
+    kv_build_msi "$KV_MSI_NEWER_VERSION" "$msi_dir/korvane-$KV_MSI_NEWER_VERSION.msi" \
+        "$KV_RUN_BUILD/src" "$msi_dir/manual.html"
+    KV_MSI=$(winpath "$msi_dir/korvane-$KV_MSI_VERSION.msi")
+    KV_MSI_NEWER=$(winpath "$msi_dir/korvane-$KV_MSI_NEWER_VERSION.msi")
+    export KV_MSI KV_MSI_VERSION KV_MSI_NEWER KV_MSI_NEWER_VERSION
+else
+    kv_log "no wixl/msibuild (msitools): the installer case will fail"
+fi
+
 fresh_server() {
     kv_wineserver -k 2>/dev/null || true
     kv_wineserver -w 2>/dev/null || true
