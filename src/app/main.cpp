@@ -99,6 +99,7 @@ int RunProgram(HINSTANCE instance) {
     kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
     const bool splashShown = splash.Create();
     if (splashShown) {
+        splash.WaitForPreparation();
         splash.Show();
     }
     INITCOMMONCONTROLSEX controls{};
@@ -106,14 +107,16 @@ int RunProgram(HINSTANCE instance) {
     controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
                      ICC_USEREX_CLASSES;
     ::InitCommonControlsEx(&controls);
-    if (!window.Create()) {
+    const auto keepSplashAnswering = [&splash, splashShown] {
+        if (splashShown) {
+            splash.ServeWaiting();
+        }
+    };
+    if (!window.Create(keepSplashAnswering)) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
     StartupWork work{os, window, splash.Handle()};
-    if (splashShown) {
-        splash.WaitForPreparation();
-    }
     if (!splashShown || !StartPreparing(work)) {
         kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
         if (splashShown) {

@@ -59,6 +59,15 @@ void SplashWindow::Show() {
     ::SetTimer(hwnd_, IDT_SPLASH, kTickMs, nullptr);
 }
 
+// Only the splash's own messages are taken; messages sent to the thread's
+// windows are served by the peek itself.
+void SplashWindow::ServeWaiting() {
+    MSG msg{};
+    while (hwnd_ != nullptr && ::PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) {
+        ::DispatchMessageW(&msg);
+    }
+}
+
 LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT:

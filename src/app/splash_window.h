@@ -23,6 +23,9 @@ public:
     bool Create();
     // Shows it centred on the screen and starts the ticks.
     void Show();
+    // Paints and answers what is waiting for the splash, while the thread is
+    // busy with other work.
+    void ServeWaiting();
     // The hand-over waits for kPreparedMessage, which any thread may post.
     void WaitForPreparation() { prepared_ = false; }
     static constexpr UINT kPreparedMessage = WM_APP + 0x48;

@@ -259,6 +259,8 @@ DWORD WINAPI StallProbe::Run(void* param) {
 }
 
 void StallProbe::expectNoStallOver(DWORD ms) const {
+    std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_),
+                static_cast<long>(answers_));
     Expect(answers_ > 0, "the stall probe got no answer at all");
     std::string stalls;
     for (LONG i = 0; i < noted_; ++i)
@@ -267,8 +269,6 @@ void StallProbe::expectNoStallOver(DWORD ms) const {
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
                                " ms; stalls:" + stalls + " " + std::to_string(elapsedMs()) + " ms in all)");
-    std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_),
-                static_cast<long>(answers_));
 }
 
 namespace {

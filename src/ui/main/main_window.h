@@ -5,6 +5,7 @@
 
 #include "platform/win32/win32.h"
 
+#include <functional>
 #include <memory>
 
 #include "platform/win32/controls_win32.h"
@@ -26,7 +27,9 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // Makes the window hidden, with all its controls, and runs the load step.
-    bool Create();
+    // `betweenSteps`, when given, runs between the steps of the making, so
+    // that a window already shown (the splash) goes on answering.
+    bool Create(std::function<void()> betweenSteps = nullptr);
     void ShowCentered();
 
     HWND Handle() const { return hwnd_; }
@@ -47,6 +50,7 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool OnCreate();
+    bool Step(bool done);
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(NMHDR& header);
     void OnTimer(UINT_PTR id);
@@ -106,6 +110,7 @@ private:
     Win32SlowCalls slow_;
 
     std::unique_ptr<MainCommands> commands_;
+    std::function<void()> betweenSteps_;
 };
 
 } // namespace kv
