@@ -89,3 +89,35 @@ KV_CASE(slow_startup_with_three_drives_on_a_share_that_does_not_answer) {
     ExpectEq(main.drives(), {"J:", "K:", "L:"}, "used drives");
     probe.expectNoStallOver(kLongestStallMs);
 }
+
+// At logon, three saved folders on the share that does not answer and two on
+// the disk: the two are made at once, the three once their one shared bound
+// has passed, and the companion is gone soon after, however many there are.
+KV_CASE(slow_companion_makes_every_saved_drive_within_one_bound) {
+    MapSlowDrive(0);
+    MakeFolder(ProgramFile("kordat"));
+    const char* slow[] = {"J:", "K:", "L:"};
+    for (const char* drive : slow) {
+        MakeFolder(std::string(kSlowRoot) + "\\" + drive[0]);
+        WriteTextFile(RecordFile(drive[0]), std::string("N:\\") + drive[0] + "\r\n");
+    }
+    for (const char* drive : {"O:", "T:"}) {
+        MakeFolder(std::string("C:\\kvtest\\") + drive[0]);
+        WriteTextFile(RecordFile(drive[0]), std::string("C:\\kvtest\\") + drive[0] + "\r\n");
+    }
+    SetSlowDelay(kNoAnswer);
+    const DWORD start = Now();
+    DWORD fastMade = 0;
+    RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [&] {
+        WaitFor([] { return !DriveTarget("O:").empty() && !DriveTarget("T:").empty(); }, 10000);
+        fastMade = Now() - start;
+    });
+    const DWORD ended = Now() - start;
+    std::printf("the two made after %lu ms, the companion ended after %lu ms\n", static_cast<unsigned long>(fastMade),
+                static_cast<unsigned long>(ended));
+    Expect(fastMade < kProbeBoundMs - 1000, "the folders on the disk waited " + std::to_string(fastMade) + " ms");
+    Expect(ended <= kProbeBoundMs + 1000, "the companion took " + std::to_string(ended) + " ms");
+    for (const char* drive : slow)
+        ExpectEq(DriveTarget(drive), std::string("\\??\\N:\\") + drive[0], std::string(drive) + " on the share");
+    ExpectEq(DriveTarget("O:"), "\\??\\C:\\kvtest\\O", "O:");
+}
