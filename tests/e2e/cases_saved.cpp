@@ -253,3 +253,32 @@ KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
     RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
     ExpectEq(LongPath(FolderOf("U:")), folder, "long folder of U: after logon");
 }
+
+// A folder nested past 260 characters: the folder list reads it, the drive
+// is made on its short form, the status bar shows it whole, and the saved
+// drive comes back at logon.
+KV_CASE(deep_folder_becomes_a_drive_that_comes_back_at_logon) {
+    std::string deep = "C:\\kvtest\\Deep";
+    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
+    if (Boot() == 0) {
+        MakeFolder(deep);
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        main.openFolder(deep);
+        main.pickLetter("D:");
+        main.shortcut('C');
+        MessageBoxWindow box = app.waitMessage(15000);
+        ExpectEq(IconName(box.icon()), IconName(Icon::Information), "icon of \"" + box.text() + "\"");
+        box.press(IDOK);
+        Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
+        main.clickDrive("D:");
+        Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
+        Save(main, "D:", 1);
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Reboot();
+    }
+    Expect(DriveTarget("D:").empty(), "D: outlived the reboot");
+    RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
+    ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
+}

@@ -3,6 +3,7 @@
 # that drive letters do not leak from one case to the next.
 #   run_cases.sh [case ...]              all cases when none are named
 #   run_cases.sh --monkey SECONDS [SEED]  random user actions for that long
+#   run_cases.sh --check-slow-drive      whether the slow drive holds only its caller
 # Expects the Windows build to be there (scripts/test builds it). Runs on
 # an Xvfb display of its own, in the world where Wine's 32-bit programs run
 # (see kv_enter_wine_world). Prints PASS/FAIL lines and a last line
@@ -10,10 +11,17 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
+source "$KV_ROOT/scripts/lib/slowdrive.sh"
 kv_pick_wine
+# Cases named slow_* (and all cases) need the slow drive.
+needs_slow_drive=no
+if [ "$#" -eq 0 ] || [ "${1:-}" = "--check-slow-drive" ]; then needs_slow_drive=yes; fi
+for arg in "$@"; do if kv_slowdrive_case "$arg"; then needs_slow_drive=yes; fi; done
+[ "$needs_slow_drive" = no ] || [ -n "${KV_WINE_WORLD:-}" ] || kv_slowdrive_deps
 kv_enter_wine_world "$@"
 kv_prefix_prepare
-trap 'kv_wineserver -k 2>/dev/null || true; kv_xvfb_stop' EXIT
+trap 'kv_wineserver -k 2>/dev/null || true; kv_slowdrive_unmount; kv_xvfb_stop' EXIT
+[ "$needs_slow_drive" = no ] || kv_slowdrive_mount
 kv_xvfb_start
 KV_CASE_TIMEOUT="${KV_CASE_TIMEOUT:-120}"
 driver="$KV_RUN_BUILD/tests/e2e/kve2e.exe"
@@ -79,6 +87,7 @@ run_driver() { # name timeout result-file driver-args...
     fresh_server
     rm -rf "$KV_PREFIX/drive_c/kvtest"
     mkdir -p "$KV_PREFIX/drive_c/kvtest"
+    if kv_slowdrive_case "$name"; then kv_slowdrive_link; else kv_slowdrive_unlink; fi
     kv_install_standins
     kv_install_program
     : >"$log"
@@ -129,6 +138,13 @@ if [ "${1:-}" = "--monkey" ]; then
         keep_screenshot monkey
         echo "E2E 0 1"
     fi
+    exit 0
+fi
+
+if [ "${1:-}" = "--check-slow-drive" ]; then
+    verdict=$(run_driver slow_drive_check 300 "$results/slow_drive_check.txt" \
+        --check-slow-drive "$(winpath "$results/slow_drive_check.txt")")
+    tr -d '\r' <"$results/slow_drive_check.txt" 2>/dev/null || echo "$verdict"
     exit 0
 fi
 

@@ -84,12 +84,15 @@ TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
 
     os.devices["G:"] = "\\??\\C:\\gone";
     EXPECT_EQ(GetDriveLongTarget(os, "G:"), "");
-    // 255 characters and the NUL are what the places that show it take.
+    // 255 characters and the NUL are what the places that show it take; a
+    // longer long form leaves the folder as the drive stores it.
     const std::string longest = "C:\\" + std::string(252, 'd');
-    os.Subst("L:", longest);
+    os.shortNames[longest] = "C:\\DDDDDD~1";
+    os.Subst("L:", "C:\\DDDDDD~1");
     EXPECT_EQ(GetDriveLongTarget(os, "L:"), longest);
-    os.Subst("M:", longest + "d");
-    EXPECT_EQ(GetDriveLongTarget(os, "M:"), "");
+    os.shortNames[longest + "d"] = "C:\\DDDDDD~2";
+    os.Subst("M:", "C:\\DDDDDD~2");
+    EXPECT_EQ(GetDriveLongTarget(os, "M:"), "C:\\DDDDDD~2");
 
     // A share is not asked (its server may not answer) unless a short name needs expanding.
     os.devices["N:"] = "\\??\\UNC\\nas\\media\\Films";
