@@ -103,5 +103,6 @@ int RunProgram(HINSTANCE instance) {
 // Built without exceptions: nothing can unwind out of here or into the
 // system's code from a window procedure.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    kv::LoadDllsFromSystemFolderOnly();
     return RunProgram(instance);
 }

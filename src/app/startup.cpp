@@ -3,7 +3,7 @@
 #include "drives/scan.h"
 #include "drives/subst.h"
 #include "saved/autostart.h"
-#include "saved/records.h"
+#include "saved/restore.h"
 #include "saved/saved_list.h"
 
 namespace kv {
@@ -40,12 +40,15 @@ bool CheckStartupFiles(Os& os)
     return true;
 }
 
+// The saved drives are brought back before the scan, as at logon: the
+// companion may not have run yet in this session (an elevated start has
+// letters of its own), or a folder may have come since.
 void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
-    os.CreateDirectory(DataFolder(os));
+    CreateDataFolder(os);
+    RestoreAtStartup(os);
     ScanDrives(os, lsv, cmb);
-    SyncSavedDrives(os, lsv);
-    LoadSavedDrives(os, lst);
+    LoadSavedDrives(os, lsv, lst);
     RegisterAutoStart(os);
 }
 

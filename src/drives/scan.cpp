@@ -1,5 +1,7 @@
 #include "drives/scan.h"
 
+#include <vector>
+
 #include "drives/drive_name.h"
 #include "drives/subst.h"
 
@@ -35,25 +37,28 @@ DriveKind ClassifyTarget(const std::optional<std::string>& target)
 // is deleted: it could only confuse the user. One whose folder merely cannot
 // be reached now (a disk not plugged in, a share offline, a folder the user
 // may not open) is kept and listed, as is one that subst would not delete.
+// The folders are asked about all at once, so that three dead shares hold
+// the start no longer than one.
 void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
 {
+    std::vector<DriveKind> kinds; // A to Z
+    std::vector<std::string> folders;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
-        const std::string drive = DriveName(*letter);
-        const auto target = os.QueryDosDevice(drive);
-        switch (ClassifyTarget(target)) {
-        case DriveKind::Virtual: {
-            const std::string folder = FolderOfTarget(Trim(*target));
-            const bool gone = os.ProbePath(folder).state == PathProbe::State::Missing;
+        const auto target = os.QueryDosDevice(DriveName(*letter));
+        kinds.push_back(ClassifyTarget(target));
+        if (kinds.back() == DriveKind::Virtual)
+            folders.push_back(FolderOfTarget(Trim(*target)));
+    }
+    const std::vector<PathProbe> probes = os.ProbePaths(folders);
+    std::size_t probe = 0;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const std::string drive = DriveName(kDriveLetters[i]);
+        if (kinds[i] == DriveKind::Virtual) {
+            const bool gone = probes[probe++].state == PathProbe::State::Missing;
             if (!gone || !DeleteDrive(os, drive).done)
                 lsv.Append(drive);
-            break;
-        }
-        case DriveKind::Free:
-            if (*letter != 'B')
-                cmb.Add(drive);
-            break;
-        case DriveKind::Device:
-            break;
+        } else if (kinds[i] == DriveKind::Free && drive != "B:") {
+            cmb.Add(drive);
         }
     }
 }

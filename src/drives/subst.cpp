@@ -94,25 +94,6 @@ bool StandsFor(Os& os, const std::string& target, const std::string& argument, c
     return longTarget && longFolder && SamePath(*longTarget, *longFolder);
 }
 
-// subst.exe's own checks come first: a letter in use is left alone, and a
-// folder that has gone makes no drive. The short form is the target subst.exe
-// would have been given.
-SubstOutcome DefineDrive(Os& os, const DriveRequest& request)
-{
-    if (os.QueryDosDevice(request.drive))
-        return {false, request.drive + " is already in use"};
-    if (os.ProbePath(request.folder).state == PathProbe::State::Missing)
-        return {false, request.folder + " does not exist"};
-    const auto shortForm = os.ShortPathName(request.folder);
-    const std::string folder = shortForm && !shortForm->empty() ? *shortForm : request.folder;
-    if (const auto why = os.DefineDosDevice(request.drive, folder))
-        return {false, *why};
-    const auto target = VirtualTarget(os, request.drive);
-    if (target && StandsFor(os, *target, folder, request.folder))
-        return {true, {}};
-    return {false, request.drive + " does not stand for " + request.folder + " after it was defined"};
-}
-
 } // namespace
 
 bool SubstPresent(Os& os)
@@ -135,12 +116,21 @@ std::string SubstFolderArgument(Os& os, const std::string& folder)
 
 // At logon every process start is slow, and a subst.exe for each saved drive
 // kept the companion busy for seconds; the system call it makes takes none.
-std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests)
+// A letter in use is left alone, as subst.exe leaves it. The short form is the
+// target subst.exe would have been given; a folder that did not answer is
+// not asked again and is given as it stands.
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm)
 {
-    std::vector<SubstOutcome> outcomes;
-    for (const DriveRequest& request : requests)
-        outcomes.push_back(DefineDrive(os, request));
-    return outcomes;
+    if (os.QueryDosDevice(request.drive))
+        return {false, request.drive + " is already in use"};
+    const auto shortForm = askShortForm ? os.ShortPathName(request.folder) : std::nullopt;
+    const std::string folder = shortForm && !shortForm->empty() ? *shortForm : request.folder;
+    if (const auto why = os.DefineDosDevice(request.drive, folder))
+        return {false, *why};
+    const auto target = VirtualTarget(os, request.drive);
+    if (target && (SamePath(*target, folder) || (askShortForm && StandsFor(os, *target, folder, request.folder))))
+        return {true, {}};
+    return {false, request.drive + " does not stand for " + request.folder + " after it was defined"};
 }
 
 // subst's exit code alone is not trusted: another program may have taken the

@@ -28,9 +28,9 @@ SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& fold
 struct DriveRequest {
     std::string drive, folder;
 };
-// Makes the drives as subst.exe would, without starting it; one outcome per
-// request, in order.
-std::vector<SubstOutcome> DefineDrives(Os& os, const std::vector<DriveRequest>& requests);
+// Makes the drive as subst.exe would, without starting it. `askShortForm`
+// false: the folder did not answer, so nothing more is asked of it.
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
 

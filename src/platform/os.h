@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,13 +49,23 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 // How far a registry write got: the key may be refused, or only the value.
 enum class RegistryWrite { KeyRefused, ValueRefused, Written };
 
-// What the file system says about a path. Only Missing is a clear "no": a
-// disk that is not ready, a share that does not answer or a folder the user
-// may not open give Unknown, with the system's words in `error`.
+// What the file system says about a path. Only Missing is a clear "no": the
+// folder's own drive is there and has no such folder. NotReady: its drive is
+// not there yet or not ready (a disk not plugged in, a locked volume, a
+// network drive not yet connected); asked again later it may answer.
+// NoAnswer: nothing came back within the bound, as from a dead share.
+// Unknown: any other refusal (a folder the user may not open, say). All but
+// Exists and Missing carry the system's words in `error`.
 struct PathProbe {
-    enum class State { Exists, Missing, Unknown };
+    enum class State { Exists, Missing, NotReady, NoAnswer, Unknown };
     State state = State::Unknown;
     std::string error;
+};
+
+// A named lock of this logon session, held until the object goes.
+class SessionLock {
+public:
+    virtual ~SessionLock() = default;
 };
 
 // ShellExecute show commands.
@@ -75,17 +87,29 @@ public:
     // Folder holding the running executable, without a trailing separator except at a root.
     virtual std::string ProgramFolder() = 0;
 
-    virtual std::string CurrentDirectory() = 0;
-    virtual bool SetCurrentDirectory(const std::string& path) = 0;
-
     // True when a file or folder of exactly that name exists.
     virtual bool PathExists(const std::string& path) = 0;
-    // Missing only when the system answers "file not found" or "path not found".
-    virtual PathProbe ProbePath(const std::string& path) = 0;
+    // Asks about all the paths at once and waits for the answers no longer
+    // than for one; one answer per path, in order. `onAnswer`, when given, is
+    // called on the calling thread with each answer as it comes, so that a
+    // path that answers need not wait for one that does not.
+    using ProbeAnswered = std::function<void(std::size_t index, const PathProbe& probe)>;
+    virtual std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                              const ProbeAnswered& onAnswer = nullptr) = 0;
+    PathProbe ProbePath(const std::string& path) { return ProbePaths({path}).front(); }
+    // Both give nothing when the path does not answer within the probe's bound.
     virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
     virtual std::optional<std::string> LongPathName(const std::string& path) = 0;
 
     virtual bool CreateDirectory(const std::string& path) = 0;
+    // A folder that the local Users group may change, for data that every
+    // user of the machine shares.
+    virtual bool CreateDirectoryForUsers(const std::string& path) = 0;
+    // True when the file or folder can be changed, replaced or given new
+    // rights by no one but Administrators, SYSTEM and TrustedInstaller. A
+    // descriptor that cannot be read counts as unsafe.
+    virtual bool OnlyAdministratorsCanWrite(const std::string& path) = 0;
+    virtual bool IsElevated() = 0;
     // Creates or truncates the file and writes the bytes as they are. Nothing
     // when written; otherwise the system's description of the failure.
     virtual std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) = 0;
@@ -107,6 +131,8 @@ public:
                                             const std::string& text) = 0;
     virtual std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
                                                         const std::string& name) = 0;
+    // True when no such value is left.
+    virtual bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) = 0;
     // The folder whose programs start at every user's logon.
     virtual std::optional<std::string> CommonStartupFolder() = 0;
 
@@ -121,6 +147,17 @@ public:
 
     virtual Answer MessageBox(const std::string& text, MsgStyle style) = 0;
     virtual void Beep() = 0;
+
+    // The lock of that name in this logon session, waiting for it up to
+    // `waitMs`; nothing when another process holds it longer.
+    virtual std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned waitMs) = 0;
+    // Milliseconds on a clock that only moves forward, and a pause of the calling thread.
+    virtual unsigned long long TickCount() = 0;
+    virtual void Sleep(unsigned ms) = 0;
+    // "2026-12-06 23:59:01", local time.
+    virtual std::string LocalTimeStamp() = 0;
+    // The user's own folder for program data on this machine (%LOCALAPPDATA%).
+    virtual std::optional<std::string> LocalAppDataFolder() = 0;
 };
 
 } // namespace kv

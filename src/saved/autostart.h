@@ -8,6 +8,7 @@ namespace kv {
 
 inline constexpr char kCompanion[] = "korstart.exe";
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr char kRunValue[] = "Korvane";
 // Where the companion, started as a copy in the common Startup folder, finds
 // the program folder: a value of the user who last started Korvane.
 inline constexpr char kProgramKey[] = "Software\\Korvane";
@@ -16,7 +17,14 @@ inline constexpr char kProgramFolderValue[] = "ProgramFolder";
 bool CompanionPresent(Os& os, const std::string& fileName);
 // The companion's command line for a Run value.
 std::string CompanionCommand(Os& os);
-// Registers the companion to run at every logon.
+// True when nobody but the administrators can replace the companion or put
+// a file beside it.
+bool CompanionIsProtected(Os& os);
+// The data folder, made so that every user may save drives when an
+// administrator starts a copy that all users share.
+void CreateDataFolder(Os& os);
+// Registers the companion to run at logon: for every user when its folder is
+// protected, otherwise for this user only.
 void RegisterAutoStart(Os& os);
 
 } // namespace kv

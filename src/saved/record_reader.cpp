@@ -34,28 +34,38 @@ bool IsAscii(const std::string& text)
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// A full path from a drive letter, with no character that a Windows path cannot
-// hold. The folder goes into subst's command line, so a quote must never pass.
-bool IsFolderPath(const std::string& path)
+} // namespace
+
+// A full path from a drive letter, with no character that a Windows path
+// cannot hold. The folder goes into subst's command line, so a quote must
+// never pass. A share is refused: a logon must not reach out to a server
+// named in a file that other users may write.
+std::optional<std::string> FolderRefusal(const std::string& folder)
 {
-    if (path.size() < 3 || path[1] != ':' || path[2] != '\\')
-        return false;
-    const char letter = static_cast<char>(path[0] & ~0x20);
-    if (letter < 'A' || letter > 'Z' || path.back() == ' ')
-        return false;
-    return std::none_of(path.begin() + 2, path.end(), [](char c) {
+    if (folder.compare(0, 2, "\\\\") == 0)
+        return std::string("is on a network path, and only folders on a drive letter come back at logon");
+    const char letter = folder.empty() ? 0 : static_cast<char>(folder[0] & ~0x20);
+    if (folder.size() < 3 || folder[1] != ':' || folder[2] != '\\' || letter < 'A' || letter > 'Z')
+        return std::string("is not a full path from a drive letter");
+    const bool badCharacter = folder.back() == ' ' || std::any_of(folder.begin() + 2, folder.end(), [](char c) {
         return (static_cast<unsigned char>(c) < 0x20) || std::string("\"*?<>|:").find(c) != std::string::npos;
     });
+    if (badCharacter)
+        return std::string("holds a character that no folder name may hold");
+    return std::nullopt;
 }
-
-} // namespace
 
 // One line ended by CR LF, as Korvane writes it; a bare LF or no line end at
 // the end of the file are taken too, since an editor may have touched it.
-std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi)
+std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi, std::string* why)
 {
-    if (bytes.size() > kMaxRecordBytes)
+    auto refuse = [why](const std::string& reason) {
+        if (why)
+            *why = reason;
         return std::nullopt;
+    };
+    if (bytes.size() > kMaxRecordBytes)
+        return refuse("it is larger than " + std::to_string(kMaxRecordBytes) + " bytes");
     std::string line = bytes;
     if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
         line.resize(line.size() - 2);
@@ -66,12 +76,12 @@ std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecode
     if (line.compare(0, kUtf8ByteOrderMark.size(), kUtf8ByteOrderMark) == 0) {
         folder = line.substr(kUtf8ByteOrderMark.size());
         if (!IsUtf8(folder))
-            return std::nullopt;
+            return refuse("it is not valid UTF-8");
     } else {
         folder = IsAscii(line) ? line : fromAnsi(line);
     }
-    if (!IsFolderPath(folder))
-        return std::nullopt;
+    if (const auto refusal = FolderRefusal(folder))
+        return refuse("it names a folder that " + *refusal);
     return folder;
 }
 

@@ -18,7 +18,12 @@ inline constexpr std::size_t kMaxRecordBytes = 4096;
 using AnsiDecoder = std::function<std::string(const std::string&)>;
 
 // The folder a record names, in UTF-8; nothing when the bytes are no record
-// that names a folder by its full path.
-std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi);
+// that names a folder by its full path, and then why in `why`.
+std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi,
+                                      std::string* why = nullptr);
+
+// Why the companion could not bring back a drive on this folder, as the end
+// of a sentence about it ("is on a network path, ..."); nothing when it can.
+std::optional<std::string> FolderRefusal(const std::string& folder);
 
 } // namespace kv

@@ -19,7 +19,8 @@ std::string RecordPath(Os& os, const std::string& drive) { return RecordPathIn(D
 // current folder of D at logon, so it is written as the root "D:\". Records
 // stay in the ANSI code page, as older companions read them; a folder that
 // code page cannot name is written in UTF-8 behind a byte-order mark instead
-// of being saved under a wrong name.
+// of being saved under a wrong name. A folder the companion would refuse is
+// not saved at all: the save would vanish at the next logon.
 std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target)
 {
     if (drive.empty())
@@ -29,6 +30,8 @@ std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, con
     std::string path = target->substr(0, target->find('\0'));
     if (path.size() == 2)
         path += '\\';
+    if (const auto refusal = FolderRefusal(path))
+        return "its folder " + path + " " + *refusal;
     const auto ansi = os.ToAnsiExactly(path);
     const std::string line = ansi ? *ansi : kUtf8ByteOrderMark + path;
     return os.WriteFile(RecordPath(os, drive), line + "\r\n");

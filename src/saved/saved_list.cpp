@@ -7,16 +7,6 @@ namespace kv {
 
 namespace {
 
-// A letter is saved exactly when its record file exists, whatever it holds.
-std::string SavedLetters(Os& os)
-{
-    std::string letters;
-    for (const char* letter = kDriveLetters; *letter != ';'; ++letter)
-        if (os.PathExists(RecordPath(os, DriveName(*letter))))
-            letters += *letter;
-    return letters;
-}
-
 bool ListsDrive(const DriveListView& lsv, const std::string& drive)
 {
     for (int row = 0; row < lsv.Count(); ++row)
@@ -27,18 +17,31 @@ bool ListsDrive(const DriveListView& lsv, const std::string& drive)
 
 } // namespace
 
-// A drive gone since the last session is not brought back at the next logon.
-void SyncSavedDrives(Os& os, const DriveListView& lsv)
+std::string SavedEntry(const std::string& drive, bool present) { return present ? drive : drive + kNotPresent; }
+
+bool IsPresentEntry(const std::string& entry) { return Trim(entry).find(kNotPresent) == std::string::npos; }
+
+// Entries compare as the user sees them: blanks around them aside, letter
+// case not.
+int FindSavedEntry(const SortedList& lst, const std::string& drive)
 {
-    for (const char letter : SavedLetters(os))
-        if (!ListsDrive(lsv, DriveName(letter)))
-            DeleteSavedDrive(os, DriveName(letter));
+    const std::string wanted = Trim(drive);
+    for (int i = 0; i < lst.Count(); ++i) {
+        const std::string entry = Trim(lst.Text(i));
+        if (entry == wanted || entry == wanted + kNotPresent)
+            return i;
+    }
+    return kNoSelection;
 }
 
-void LoadSavedDrives(Os& os, SortedList& lst)
+// A letter is saved exactly when its record file exists, whatever it holds.
+void LoadSavedDrives(Os& os, const DriveListView& lsv, SortedList& lst)
 {
-    for (const char letter : SavedLetters(os))
-        lst.Add(DriveName(letter));
+    for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
+        const std::string drive = DriveName(*letter);
+        if (os.PathExists(RecordPath(os, drive)))
+            lst.Add(SavedEntry(drive, ListsDrive(lsv, drive)));
+    }
 }
 
 } // namespace kv

@@ -3,6 +3,8 @@
 #include "driver.h"
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "resource.h"
 
 using namespace e2e;
@@ -21,10 +23,11 @@ void Save(MainWindow& main, const std::string& drive, size_t savedAfter) {
            "saving " + drive + " left the saved drives at " + Join(main.savedDrives()));
 }
 
-void ExpectSaveRefused(const Korvane& app, MainWindow& main, DWORD error) {
+void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& drive, const std::string& why) {
+    main.clickDrive(drive);
     main.toolbar(IDM_SAVE);
     MessageBoxWindow box = app.waitMessage(3000);
-    box.expect("Virtual drive W: could not be saved: " + SystemText(error), Icon::Critical, {IDOK});
+    box.expect("Virtual drive " + drive + " could not be saved: " + why, Icon::Critical, {IDOK});
     box.press(IDOK);
     Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
     ExpectEq(main.savedDrives(), {}, "saved drives");
@@ -64,58 +67,102 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(main.drives(), {"M:", "W:"}, "used drives");
     Expect(!DriveTarget("M:").empty(), "M: itself was removed");
 
-    // A record another program holds open cannot go, so its entry stays too.
+    // A record another program holds open cannot go, so its entry stays
+    // too: after Remove Save, and after removing the drive itself.
     HANDLE held = CreateFileA(RecordFile('W').c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     Expect(held != INVALID_HANDLE_VALUE, "could not hold W's record open");
+    const std::string busy = SystemText(ERROR_SHARING_VIOLATION);
     main.clickSaved("W:");
     main.removeSave();
     MessageBoxWindow refused = app.waitMessage(10000);
-    refused.expect("Saved drive W: could not be removed: " + SystemText(ERROR_SHARING_VIOLATION), Icon::Critical,
-                   {IDOK});
+    refused.expect("Saved drive W: could not be removed: " + busy, Icon::Critical, {IDOK});
     refused.press(IDOK);
-    CloseHandle(held);
     Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
     ExpectEq(main.savedDrives(), {"W:"}, "saved drives after the refusal");
+
+    main.clickDrive("W:");
+    main.toolbar(IDM_REMOVE);
+    app.waitMessage(10000).press(IDYES);
+    MessageBoxWindow removed = app.waitMessage(20000);
+    removed.expect("Virtual drive W: has been deleted, but saved drive W: could not be removed: " + busy,
+                   Icon::Critical, {IDOK});
+    removed.press(IDOK);
+    CloseHandle(held);
+    Expect(WaitFor([&] { return main.enabled() && main.drives().size() == 1; }, 5000), "W: is still listed");
+    Expect(DriveTarget("W:").empty(), "W: itself is still there");
+    ExpectEq(main.savedDrives(), {"W: (not present)"}, "saved drives after the removal");
     Expect(Exists(RecordFile('W')), "W's record went");
 }
 
+// A drive on a share is never saved: the companion would not bring it back.
 KV_CASE(save_failure_is_reported_and_lists_nothing) {
     MakeFolder("C:\\kvtest\\Work");
     MapDrive("W:", "C:\\kvtest\\Work");
+    Expect(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"N:", L"\\??\\UNC\\kvserver\\share\\dir") != 0, "could not map N:");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
-    main.clickDrive("W:");
+    ExpectSaveRefused(app, main, "N:",
+                      "its folder \\\\kvserver\\share\\dir is on a network path, and only folders on a drive "
+                      "letter come back at logon.");
+    Expect(!Exists(RecordFile('N')), "a record for the share");
     RemoveFolder(ProgramFile("kordat"));
-    ExpectSaveRefused(app, main, ERROR_PATH_NOT_FOUND);
+    ExpectSaveRefused(app, main, "W:", SystemText(ERROR_PATH_NOT_FOUND));
     MakeFolder(ProgramFile("kordat\\W.ini"));  // the record's name is taken
-    ExpectSaveRefused(app, main, ERROR_ACCESS_DENIED);
+    ExpectSaveRefused(app, main, "W:", SystemText(ERROR_ACCESS_DENIED));
 }
 
-KV_CASE(startup_syncs_the_records_and_registers_the_companion) {
+// No save is lost at start-up: one whose folder is not there is listed as
+// not present and kept as it is, and comes back with its folder; one whose
+// letter is free is brought back before the drives are listed.
+//
+// Wine gives every file and folder to the user (owner S-1-5-21-0-0-0-1000,
+// full access for that user and SYSTEM, read for Everyone) and runs every
+// process elevated. So the companion is one its user could replace: the
+// logon entry is the user's own, and the elevated start takes back a
+// machine-wide entry of ours.
+KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
     MakeFolder("C:\\kvtest\\Here");
+    MakeFolder("C:\\kvtest\\Back");
     LeaveSavedDrive("H:", "C:\\kvtest\\Here");
     WriteTextFile(RecordFile('A'), "C:\\kvtest\\Away\r\n");
-    DeleteRunValue(HKEY_LOCAL_MACHINE);
-    for (int start = 1; start <= 2; ++start) {
+    WriteTextFile(RecordFile('R'), "C:\\kvtest\\Back\r\n");
+    WriteTextFile(RecordFile('Q'), "C:\\kvtest\\Elsewhere\r\n");
+    WriteRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    {
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
-        ExpectEq(main.savedDrives(), {"H:"}, "saved drives");
+        ExpectEq(main.savedDrives(), {"A: (not present)", "H:", "Q: (not present)", "R:"}, "saved drives");
+        ExpectEq(main.drives(), {"H:", "R:"}, "used drives");
+        ExpectEq(DriveTarget("R:"), "\\??\\C:\\kvtest\\Back", "R: brought back");
+        main.clickSaved("Q: (not present)");
+        main.removeSave();
+        Expect(WaitFor([&] { return main.savedDrives().size() == 3; }, 3000), "Q: stayed saved");
+        Expect(!Exists(RecordFile('Q')), "the record of Q: is still there");
         main.close();
         Expect(app.waitExit(3000), "Korvane did not end");
     }
-    Expect(!Exists(RecordFile('A')), "the record of the absent drive A: is still there");
-    ExpectEq(FileBytes(RecordFile('H')), "C:\\kvtest\\Here\r\n", "record of the present drive H:");
-    ExpectRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    ExpectEq(FileBytes(RecordFile('A')), "C:\\kvtest\\Away\r\n", "record of the absent drive A:");
+    ExpectRunValue(HKEY_CURRENT_USER, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "a machine-wide Run value for a companion any user may replace");
+
+    MakeFolder("C:\\kvtest\\Away");
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    ExpectEq(main.savedDrives(), {"A:", "H:", "R:"}, "saved drives once A's folder is back");
+    ExpectEq(DriveTarget("A:"), "\\??\\C:\\kvtest\\Away", "A: brought back");
+    main.close();
+    Expect(app.waitExit(3000), "Korvane did not end");
 
     CopyProgramTo("C:\\kvtest\\Tools");
-    Korvane app = Korvane::StartFrom("C:\\kvtest\\Tools");
-    app.waitMain().close();
-    Expect(app.waitExit(3000), "Korvane did not end");
-    ExpectRunValue(HKEY_LOCAL_MACHINE, "C:\\kvtest\\Tools\\korstart.exe");
+    Korvane copy = Korvane::StartFrom("C:\\kvtest\\Tools");
+    copy.waitMain().close();
+    Expect(copy.waitExit(3000), "Korvane did not end");
+    ExpectRunValue(HKEY_CURRENT_USER, "C:\\kvtest\\Tools\\korstart.exe");
 }
 
 // Two drives saved, a reboot, and the logon's run of the companion; then a
-// second reboot with the companion run as a copy in the common Startup folder.
+// second reboot with the companion started twice at once, by the Run value
+// and as a copy in the common Startup folder: each drive is made once.
 KV_CASE(saved_drives_come_back_at_logon) {
     const std::string spaced = "C:\\kvtest\\Saved Stuff", plain = "C:\\kvtest\\Plain";
     if (Boot() == 0) {
@@ -145,11 +192,16 @@ KV_CASE(saved_drives_come_back_at_logon) {
         WriteTextFile(RecordFile('B'), std::string("MZ\x90\0\x03\0\0\0\r\n", 10));
         WriteTextFile(RecordFile('O'), "C:\\kvtest\\" + std::string(5000, 'o') + "\r\n");
         const auto records = FolderFiles(ProgramFile("kordat"));
-        RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);
+        RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
         comeBack();
         ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
         for (const char* drive : {"G:", "E:", "B:", "O:"}) ExpectEq(DriveTarget(drive), "", drive);
         Expect(FolderFiles(ProgramFile("kordat")) == records, "the companion changed a record");
+        const auto log = CompanionLog();
+        for (const std::string& line : {std::string("G: not made: C:\\kvtest\\Gone does not exist"),
+                                        std::string("P: made, standing for ") + plain,
+                                        std::string("T: left alone: the letter is in use")})
+            Expect(std::find(log.begin(), log.end(), line) != log.end(), "the log " + Join(log) + " lacks " + line);
         for (const char letter : {'T', 'G', 'E', 'B', 'O'}) DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();
     }
@@ -157,9 +209,11 @@ KV_CASE(saved_drives_come_back_at_logon) {
     SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
     const std::string copy = Narrow(startup) + "\\korstart.exe";
     Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0, "cannot copy to " + copy);
-    RunAtLogon("\"" + copy + "\"");
+    RunAtLogon({"\"" + copy + "\"", RunValue(HKEY_CURRENT_USER).data});
     DeleteFileW(Wide(copy).c_str());
     comeBack();
+    ExpectEq(DriveTargets("P:").size(), 1, "definitions of P:");
+    ExpectEq(DriveTargets("S:").size(), 1, "definitions of S:");
 }
 
 // A folder whose name the ANSI code page cannot hold is saved in UTF-8 and
@@ -177,6 +231,6 @@ KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
         Expect(app.waitExit(3000), "Korvane did not end");
         Reboot();
     }
-    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);
+    RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
     ExpectEq(LongPath(FolderOf("U:")), folder, "long folder of U: after logon");
 }

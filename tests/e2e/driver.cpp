@@ -296,6 +296,17 @@ RegText RunValue(HKEY root) {
     return value;
 }
 
+void WriteRunValue(HKEY root, const std::string& data) {
+    HKEY key = nullptr;
+    const std::wstring text = Wide(data);
+    Expect(RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE | kProgramView, nullptr, &key, nullptr) ==
+                   ERROR_SUCCESS &&
+               RegSetValueExW(key, L"Korvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+           "could not write the Run value");
+    RegCloseKey(key);
+}
+
 void DeleteRunValue(HKEY root) {
     if (HKEY key = OpenRunKey(root, KEY_SET_VALUE)) {
         RegDeleteValueA(key, "Korvane");
@@ -321,20 +332,47 @@ int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
 void Reboot() { throw RebootRequest{}; }
 
-void RunAtLogon(const std::string& commandLine) {
+void RunAtLogon(const std::vector<std::string>& commandLines) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = Wide(commandLine);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
-           "cannot start " + commandLine);
-    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    Expect(ended, commandLine + " did not end by itself");
+    std::vector<HANDLE> processes;
+    for (const std::string& commandLine : commandLines) {
+        std::wstring line = Wide(commandLine);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
+               "cannot start " + commandLine);
+        CloseHandle(info.hThread);
+        processes.push_back(info.hProcess);
+    }
+    const bool ended = WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 30000) ==
+                       WAIT_OBJECT_0;
+    for (HANDLE process : processes) {
+        if (!ended) TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    Expect(ended, Join(commandLines) + " did not end by itself");
+}
+
+void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
+
+std::vector<std::string> DriveTargets(const std::string& drive) {
+    wchar_t buffer[4096] = {};
+    std::vector<std::string> targets;
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
+    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
+    return targets;
+}
+
+std::vector<std::string> CompanionLog() {
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
+    std::vector<std::string> lines;
+    std::istringstream log(FileBytes(Narrow(appData) + "\\Korvane\\korstart.log"));
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line.substr(std::min<size_t>(line.size(), 21), line.size() - 22));  // past the time, before CR
+    return lines;
 }
 
 // ----------------------------------------------------- windows of others

@@ -76,6 +76,7 @@ struct RegText {
 };
 RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
 void DeleteRunValue(HKEY root);
+void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 
@@ -91,6 +92,10 @@ struct RebootRequest {};
 // Runs the command line as the logon runs a Run value or a Startup program,
 // from the system folder, and waits for it to end by itself.
 void RunAtLogon(const std::string& commandLine);
+// Several at once, as a Run value and a Startup folder copy start together.
+void RunAtLogon(const std::vector<std::string>& commandLines);
+std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
+std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
 std::string ClassOf(HWND hwnd);

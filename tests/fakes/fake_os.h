@@ -31,11 +31,8 @@ public:
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\windows\\system32"};
     std::map<std::string, std::string> files;         // path -> content
     std::map<std::string, std::string> shortNames;    // long -> short
-    std::map<std::string, std::string> unreachable;   // path -> why it cannot be told
     std::string systemDirectory = "C:\\windows\\system32";
     std::string programFolder = "C:\\Tools";
-    std::string currentDirectory = "C:\\windows";
-    std::vector<std::string> directoryChanges;
     std::vector<Launch> launches;
     int launchResult = 42; // above 32: started
     int failingLaunches = 0; // the first N launches fail
@@ -60,10 +57,12 @@ public:
         folders.insert(folder);
     }
 
+    std::vector<std::string> definitions; // the letters DefineDosDevice made, in order
     std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override
     {
         if (defineRefusal)
             return defineRefusal;
+        definitions.push_back(drive);
         devices[drive] = "\\??\\" + folder;
         return std::nullopt;
     }
@@ -76,24 +75,26 @@ public:
     }
     std::string SystemDirectory() override { return systemDirectory; }
     std::string ProgramFolder() override { return programFolder; }
-    std::string CurrentDirectory() override { return currentDirectory; }
-    bool SetCurrentDirectory(const std::string& path) override
-    {
-        directoryChanges.push_back(path);
-        if (!folders.count(path))
-            return false;
-        currentDirectory = path;
-        return true;
-    }
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
-    PathProbe ProbePath(const std::string& path) override
+    std::map<std::string, PathProbe> probes; // a path's answer when it is not simply there or not
+    std::vector<std::vector<std::string>> probeRounds; // the paths of each ProbePaths call
+    // Paths that answer come first, in order; those with no answer are
+    // handed to onAnswer never, as when the bound passes.
+    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                      const ProbeAnswered& onAnswer = nullptr) override
     {
-        if (PathExists(path))
-            return {PathProbe::State::Exists, {}};
-        const auto it = unreachable.find(path);
-        if (it != unreachable.end())
-            return {PathProbe::State::Unknown, it->second};
-        return {PathProbe::State::Missing, {}};
+        probeRounds.push_back(paths);
+        std::vector<PathProbe> answers;
+        for (const std::string& path : paths) {
+            const auto it = probes.find(path);
+            if (it != probes.end())
+                answers.push_back(it->second);
+            else
+                answers.push_back({PathExists(path) ? PathProbe::State::Exists : PathProbe::State::Missing, {}});
+            if (onAnswer && answers.back().state != PathProbe::State::NoAnswer)
+                onAnswer(answers.size() - 1, answers.back());
+        }
+        return answers;
     }
     std::optional<std::string> ShortPathName(const std::string& path) override
     {
@@ -110,6 +111,16 @@ public:
         return folders.count(path) ? std::optional<std::string>(path) : std::nullopt;
     }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
+    std::set<std::string> sharedFolders; // made for every user to change
+    bool CreateDirectoryForUsers(const std::string& path) override
+    {
+        sharedFolders.insert(path);
+        return CreateDirectory(path);
+    }
+    std::set<std::string> protectedPaths; // writable by administrators only
+    bool OnlyAdministratorsCanWrite(const std::string& path) override { return protectedPaths.count(path) > 0; }
+    bool elevated = false;
+    bool IsElevated() override { return elevated; }
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override
     {
         if (!folders.count(path.substr(0, path.rfind('\\'))))
@@ -163,6 +174,16 @@ public:
         if (values == registry.end() || !values->second.count(name))
             return std::nullopt;
         return values->second.at(name);
+    }
+    std::set<std::string> refusedDeletes; // "HKLM\\key" whose values cannot be deleted
+    bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override
+    {
+        if (refusedDeletes.count(KeyName(root, key)))
+            return false;
+        const auto values = registry.find(KeyName(root, key));
+        if (values != registry.end())
+            values->second.erase(name);
+        return true;
     }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char* verb, const char* file, const char* params, const char* directory,
@@ -221,6 +242,36 @@ public:
         return answer;
     }
     void Beep() override { ++beeps; }
+
+    // Named locks held by other processes; the fake's own are counted while held.
+    std::set<std::string> locksHeldElsewhere;
+    std::map<std::string, int> locksHeld;
+    struct FakeLock : SessionLock {
+        FakeOs& os;
+        std::string name;
+        FakeLock(FakeOs& o, std::string n) : os(o), name(std::move(n)) { ++os.locksHeld[name]; }
+        ~FakeLock() override { --os.locksHeld[name]; }
+    };
+    std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned) override
+    {
+        if (locksHeldElsewhere.count(name) || locksHeld[name] > 0)
+            return nullptr;
+        return std::make_unique<FakeLock>(*this, name);
+    }
+
+    // A clock that moves only when the program sleeps; onSleep runs at each.
+    unsigned long long now = 1000000;
+    std::function<void()> onSleep;
+    unsigned long long TickCount() override { return now; }
+    void Sleep(unsigned ms) override
+    {
+        now += ms;
+        if (onSleep)
+            onSleep();
+    }
+    std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
+    std::optional<std::string> localAppData = std::string("C:\\Users\\ann\\AppData\\Local");
+    std::optional<std::string> LocalAppDataFolder() override { return localAppData; }
 };
 
 } // namespace kv::test

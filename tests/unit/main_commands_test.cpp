@@ -102,6 +102,21 @@ TEST_F(MainCommandsTest, RemoveDeletesTheDriveAndForgetsItsSave)
     EXPECT_EQ(cmb.entries, (Rows{"W:", "X:", "Y:"}));
     EXPECT_EQ(drive.drive, "C:");
     EXPECT_EQ(dir.path, "C:\\current");
+
+    // A record that cannot go keeps its entry, and the user is told why.
+    os.onMessage = nullptr;
+    os.Subst("Y:", "C:\\windows");
+    lsv.rows = {"Y:"};
+    os.files["C:\\Tools\\kordat\\Y.ini"] = "C:\\windows\r\n";
+    os.lockedFiles.insert("C:\\Tools\\kordat\\Y.ini");
+    lsv.Select("Y:");
+    commands.RemoveDriveCommand();
+    RunTicks(tmr2, &MainCommands::OnRemoveTick);
+    EXPECT_EQ(os.messages.back().text,
+              "Virtual drive Y: has been deleted, but saved drive Y: could not be removed: Access is denied.");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+    EXPECT_FALSE(os.devices.count("Y:"));
+    EXPECT_EQ(lst.entries, (Rows{"Y: (not present)", "x:"}));
 }
 
 TEST_F(MainCommandsTest, RemoveTakesTheConfirmedDriveWhereverTheSelectionMoved)
@@ -178,6 +193,26 @@ TEST_F(MainCommandsTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
     EXPECT_EQ(os.files["C:\\Tools\\kordat\\W.ini"], "C:\\Work\r\n");
     EXPECT_TRUE(os.messages.empty());
 
+    // A save whose drive was not there is replaced by the drive there now.
+    lst.entries = {"W: (not present)", "X:"};
+    os.files["C:\\Tools\\kordat\\W.ini"] = "C:\\Old\r\n";
+    commands.SaveDriveCommand();
+    EXPECT_EQ(lst.entries, (Rows{"W:", "X:"}));
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\W.ini"], "C:\\Work\r\n");
+
+    // The companion would never bring back a share, so it is not saved.
+    os.devices["U:"] = "\\??\\UNC\\server\\share\\dir";
+    lsv.rows.push_back("U:");
+    lsv.Select("U:");
+    commands.SaveDriveCommand();
+    EXPECT_EQ(os.messages.back().text, "Virtual drive U: could not be saved: its folder \\\\server\\share\\dir is on a "
+                                       "network path, and only folders on a drive letter come back at logon.");
+    EXPECT_EQ(os.messages.back().style, MsgStyle::Critical);
+    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\U.ini"));
+    EXPECT_EQ(lst.entries, (Rows{"W:", "X:"}));
+    os.messages.clear();
+    lsv.Select("W:");
+
     lst.entries.clear();
     os.folders.erase("C:\\Tools\\kordat");
     os.onMessage = [&] { EXPECT_FALSE(window.enabled); };
@@ -191,14 +226,14 @@ TEST_F(MainCommandsTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
 
 TEST_F(MainCommandsTest, RemoveSaveForgetsTheSelectedEntryOnly)
 {
-    lst.entries = {"W:", "X:"};
+    lst.entries = {"W:", "X: (not present)"};
     os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
     commands.RemoveSaveCommand();
     EXPECT_EQ(os.messages.back().text, "Please select a drive to remove!");
     EXPECT_EQ(os.messages.back().style, MsgStyle::Information);
     EXPECT_TRUE(lst.focused && window.enabled && !window.waitCursor);
 
-    lst.Select("X:");
+    lst.Select("X: (not present)");
     commands.RemoveSaveCommand();
     EXPECT_EQ(lst.entries, Rows{"W:"});
     EXPECT_TRUE(os.files.empty());

@@ -25,8 +25,8 @@ TEST_F(RecordTest, WritesOneLineWithTheFolderByteForByte)
     EXPECT_EQ(Record('D'), "D:\\\r\n") << "a bare drive becomes its root";
     WriteSavedDrive(os, "E:", std::string("E:\\"));
     EXPECT_EQ(Record('E'), "E:\\\r\n");
-    WriteSavedDrive(os, "F:", std::string(""));
-    EXPECT_EQ(Record('F'), "\r\n");
+    EXPECT_NE(WriteSavedDrive(os, "F:", std::string("")), std::nullopt) << "no folder the companion could use";
+    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\F.ini"));
     WriteSavedDrive(os, "Q", std::string("C:\\Q"));
     EXPECT_EQ(Record('Q'), "C:\\Q\r\n");
 }

@@ -19,21 +19,23 @@ TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGon
     os.Subst("D:", "C:\\");
     os.devices["G:"] = "\\??\\C:\\gone"; // its folder was removed
     os.devices["U:"] = "\\??\\UNC\\server\\share"; // a share that does not answer
-    os.unreachable["\\\\server\\share"] = "The network path was not found.";
+    os.probes["\\\\server\\share"] = {PathProbe::State::NoAnswer, "timed out"};
+    os.devices["E:"] = "\\??\\F:\\stick"; // on a disk not plugged in
+    os.probes["F:\\stick"] = {PathProbe::State::NotReady, "not ready"};
     FakeListView lsv;
     FakeComboBox cmb;
 
     ScanDrives(os, lsv, cmb);
 
-    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "U:", "X:"}));
+    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "E:", "U:", "X:"}));
     Rows free;
-    for (char c : std::string("AEFHIJKLMOPQRSTVWYZ"))
+    for (char c : std::string("AFHIJKLMOPQRSTVWYZ"))
         free.push_back(std::string(1, c) + ":");
     EXPECT_EQ(cmb.entries, free) << "B is never offered; devices and drives in use are not free";
     ASSERT_EQ(os.runs.size(), 1u);
     EXPECT_EQ(os.runs[0].arguments, "G: /D");
     EXPECT_FALSE(os.devices.count("G:"));
-    EXPECT_TRUE(os.directoryChanges.empty()) << "the process's current directory is not touched";
+    EXPECT_EQ(os.probeRounds.size(), 1u) << "every folder asked about at once";
 }
 
 TEST(ScanDrives, ListsADriveWhoseFolderIsGoneWhenSubstKeepsIt)

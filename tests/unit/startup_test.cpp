@@ -47,18 +47,20 @@ TEST_F(StartupTest, WarnsAboutAMissingCompanionAndGoesOn)
     EXPECT_EQ(lsv.rows, (std::vector<std::string>{"X:"}));
 }
 
-TEST_F(StartupTest, FillsTheListsSyncsTheSavesAndRegistersSilently)
+TEST_F(StartupTest, BringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
 {
     os.folders.insert("C:\\Tools\\kordat");
+    os.folders.insert("C:\\back");
     os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    os.files["C:\\Tools\\kordat\\B.ini"] = "C:\\back\r\n";
     os.files["C:\\Tools\\kordat\\Y.ini"] = "C:\\gone\r\n";
+    const auto records = os.files;
     EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
     EXPECT_TRUE(os.messages.empty());
+    EXPECT_EQ(lsv.rows, (std::vector<std::string>{"B:", "X:"}));
     EXPECT_EQ(cmb.entries.size(), 24u);
-    EXPECT_EQ(lst.entries, std::vector<std::string>{"X:"});
-    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\Y.ini"));
-    EXPECT_EQ(os.registry["HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"]["Korvane"],
-              "C:\\Tools\\korstart.exe");
+    EXPECT_EQ(lst.entries, (std::vector<std::string>{"B:", "X:", "Y: (not present)"}));
+    EXPECT_EQ(os.files, records);
 }
 
 } // namespace

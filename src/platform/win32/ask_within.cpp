@@ -2,6 +2,8 @@
 
 #include "platform/win32/handles.h"
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 struct PendingQuestion {
     PathQuestion question;
     std::wstring path;
-    DWORD answer = ERROR_TIMEOUT;
+    PathAnswer answer;
     LONG holders = 2;
 };
 
@@ -24,27 +26,66 @@ DWORD WINAPI Ask(void* param)
 {
     auto* pending = static_cast<PendingQuestion*>(param);
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
-    pending->answer = pending->question(pending->path);
+    pending->answer.error = pending->question(pending->path, pending->answer.text);
     LetGo(pending);
     return 0;
 }
 
+// A file call needs little stack; 26 of them at once should not reserve 26 MB.
+constexpr SIZE_T kAskStack = 64 * 1024;
+
 } // namespace
 
-DWORD AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs)
+std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths, DWORD waitMs,
+                                     const Answered& answered)
 {
-    auto* pending = new PendingQuestion{question, path};
-    const KernelHandle thread(::CreateThread(nullptr, 0, Ask, pending, 0, nullptr));
-    if (!thread) {
-        const DWORD error = ::GetLastError();
-        delete pending;
-        return error;
+    std::vector<PathAnswer> answers(paths.size());
+    std::vector<PendingQuestion*> pending(paths.size(), nullptr);
+    std::vector<KernelHandle> threads;
+    std::vector<HANDLE> running;       // of the threads still asking
+    std::vector<std::size_t> runningIndex;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        pending[i] = new PendingQuestion{question, paths[i], {}};
+        KernelHandle thread(
+            ::CreateThread(nullptr, kAskStack, Ask, pending[i], STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        if (!thread) {
+            answers[i].error = ::GetLastError();
+            delete pending[i];
+            pending[i] = nullptr;
+            if (answered)
+                answered(i, answers[i]);
+            continue;
+        }
+        running.push_back(thread.Get());
+        runningIndex.push_back(i);
+        threads.push_back(std::move(thread));
     }
-    // The thread has ended when the wait succeeds, so its answer is complete.
-    const bool answered = ::WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0;
-    const DWORD answer = answered ? pending->answer : ERROR_TIMEOUT;
-    LetGo(pending);
-    return answer;
+    // A thread that has ended has written its whole answer.
+    const ULONGLONG deadline = ::GetTickCount64() + waitMs;
+    while (!running.empty()) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        const DWORD count = static_cast<DWORD>(std::min<std::size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+        const DWORD woken = ::WaitForMultipleObjects(count, running.data(), FALSE, left);
+        if (woken >= WAIT_OBJECT_0 + count)
+            break;
+        const std::size_t slot = woken - WAIT_OBJECT_0;
+        const std::size_t i = runningIndex[slot];
+        answers[i] = pending[i]->answer;
+        if (answered)
+            answered(i, answers[i]);
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(slot));
+        runningIndex.erase(runningIndex.begin() + static_cast<std::ptrdiff_t>(slot));
+    }
+    for (PendingQuestion* one : pending)
+        if (one)
+            LetGo(one);
+    return answers;
+}
+
+PathAnswer AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs)
+{
+    return AskAllWithin(question, {path}, waitMs).front();
 }
 
 } // namespace kv

@@ -5,20 +5,33 @@
 
 #include "platform/win32/win32.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace kv {
 
-// Asks about a path and answers with a system error code, ERROR_SUCCESS for
-// "fine". Runs on a thread of its own, where critical-error boxes are off.
-using PathQuestion = DWORD (*)(const std::wstring& path);
+// Asks about a path; answers with a system error code (ERROR_SUCCESS for
+// "fine") and may put a text in `text`. Runs on a thread of its own, where
+// critical-error boxes are off.
+using PathQuestion = DWORD (*)(const std::wstring& path, std::wstring& text);
+
+struct PathAnswer {
+    DWORD error = ERROR_TIMEOUT; // ERROR_TIMEOUT when no answer came in time
+    std::wstring text;
+};
 
 // How long the program waits for a drive or folder before taking it as not
 // answering.
 constexpr DWORD kPathAnswerWaitMs = 3000;
 
-// The question's answer, or ERROR_TIMEOUT when none came within `waitMs`;
-// the asking thread is then left to finish on its own.
-DWORD AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs = kPathAnswerWaitMs);
+using Answered = std::function<void(std::size_t index, const PathAnswer& answer)>;
+
+// The answers that came within `waitMs`, all questions asked at once, each
+// also handed to `answered` as it comes; a thread still asking then is left
+// to finish on its own.
+std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths,
+                                     DWORD waitMs = kPathAnswerWaitMs, const Answered& answered = nullptr);
+PathAnswer AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs = kPathAnswerWaitMs);
 
 } // namespace kv

@@ -90,7 +90,7 @@ DWORD WINAPI ReadDriveLooks(void* param)
 
 // Whether the root can be listed; an empty root has nothing to find but is
 // perfectly readable.
-DWORD RootReadError(const std::wstring& pattern)
+DWORD RootReadError(const std::wstring& pattern, std::wstring&)
 {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern.c_str(), &found);
@@ -155,7 +155,7 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
         return SystemErrorText(ERROR_INVALID_DRIVE);
 
     const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
-    if (const DWORD error = AskWithin(RootReadError, pattern))
+    if (const DWORD error = AskWithin(RootReadError, pattern).error)
         return SystemErrorText(error);
     SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     return std::nullopt;

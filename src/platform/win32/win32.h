@@ -15,5 +15,4 @@
 #undef DeleteFile
 #undef MessageBox
 #undef QueryDosDevice
-#undef SetCurrentDirectory
 #undef ShellExecute

@@ -1,7 +1,5 @@
 #include "platform/win32/win32_os.h"
 
-#include <shlobj.h>
-
 #include <vector>
 
 #include "platform/win32/ask_within.h"
@@ -10,8 +8,6 @@
 
 namespace kv {
 namespace {
-
-constexpr wchar_t kCaption[] = L"Korvane";
 
 // Runs a "fill this buffer of that size" wide call whose result is the length
 // written, or the size needed when the buffer was too small, or 0 on failure.
@@ -34,14 +30,6 @@ std::optional<std::string> ReadSizedText(Call call) {
     return std::nullopt;
 }
 
-const wchar_t* WideOrNull(const char* utf8, std::wstring& holder) {
-    if (utf8 == nullptr) {
-        return nullptr;
-    }
-    holder = Wide(utf8);
-    return holder.c_str();
-}
-
 // Moves what the pipe holds now into `out`, without blocking.
 void DrainPipe(HANDLE pipe, std::string& out) {
     DWORD available = 0;
@@ -62,7 +50,7 @@ bool HasWildcard(const std::string& path) {
 } // namespace
 
 // The first of the NUL-separated targets; the list is read whole, however long.
-std::optional<std::string> Win32Os::QueryDosDevice(const std::string& drive) {
+std::optional<std::string> Win32System::QueryDosDevice(const std::string& drive) {
     const std::wstring name = Wide(drive);
     std::vector<wchar_t> buffer(1024, L'\0');
     for (;;) {
@@ -77,19 +65,19 @@ std::optional<std::string> Win32Os::QueryDosDevice(const std::string& drive) {
     }
 }
 
-std::optional<std::string> Win32Os::DefineDosDevice(const std::string& drive, const std::string& folder) {
+std::optional<std::string> Win32System::DefineDosDevice(const std::string& drive, const std::string& folder) {
     if (!::DefineDosDeviceW(0, Wide(drive).c_str(), Wide(folder).c_str())) {
         return SystemErrorText(::GetLastError());
     }
     return std::nullopt;
 }
 
-std::string Win32Os::SystemDirectory() {
+std::string Win32System::SystemDirectory() {
     return ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetSystemDirectoryW(buf, size); })
         .value_or(std::string());
 }
 
-std::string Win32Os::ProgramFolder() {
+std::string Win32System::ProgramFolder() {
     std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
     DWORD n = 0;
     // GetModuleFileNameW cuts the path silently and returns the buffer size when it
@@ -116,17 +104,8 @@ std::string Win32Os::ProgramFolder() {
     return Utf8(folder);
 }
 
-std::string Win32Os::CurrentDirectory() {
-    return ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetCurrentDirectoryW(size, buf); })
-        .value_or(std::string());
-}
-
-bool Win32Os::SetCurrentDirectory(const std::string& path) {
-    return ::SetCurrentDirectoryW(Wide(path).c_str()) != FALSE;
-}
-
 // A name with wildcards would match other files; it names no file of its own.
-bool Win32Os::PathExists(const std::string& path) {
+bool Win32System::PathExists(const std::string& path) {
     if (path.empty() || HasWildcard(path)) {
         return false;
     }
@@ -137,46 +116,116 @@ bool Win32Os::PathExists(const std::string& path) {
 
 namespace {
 
-DWORD AttributesError(const std::wstring& path) {
+DWORD AttributesError(const std::wstring& path, std::wstring&) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// A drive that is not ready, or a network drive whose server cannot be
+// reached yet, may answer later.
+bool IsNotReadyError(DWORD error) {
+    switch (error) {
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_UNRECOGNIZED_VOLUME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_REM_NOT_LIST:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Runs a "fill this buffer" path call of the GetShortPathNameW kind, growing
+// the buffer until the whole text fits.
+template <DWORD(WINAPI* Call)(LPCWSTR, LPWSTR, DWORD)>
+DWORD PathForm(const std::wstring& path, std::wstring& text) {
+    DWORD size = MAX_PATH + 1;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        const DWORD written = Call(path.c_str(), buffer.data(), size);
+        if (written == 0) {
+            const DWORD error = ::GetLastError();
+            return error != ERROR_SUCCESS ? error : ERROR_INVALID_DATA;
+        }
+        if (written < size) {
+            text.assign(buffer.data(), written);
+            return ERROR_SUCCESS;
+        }
+        size = written + 1; // the text may have grown between the calls
+    }
+    return ERROR_INSUFFICIENT_BUFFER;
+}
+
+std::optional<std::string> AskPathForm(PathQuestion question, const std::string& path) {
+    const PathAnswer answer = AskWithin(question, Wide(path));
+    if (answer.error != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return Utf8(answer.text);
 }
 
 } // namespace
 
-// The attributes are enough to tell; nothing is opened. A path that does not
-// answer in time is "cannot tell", which keeps whatever depends on it: the
-// scan asks at start-up and the companion at logon, where nobody should wait
-// half a minute for a share that is down.
-PathProbe Win32Os::ProbePath(const std::string& path) {
-    const DWORD error = AskWithin(AttributesError, Wide(path));
+// The attributes are enough to tell; nothing is opened. "Not found" is
+// Missing only when the folder's own drive is there: on a letter that has no
+// device yet (a disk not plugged in, a network drive not yet connected) the
+// folder may still come. The scan asks at start-up and the companion at
+// logon, where nobody should wait half a minute for a share that is down.
+PathProbe Win32System::Classify(const std::string& path, DWORD error) {
     if (error == ERROR_SUCCESS) {
         return {PathProbe::State::Exists, {}};
     }
+    if (error == ERROR_TIMEOUT) {
+        return {PathProbe::State::NoAnswer, SystemErrorText(error)};
+    }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        const bool onLetter = path.size() >= 2 && path[1] == ':';
+        if (onLetter && !QueryDosDevice(path.substr(0, 2))) {
+            return {PathProbe::State::NotReady, SystemErrorText(ERROR_INVALID_DRIVE)};
+        }
         return {PathProbe::State::Missing, {}};
+    }
+    if (IsNotReadyError(error)) {
+        return {PathProbe::State::NotReady, SystemErrorText(error)};
     }
     return {PathProbe::State::Unknown, SystemErrorText(error)};
 }
 
-std::optional<std::string> Win32Os::ShortPathName(const std::string& path) {
-    const std::wstring wide = Wide(path);
-    return ReadSizedText([&wide](wchar_t* buf, DWORD size) {
-        return ::GetShortPathNameW(wide.c_str(), buf, size);
-    });
+std::vector<PathProbe> Win32System::ProbePaths(const std::vector<std::string>& paths, const ProbeAnswered& onAnswer) {
+    std::vector<std::wstring> wide;
+    for (const std::string& path : paths) {
+        wide.push_back(Wide(path));
+    }
+    const Answered answered = [&](std::size_t i, const PathAnswer& answer) {
+        if (onAnswer) {
+            onAnswer(i, Classify(paths[i], answer.error));
+        }
+    };
+    const std::vector<PathAnswer> answers = AskAllWithin(AttributesError, wide, kPathAnswerWaitMs, answered);
+    std::vector<PathProbe> probes;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        probes.push_back(Classify(paths[i], answers[i].error));
+    }
+    return probes;
 }
 
-std::optional<std::string> Win32Os::LongPathName(const std::string& path) {
-    const std::wstring wide = Wide(path);
-    return ReadSizedText([&wide](wchar_t* buf, DWORD size) {
-        return ::GetLongPathNameW(wide.c_str(), buf, size);
-    });
+std::optional<std::string> Win32System::ShortPathName(const std::string& path) {
+    return AskPathForm(PathForm<::GetShortPathNameW>, path);
 }
 
-bool Win32Os::CreateDirectory(const std::string& path) {
+std::optional<std::string> Win32System::LongPathName(const std::string& path) {
+    return AskPathForm(PathForm<::GetLongPathNameW>, path);
+}
+
+bool Win32System::CreateDirectory(const std::string& path) {
     return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
 }
 
-std::optional<std::string> Win32Os::WriteFile(const std::string& path, const std::string& bytes) {
+std::optional<std::string> Win32System::WriteFile(const std::string& path, const std::string& bytes) {
     FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -196,7 +245,7 @@ std::optional<std::string> Win32Os::WriteFile(const std::string& path, const std
     return std::nullopt;
 }
 
-std::optional<std::string> Win32Os::ReadFile(const std::string& path, std::size_t maxBytes) {
+std::optional<std::string> Win32System::ReadFile(const std::string& path, std::size_t maxBytes) {
     FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
@@ -212,7 +261,7 @@ std::optional<std::string> Win32Os::ReadFile(const std::string& path, std::size_
     return bytes;
 }
 
-std::optional<std::string> Win32Os::DeleteFile(const std::string& path) {
+std::optional<std::string> Win32System::DeleteFile(const std::string& path) {
     if (::DeleteFileW(Wide(path).c_str())) {
         return std::nullopt;
     }
@@ -223,13 +272,13 @@ std::optional<std::string> Win32Os::DeleteFile(const std::string& path) {
     return SystemErrorText(error);
 }
 
-bool Win32Os::CopyFile(const std::string& from, const std::string& to) {
+bool Win32System::CopyFile(const std::string& from, const std::string& to) {
     return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != FALSE;
 }
 
 // Best-fit mappings would turn a letter the code page lacks into a look-alike,
 // naming another folder; such text is refused instead.
-std::optional<std::string> Win32Os::ToAnsiExactly(const std::string& utf8) {
+std::optional<std::string> Win32System::ToAnsiExactly(const std::string& utf8) {
     const std::wstring wide = Wide(utf8);
     if (wide.empty()) {
         return std::string();
@@ -249,7 +298,7 @@ std::optional<std::string> Win32Os::ToAnsiExactly(const std::string& utf8) {
     return ansi;
 }
 
-std::string Win32Os::FromAnsi(const std::string& bytes) {
+std::string Win32System::FromAnsi(const std::string& bytes) {
     return Utf8FromCodePage(bytes, CP_ACP);
 }
 
@@ -263,7 +312,7 @@ HKEY RootKey(RegistryRoot root) {
 
 // The key is asked for with full access, as the program has always done: a
 // user who may not change the machine's keys is refused here, not later.
-RegistryWrite Win32Os::WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+RegistryWrite Win32System::WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
                                          const std::string& text) {
     HKEY opened = nullptr;
     wchar_t keyClass[] = L"KORM";
@@ -281,7 +330,7 @@ RegistryWrite Win32Os::WriteRegistryText(RegistryRoot root, const std::string& k
     return RegistryWrite::Written;
 }
 
-std::optional<std::string> Win32Os::ReadRegistryText(RegistryRoot root, const std::string& key,
+std::optional<std::string> Win32System::ReadRegistryText(RegistryRoot root, const std::string& key,
                                                      const std::string& name) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
@@ -303,33 +352,10 @@ std::optional<std::string> Win32Os::ReadRegistryText(RegistryRoot root, const st
     return Utf8(data.c_str()); // the stored text need not end in a NUL
 }
 
-std::optional<std::string> Win32Os::CommonStartupFolder() {
-    PIDLIST_ABSOLUTE items = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(owner_, CSIDL_COMMON_STARTUP, &items))) {
-        return std::nullopt;
-    }
-    wchar_t path[MAX_PATH + 1] = {};
-    const BOOL found = ::SHGetPathFromIDListW(items, path);
-    ::CoTaskMemFree(items);
-    if (!found || path[0] == L'\0') {
-        return std::nullopt;
-    }
-    return Utf8(path);
-}
-
-int Win32Os::ShellExecute(const char* verb, const char* file, const char* params,
-                          const char* directory, int show) {
-    std::wstring verbText, fileText, paramsText, directoryText;
-    HINSTANCE result = ::ShellExecuteW(owner_, WideOrNull(verb, verbText), WideOrNull(file, fileText),
-                                       WideOrNull(params, paramsText), WideOrNull(directory, directoryText),
-                                       show);
-    return static_cast<int>(reinterpret_cast<INT_PTR>(result));
-}
-
 // The program runs in the system folder, so that it holds no folder of the
 // user's open. Its output goes into a pipe that only it inherits and is read
 // while it runs: a full pipe would stall it.
-ProgramRun Win32Os::RunProgram(const ProgramCall& call, unsigned timeoutMs) {
+ProgramRun Win32System::RunProgram(const ProgramCall& call, unsigned timeoutMs) {
     ProgramRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -382,27 +408,98 @@ ProgramRun Win32Os::RunProgram(const ProgramCall& call, unsigned timeoutMs) {
     return run;
 }
 
-// Before the main window is shown there is no window to own the box; it must
-// still come to the front, above whatever the user was doing.
-Answer Win32Os::MessageBox(const std::string& text, MsgStyle style) {
-    HWND owner = (owner_ != nullptr && ::IsWindowVisible(owner_)) ? owner_ : nullptr;
-    UINT flags = static_cast<UINT>(style);
-    if (owner == nullptr) {
-        flags |= MB_SETFOREGROUND;
+bool Win32System::DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) {
+    HKEY opened = nullptr;
+    const LONG open = ::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_SET_VALUE, &opened);
+    if (open == ERROR_FILE_NOT_FOUND) {
+        return true;
     }
-    int answer = ::MessageBoxW(owner, Wide(text).c_str(), kCaption, flags);
-    switch (answer) {
-    case IDYES:
-        return Answer::Yes;
-    case IDNO:
-        return Answer::No;
-    default:
-        return Answer::Ok;
+    if (open != ERROR_SUCCESS) {
+        return false;
     }
+    RegKeyHandle handle(opened);
+    const LONG deleted = ::RegDeleteValueW(opened, Wide(name).c_str());
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
-void Win32Os::Beep() {
-    ::MessageBeep(MB_OK);
+namespace {
+
+class MutexLock : public SessionLock {
+public:
+    explicit MutexLock(KernelHandle mutex) : mutex_(std::move(mutex)) {}
+    ~MutexLock() override {
+        if (mutex_) {
+            ::ReleaseMutex(mutex_.Get());
+        }
+    }
+
+private:
+    KernelHandle mutex_;
+};
+
+} // namespace
+
+// A mutex in the session's own namespace. One made by an elevated process
+// cannot be opened by a standard one; such a process has drive letters of
+// its own and cannot race with this one, so that lock is taken as held.
+std::unique_ptr<SessionLock> Win32System::LockSession(const std::string& name, unsigned waitMs) {
+    KernelHandle mutex(::CreateMutexW(nullptr, FALSE, Wide("Local\\" + name).c_str()));
+    if (!mutex) {
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? std::make_unique<MutexLock>(KernelHandle()) : nullptr;
+    }
+    const DWORD waited = ::WaitForSingleObject(mutex.Get(), waitMs);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        return nullptr;
+    }
+    return std::make_unique<MutexLock>(std::move(mutex));
+}
+
+unsigned long long Win32System::TickCount() {
+    return ::GetTickCount64();
+}
+
+void Win32System::Sleep(unsigned ms) {
+    ::Sleep(ms);
+}
+
+namespace {
+
+std::string Digits(unsigned value, int width) {
+    std::string text(static_cast<std::size_t>(width), '0');
+    for (int i = width - 1; i >= 0 && value > 0; --i, value /= 10) {
+        text[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    }
+    return text;
+}
+
+} // namespace
+
+std::string Win32System::LocalTimeStamp() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return Digits(now.wYear, 4) + '-' + Digits(now.wMonth, 2) + '-' + Digits(now.wDay, 2) + ' ' +
+           Digits(now.wHour, 2) + ':' + Digits(now.wMinute, 2) + ':' + Digits(now.wSecond, 2);
+}
+
+std::optional<std::string> Win32System::LocalAppDataFolder() {
+    const auto folder = ReadSizedText([](wchar_t* buf, DWORD size) {
+        return ::GetEnvironmentVariableW(L"LOCALAPPDATA", buf, size);
+    });
+    if (!folder || folder->empty()) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+void LoadDllsFromSystemFolderOnly() {
+    ::SetDllDirectoryW(L""); // the current folder is searched no more
+    // Windows 8 and later, and Windows 7 with its loader update, have it.
+    constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (found != nullptr) {
+        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void*>(found))(kSearchSystem32);
+    }
 }
 
 } // namespace kv

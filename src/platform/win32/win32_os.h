@@ -7,22 +7,28 @@
 
 namespace kv {
 
-class Win32Os : public Os {
-public:
-    // The window that owns message boxes (while it is visible) and shell launches.
-    void SetOwner(HWND owner) { owner_ = owner; }
+// Loads system DLLs from the system folder only, so that no DLL planted
+// beside the program or in the current folder is ever loaded. First thing
+// in each program.
+void LoadDllsFromSystemFolderOnly();
 
+// Everything but the desktop: devices, files, the registry, processes. Both
+// programs share it; the companion, which shows nothing, adds no more.
+class Win32System : public Os {
+public:
     std::optional<std::string> QueryDosDevice(const std::string& drive) override;
     std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override;
     std::string SystemDirectory() override;
     std::string ProgramFolder() override;
-    std::string CurrentDirectory() override;
-    bool SetCurrentDirectory(const std::string& path) override;
     bool PathExists(const std::string& path) override;
-    PathProbe ProbePath(const std::string& path) override;
+    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
+                                      const ProbeAnswered& onAnswer = nullptr) override;
     std::optional<std::string> ShortPathName(const std::string& path) override;
     std::optional<std::string> LongPathName(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
+    bool CreateDirectoryForUsers(const std::string& path) override;
+    bool OnlyAdministratorsCanWrite(const std::string& path) override;
+    bool IsElevated() override;
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> DeleteFile(const std::string& path) override;
@@ -33,10 +39,28 @@ public:
                                     const std::string& text) override;
     std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
                                                 const std::string& name) override;
+    bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override;
+    ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override;
+    std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned waitMs) override;
+    unsigned long long TickCount() override;
+    void Sleep(unsigned ms) override;
+    std::string LocalTimeStamp() override;
+    std::optional<std::string> LocalAppDataFolder() override;
+
+private:
+    PathProbe Classify(const std::string& path, DWORD error);
+};
+
+// Korvane's own: the system services and the desktop (message boxes, the
+// shell, the Startup folder).
+class Win32Os : public Win32System {
+public:
+    // The window that owns message boxes (while it is visible) and shell launches.
+    void SetOwner(HWND owner) { owner_ = owner; }
+
     std::optional<std::string> CommonStartupFolder() override;
     int ShellExecute(const char* verb, const char* file, const char* params,
                      const char* directory, int show) override;
-    ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 

@@ -8,6 +8,7 @@
 #include "drives/subst.h"
 #include "drives/targets.h"
 #include "saved/records.h"
+#include "saved/saved_list.h"
 
 namespace kv {
 
@@ -164,9 +165,14 @@ void MainCommands::OnRemoveTick()
         FinishPacedCommand();
         return;
     }
-    ForgetSavedDrive(drive);
+    const auto saveKept = ForgetSavedDrive(drive);
     c_.cmb.Add(drive);
-    os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
+    if (saveKept)
+        os_.MessageBox(EndSentence("Virtual drive " + drive + " has been deleted, but saved drive " + drive +
+                                   " could not be removed: " + *saveKept),
+                       MsgStyle::Critical);
+    else
+        os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
     RemoveRow(drive);
     c_.lsv.Redraw();
     ShowSystemDrive();
@@ -195,17 +201,19 @@ void MainCommands::RemoveRow(const std::string& drive)
     }
 }
 
-void MainCommands::ForgetSavedDrive(const std::string& drive)
+// A record that cannot be deleted would bring the drive back at the next
+// logon, so its entry stays, marked as not present now that the drive is gone.
+std::optional<std::string> MainCommands::ForgetSavedDrive(const std::string& drive)
 {
-    const std::string wanted = Trim(drive);
-    for (int i = 0; i < c_.lst.Count(); ++i) {
-        if (Trim(c_.lst.Text(i)) == wanted) {
-            c_.lst.Remove(i);
-            c_.lst.Redraw();
-            break;
-        }
+    const int entry = FindSavedEntry(c_.lst, drive);
+    const auto why = DeleteSavedDrive(os_, drive);
+    if (entry != kNoSelection) {
+        c_.lst.Remove(entry);
+        if (why)
+            c_.lst.Add(SavedEntry(Trim(drive), false));
+        c_.lst.Redraw();
     }
-    DeleteSavedDrive(os_, drive);
+    return why;
 }
 
 // The cursor goes first so that the user sees the wait while the window is
@@ -221,34 +229,32 @@ void MainCommands::SetBusy(bool busy)
     }
 }
 
-bool MainCommands::IsSaved(const std::string& drive) const
-{
-    const std::string wanted = Trim(drive);
-    for (int i = 0; i < c_.lst.Count(); ++i)
-        if (Trim(c_.lst.Text(i)) == wanted)
-            return true;
-    return false;
-}
-
-// A drive already saved keeps its record as it is. The entry is added only
-// once the record is written: the list shows no drive that would not come back.
+// A drive already saved keeps its record as it is; a save of the letter
+// whose drive was not present is replaced. The entry is added only once the
+// record is written: the list shows no drive that would not come back.
 void MainCommands::SaveDriveCommand()
 {
     SetBusy(true);
     const int selected = c_.lsv.Selected();
     if (selected != kNoSelection) {
         const std::string drive = c_.lsv.Text(selected);
-        const auto target = GetDriveTarget(os_, drive);
-        if (!IsSaved(drive)) {
-            if (const auto why = WriteSavedDrive(os_, drive, target)) {
-                os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *why), MsgStyle::Critical);
-            } else {
-                c_.lst.Add(drive);
-                c_.lst.Redraw();
-            }
-        }
+        const int entry = FindSavedEntry(c_.lst, drive);
+        if (entry == kNoSelection || !IsPresentEntry(c_.lst.Text(entry)))
+            SaveDrive(drive, entry);
     }
     SetBusy(false);
+}
+
+void MainCommands::SaveDrive(const std::string& drive, int oldEntry)
+{
+    if (const auto why = WriteSavedDrive(os_, drive, GetDriveTarget(os_, drive))) {
+        os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *why), MsgStyle::Critical);
+        return;
+    }
+    if (oldEntry != kNoSelection)
+        c_.lst.Remove(oldEntry);
+    c_.lst.Add(drive);
+    c_.lst.Redraw();
 }
 
 void MainCommands::RemoveSaveCommand()
@@ -265,9 +271,9 @@ void MainCommands::RemoveSaveCommand()
     }
     // A record that stays would bring the drive back at the next logon, so
     // the entry stays with it and the user learns why.
-    const std::string drive = c_.lst.Text(selected);
+    const std::string drive = Trim(c_.lst.Text(selected)).substr(0, 2); // "X:", present or not
     if (const auto why = DeleteSavedDrive(os_, drive)) {
-        os_.MessageBox(EndSentence("Saved drive " + Trim(drive) + " could not be removed: " + *why), MsgStyle::Critical);
+        os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + *why), MsgStyle::Critical);
     } else {
         c_.lst.Remove(selected);
         c_.lst.Redraw();

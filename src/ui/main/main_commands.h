@@ -2,6 +2,7 @@
 // they can be driven tick by tick in tests.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/controls.h"
@@ -44,8 +45,8 @@ private:
     bool StepProgress();
     void FinishPacedCommand();
     void ShowSystemDrive();
-    void ForgetSavedDrive(const std::string& drive);
-    bool IsSaved(const std::string& drive) const;
+    std::optional<std::string> ForgetSavedDrive(const std::string& drive);
+    void SaveDrive(const std::string& drive, int oldEntry);
     void SetBusy(bool busy);
     bool IsListedVirtualDrive(const std::string& drive);
     void RemoveRow(const std::string& drive);
