@@ -40,7 +40,7 @@ kv_apt_install() {
 
 # What building the programs and packing them needs, without Wine.
 kv_install_build_deps() {
-    kv_apt_install g++-mingw-w64-i686 cmake zip unzip
+    kv_apt_install g++-mingw-w64-i686 cmake zip unzip msitools wixl
 }
 
 # The product's version, as set in the top-level CMakeLists.txt.
@@ -62,7 +62,7 @@ kv_install_deps() {
         KV_APT_UPDATED=0
     fi
     kv_apt_install g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb imagemagick xauth \
-        cmake g++ libgtest-dev clang zip unzip
+        cmake g++ libgtest-dev clang zip unzip msitools wixl
     kv_host_runs_32bit || kv_fetch_qemu
     kv_pick_wine
 }
@@ -121,10 +121,11 @@ kv_pick_wine() {
     # KV_WINEDEBUG=-all,+debugstr shows the programs' OutputDebugString lines
     # in build/e2e-results/*.log when a run needs tracing.
     export WINEDEBUG=${KV_WINEDEBUG:--all}
-    # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; and no
+    # No Mono or Gecko prompts; our subst.exe instead of Wine's stub; no
     # debugger on a crash, so a crashed program ends at once instead of
-    # hanging the run.
-    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n;winedbg.exe=d"
+    # hanging the run; and no host menu entries for the shortcuts that the
+    # installer case makes (they would land in the Unix user's home).
+    export WINEDLLOVERRIDES="mscoree,mshtml=;subst.exe=n;winedbg.exe=d;winemenubuilder.exe=d"
 }
 
 kv_wine() { "$KV_WINE" "$@"; }
@@ -208,7 +209,7 @@ kv_install_standins() {
     fi
 }
 
-# Fresh program folder: korvane.exe, its manual and the companion.
+# Fresh program folder: korvane.exe, its manual, the companion and the command line.
 kv_install_program() {
     rm -rf "$KV_PROGRAM_DIR"
     mkdir -p "$KV_PROGRAM_DIR"
@@ -217,7 +218,7 @@ kv_install_program() {
     for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/res/manual.html"; do
         if [ -f "$manual" ]; then cp "$manual" "$KV_PROGRAM_DIR/"; break; fi
     done
-    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_PROGRAM_DIR/"
+    cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_RUN_BUILD/src/korctl.exe" "$KV_PROGRAM_DIR/"
 }
 
 KV_XVFB_PID=

@@ -58,6 +58,34 @@ private:
     bool initialised_;
 };
 
+struct StartupWork {
+    kv::Win32Os& os;
+    kv::MainWindow& window;
+    HWND splash;
+};
+
+// The start-up work that may wait on drives (the scan asks about the folder
+// of every virtual drive) runs here, so that the splash goes on painting and
+// answering; it fills the main window's lists through their messages, which
+// the window's thread serves from its loop.
+DWORD WINAPI PrepareBehindSplash(void* param) {
+    auto* work = static_cast<StartupWork*>(param);
+    ComApartment com;
+    kv::PrepareLists(work->os, work->window.Lsv(), work->window.Cmb(), work->window.Lst());
+    ::PostMessageW(work->splash, kv::SplashWindow::kPreparedMessage, 0, 0);
+    return 0;
+}
+
+// Not before the splash has shown, whose loop must serve the work's messages.
+bool StartPreparing(StartupWork& work) {
+    HANDLE thread = ::CreateThread(nullptr, 0, PrepareBehindSplash, &work, 0, nullptr);
+    if (thread == nullptr) {
+        return false;
+    }
+    ::CloseHandle(thread);
+    return true;
+}
+
 int RunProgram(HINSTANCE instance) {
     ComApartment com;
     // The splash shows as soon as the files the program needs are known to be
@@ -71,6 +99,7 @@ int RunProgram(HINSTANCE instance) {
     kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
     const bool splashShown = splash.Create();
     if (splashShown) {
+        splash.WaitForPreparation();
         splash.Show();
     }
     INITCOMMONCONTROLSEX controls{};
@@ -78,11 +107,22 @@ int RunProgram(HINSTANCE instance) {
     controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
                      ICC_USEREX_CLASSES;
     ::InitCommonControlsEx(&controls);
-    if (!window.Create()) {
+    const auto keepSplashAnswering = [&splash, splashShown] {
+        if (splashShown) {
+            splash.ServeWaiting();
+        }
+    };
+    if (!window.Create(keepSplashAnswering)) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-    kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
+    StartupWork work{os, window, splash.Handle()};
+    if (!splashShown || !StartPreparing(work)) {
+        kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
+        if (splashShown) {
+            ::PostMessageW(splash.Handle(), kv::SplashWindow::kPreparedMessage, 0, 0);
+        }
+    }
     if (!splashShown) {
         window.ShowCentered();
     }

@@ -59,6 +59,15 @@ void SplashWindow::Show() {
     ::SetTimer(hwnd_, IDT_SPLASH, kTickMs, nullptr);
 }
 
+// Only the splash's own messages are taken; messages sent to the thread's
+// windows are served by the peek itself.
+void SplashWindow::ServeWaiting() {
+    MSG msg{};
+    while (hwnd_ != nullptr && ::PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) {
+        ::DispatchMessageW(&msg);
+    }
+}
+
 LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT:
@@ -68,6 +77,12 @@ LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return picture_ ? TRUE : ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
+        return 0;
+    case kPreparedMessage:
+        prepared_ = true;
+        if (ticks_ >= kHandOverTick) {
+            HandOver();
+        }
         return 0;
     case WM_CLOSE:
         // Closing the splash (Alt+F4) would leave the program running with no
@@ -100,7 +115,8 @@ void SplashWindow::OnPaint() {
     ::EndPaint(hwnd_, &ps);
 }
 
-// The hand-over happens once, on the third tick. The main window is shown
+// The hand-over happens once, on the third tick or, when the start-up work
+// is still going then, as soon as it is done. The main window is shown
 // while the splash still stands, so that it takes the foreground from it
 // rather than opening behind whatever window the system picks next; then the
 // splash and its timer go.
@@ -113,6 +129,12 @@ void SplashWindow::OnTimer(UINT_PTR id) {
         return;
     }
     ::KillTimer(hwnd_, IDT_SPLASH);
+    if (prepared_) {
+        HandOver();
+    }
+}
+
+void SplashWindow::HandOver() {
     if (handOver_) {
         handOver_();
     }

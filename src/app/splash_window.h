@@ -1,5 +1,6 @@
 // `frmLoad`: the borderless picture shown while the program comes up. On its
-// third one-second tick it hands over to the main window and closes.
+// third one-second tick it hands over to the main window and closes; when it
+// was told to wait for the start-up work, not before that work is done.
 #pragma once
 
 #include "platform/win32/win32.h"
@@ -22,6 +23,12 @@ public:
     bool Create();
     // Shows it centred on the screen and starts the ticks.
     void Show();
+    // Paints and answers what is waiting for the splash, while the thread is
+    // busy with other work.
+    void ServeWaiting();
+    // The hand-over waits for kPreparedMessage, which any thread may post.
+    void WaitForPreparation() { prepared_ = false; }
+    static constexpr UINT kPreparedMessage = WM_APP + 0x48;
 
     HWND Handle() const { return hwnd_; }
 
@@ -31,12 +38,14 @@ private:
 
     void OnPaint();
     void OnTimer(UINT_PTR id);
+    void HandOver();
 
     HINSTANCE instance_;
     std::function<void()> handOver_;
     HWND hwnd_ = nullptr;
     BitmapHandle picture_;
     int ticks_ = 0;
+    bool prepared_ = true;
 };
 
 } // namespace kv

@@ -34,10 +34,21 @@ std::string GetDriveLongTarget(Os& os, const std::string& drive)
     const auto target = GetDriveTarget(os, drive);
     if (!target || target->empty())
         return {};
-    const auto longForm = IsLongSharePath(*target) ? target : os.LongPathName(*target);
-    if (!longForm || longForm->size() >= kLongPathLimit)
+    return NeedsLongForm(*target) ? LongTargetOf(*target, os.LongPathName(*target), kLongPathLimit) : *target;
+}
+
+bool NeedsLongForm(const std::string& target)
+{
+    return !target.empty() && !IsLongSharePath(target);
+}
+
+// A long form too long for the callers still names the folder in its short
+// form: that is better than a blank status bar or an open path that does nothing.
+std::string LongTargetOf(const std::string& target, const std::optional<std::string>& longForm, std::size_t limit)
+{
+    if (!longForm)
         return {};
-    return *longForm;
+    return longForm->size() >= limit ? target : *longForm;
 }
 
 } // namespace kv

@@ -3,6 +3,7 @@
 // hand them fakes; each method is one message to the real control.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,7 +44,7 @@ public:
 };
 
 // `Drive`: the drive list. SetDrive fails with the system's description of the
-// error when the drive cannot be read.
+// error when the drive is not listed; it does not read the drive.
 class DriveChooser {
 public:
     virtual ~DriveChooser() = default;
@@ -52,14 +53,21 @@ public:
     virtual void Refresh() = 0;
 };
 
-// `Dir`: the folder list.
+// `Dir`: the folder list. A folder is read away from the window's thread,
+// since a drive that does not answer can hold a read for minutes; the list
+// shows the folder once it has been read.
 class FolderChooser {
 public:
+    // Nothing when the folder shows; otherwise the system's description of
+    // why not. A folder not read within the bound is a drive not ready.
+    using Opened = std::function<void(const std::optional<std::string>& error)>;
+
     virtual ~FolderChooser() = default;
     virtual std::string Path() const = 0;
-    // "C:" opens the current folder of that drive. Fails with the system's
-    // description of the error when the folder cannot be read.
-    virtual std::optional<std::string> SetPath(const std::string& path) = 0;
+    // "C:" opens the current folder of that drive. `opened`, which may be
+    // empty, is called on the window's thread, unless a later Open came
+    // first: only the latest one is shown and answered.
+    virtual void Open(const std::string& path, Opened opened) = 0;
     virtual void Refresh() = 0;
 };
 

@@ -117,9 +117,7 @@ void RestoreAtStartup(Os& os)
         RestorePass(os, records.drives);
 }
 
-namespace {
-
-std::string Describe(const RestoreOutcome& outcome, unsigned long long waitedMs)
+std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long waitedMs)
 {
     const std::string& drive = outcome.request.drive;
     const std::string& folder = outcome.request.folder;
@@ -139,8 +137,6 @@ std::string Describe(const RestoreOutcome& outcome, unsigned long long waitedMs)
     }
     return drive + " not made: " + outcome.why;
 }
-
-} // namespace
 
 int RunCompanion(Os& os)
 {
@@ -177,7 +173,7 @@ int RunCompanion(Os& os)
                 continue;
             }
             made += outcome.kind == RestoreOutcome::Kind::Made ? 1 : 0;
-            log.Add(Describe(outcome, firstPass ? 0 : waited));
+            log.Add(DescribeOutcome(outcome, firstPass ? 0 : waited));
         }
         log.Flush();
         if (!pending.empty())

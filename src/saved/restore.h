@@ -50,6 +50,9 @@ struct RestoreOutcome {
 // answer cannot be told absent, so its drive is made as it stands.
 std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>& drives);
 
+// One line on what became of a saved drive, `waitedMs` after the start.
+std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long waitedMs);
+
 // Korvane's start-up: one pass over its own records, waiting for nothing
 // that is not there yet.
 void RestoreAtStartup(Os& os);

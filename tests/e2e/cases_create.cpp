@@ -1,4 +1,6 @@
 // Creating a virtual drive from the folder shown in the folder list.
+#include <algorithm>
+
 #include "driver.h"
 #include "resource.h"
 
@@ -80,4 +82,25 @@ KV_CASE(create_without_a_letter_asks_for_one) {
     }
     ExpectEq(main.freeLetters(), letters, "free letters");
     Expect(SubstLog().empty(), "subst.exe was started");
+}
+
+// A 32-bit program asking for System32 is shown SysWOW64, but a drive made on
+// System32 stands for the real one in every 64-bit program: the folder list
+// shows what the drive will show.
+KV_CASE(system32_in_the_folder_list_is_the_real_one) {
+    const std::wstring only64 = L"C:\\windows\\system32\\KvOnly64";
+    void* redirection = nullptr;
+    Expect(Wow64DisableWow64FsRedirection(&redirection) != 0, "this prefix runs no 32-bit program under WoW64");
+    CreateDirectoryW(only64.c_str(), nullptr);
+    const bool made = GetFileAttributesW(only64.c_str()) != INVALID_FILE_ATTRIBUTES;
+    Wow64RevertWow64FsRedirection(redirection);
+    Expect(made, "could not make a folder in the 64-bit System32");
+    Expect(!Exists("C:\\windows\\system32\\KvOnly64"), "System32 is not redirected for 32-bit programs");
+
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    main.openFolder("C:\\windows\\system32");
+    const std::vector<std::string> rows = main.folderEntries();
+    Expect(std::find(rows.begin(), rows.end(), "KvOnly64") != rows.end(),
+           "System32 in the folder list lacks KvOnly64: " + Join(rows));
 }

@@ -216,6 +216,25 @@ KV_CASE(saved_drives_come_back_at_logon) {
     ExpectEq(DriveTargets("S:").size(), 1, "definitions of S:");
 }
 
+// A saved folder on a disk that is plugged in ten seconds into the logon:
+// the companion waits for it, makes the drive, and says so in its log.
+KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
+    MakeFolder("C:\\kvtest\\Late Disk\\Photos");
+    MakeFolder(ProgramFile("kordat"));
+    WriteTextFile(RecordFile('K'), "L:\\Photos\r\n");
+    const DWORD start = Now();
+    RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [] {
+        Pause(10000);
+        AttachDrive("L:", "Late Disk");
+    });
+    Expect(Now() - start < 25000, "the companion took " + std::to_string(Now() - start) + " ms");
+    ExpectEq(DriveTarget("K:"), "\\??\\L:\\Photos", "K: once L: came");
+    const auto log = CompanionLog();
+    Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&
+               log.back().find(" s for its drive") != std::string::npos,
+           "the log says " + Join(log));
+}
+
 // A folder whose name the ANSI code page cannot hold is saved in UTF-8 and
 // still comes back at logon.
 KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
@@ -233,4 +252,33 @@ KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
     }
     RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
     ExpectEq(LongPath(FolderOf("U:")), folder, "long folder of U: after logon");
+}
+
+// A folder nested past 260 characters: the folder list reads it, the drive
+// is made on its short form, the status bar shows it whole, and the saved
+// drive comes back at logon.
+KV_CASE(deep_folder_becomes_a_drive_that_comes_back_at_logon) {
+    std::string deep = "C:\\kvtest\\Deep";
+    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
+    if (Boot() == 0) {
+        MakeFolder(deep);
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        main.openFolder(deep);
+        main.pickLetter("D:");
+        main.shortcut('C');
+        MessageBoxWindow box = app.waitMessage(15000);
+        ExpectEq(IconName(box.icon()), IconName(Icon::Information), "icon of \"" + box.text() + "\"");
+        box.press(IDOK);
+        Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
+        main.clickDrive("D:");
+        Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
+        Save(main, "D:", 1);
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Reboot();
+    }
+    Expect(DriveTarget("D:").empty(), "D: outlived the reboot");
+    RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
+    ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
 }

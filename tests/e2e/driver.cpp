@@ -196,6 +196,165 @@ bool WaitDriveTarget(const std::string& drive, const std::string& target, int ti
     return WaitFor([&] { return DriveTarget(drive) == target; }, timeoutMs);
 }
 
+// ------------------------------------------------------------- slow drive
+
+const char kSlowRoot[] = "C:\\kvtest\\slow";
+
+void SetSlowDelay(double seconds) {
+    WriteTextFile(std::string(kScratch) + "\\slow-delay.txt", std::to_string(seconds) + "\n");
+}
+
+// The prefix's link for N: is there before the Wine server starts, so Wine
+// enters N: in its device table as a disk volume of its own.
+void MapSlowDrive(double seconds) {
+    MakeFolder(kSlowRoot);
+    SetSlowDelay(0);
+    WriteTextFile(std::string(kSlowRoot) + "\\kvslow.txt", "the slow drive\r\n");
+    Expect(DriveTarget("N:").rfind("\\Device\\", 0) == 0,
+           "N: is not a device but \"" + DriveTarget("N:") + "\"; is the slow drive linked (scripts/lib/slowdrive.sh)?");
+    Expect(Exists("N:\\kvslow.txt"), "N: does not show the slow drive; is it mounted (scripts/lib/slowdrive.sh)?");
+    SetSlowDelay(seconds);
+}
+
+StallProbe::StallProbe(std::function<HWND()> target) : target_(std::move(target)), started_(Now()) {
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    Expect(thread_ != nullptr, "could not start the stall probe");
+}
+
+StallProbe::~StallProbe() {
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(thread_, 60000);
+    CloseHandle(thread_);
+}
+
+// A stall is the time from one answer to the next less the pause between
+// them: it also counts a wait that happened anywhere on the way, in the Wine
+// server say, not only in the window's own thread.
+DWORD WINAPI StallProbe::Run(void* param) {
+    auto* self = static_cast<StallProbe*>(param);
+    DWORD last = 0;
+    while (!self->stop_) {
+        HWND target = self->target_();
+        DWORD_PTR result = 0;
+        if (target && SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
+            const DWORD now = Now();
+            InterlockedIncrement(&self->answers_);
+            const DWORD stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
+            if (stall > 100 && self->noted_ < kNoted) {
+                self->notedAt_[self->noted_] = last - self->started_;
+                self->notedMs_[self->noted_] = stall;
+                InterlockedIncrement(&self->noted_);
+            }
+            if (stall > self->longest_) {
+                self->longest_ = stall;
+                self->worstAt_ = last - self->started_;
+            }
+            last = now;
+        } else {
+            last = 0;  // no window to ask yet, or it has gone
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+void StallProbe::expectNoStallOver(DWORD ms) const {
+    std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_),
+                static_cast<long>(answers_));
+    Expect(answers_ > 0, "the stall probe got no answer at all");
+    std::string stalls;
+    for (LONG i = 0; i < noted_; ++i)
+        if (notedMs_[i] > ms / 2)
+            stalls += " " + std::to_string(notedMs_[i]) + " ms at " + std::to_string(notedAt_[i]) + ";";
+    Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
+                               std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
+                               " ms; stalls:" + stalls + " " + std::to_string(elapsedMs()) + " ms in all)");
+}
+
+namespace {
+struct TimedCall {
+    std::function<void()> call;
+    DWORD tookMs = 0;
+};
+
+DWORD WINAPI RunTimed(void* param) {
+    auto* timed = static_cast<TimedCall*>(param);
+    const DWORD start = Now();
+    timed->call();
+    timed->tookMs = Now() - start;
+    return 0;
+}
+
+// Runs `call` on a thread of its own. Meanwhile another process's window (the
+// desktop's, explorer's) is probed for stalls, and a second thread of this
+// process lists C:\windows over and over, keeping its slowest listing.
+std::string TimeAgainstOthers(const std::string& name, std::function<void()> call) {
+    volatile LONG done = 0;
+    DWORD slowestListing = 0;
+    TimedCall lister{[&] {
+        while (!done) {
+            const DWORD start = Now();
+            WIN32_FIND_DATAW data;
+            HANDLE find = FindFirstFileW(L"C:\\windows\\*", &data);
+            if (find != INVALID_HANDLE_VALUE) FindClose(find);
+            slowestListing = std::max(slowestListing, Now() - start);
+            Sleep(300);
+        }
+    }};
+    TimedCall timed{std::move(call)};
+    DWORD longest = 0;
+    {
+        StallProbe desktop([] { return GetDesktopWindow(); });
+        HANDLE listing = CreateThread(nullptr, 0, RunTimed, &lister, 0, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, RunTimed, &timed, 0, nullptr);
+        WaitForSingleObject(thread, INFINITE);
+        InterlockedExchange(&done, 1);
+        WaitForSingleObject(listing, 120000);
+        CloseHandle(thread);
+        CloseHandle(listing);
+        longest = desktop.longestMs();
+    }
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "  %-10s the caller waited %6lu ms; another process stalled at most %5lu ms; "
+                  "the slowest listing of C: by another thread of the caller took %6lu ms\n",
+                  name.c_str(), static_cast<unsigned long>(timed.tookMs), static_cast<unsigned long>(longest),
+                  static_cast<unsigned long>(slowestListing));
+    return line;
+}
+}  // namespace
+
+std::string CheckSlowDrive() {
+    MapSlowDrive(0);
+    MakeFolder(std::string(kSlowRoot) + "\\Folder");
+    std::string report;
+    for (const char* mode : {"3", "3 all"}) {
+        report += std::string("N: waiting 3 s a call, ") +
+                  (std::string(mode) == "3" ? "the Wine server answered at once:\n" : "the Wine server held too:\n");
+        const auto setDelay = [mode] {
+            WriteTextFile(std::string(kScratch) + "\\slow-delay.txt", std::string(mode) + "\n");
+        };
+        setDelay();
+        report += TimeAgainstOthers("attributes", [] { GetFileAttributesW(L"N:\\Folder"); });
+        report += TimeAgainstOthers("listing", [] {
+            WIN32_FIND_DATAW data;
+            HANDLE find = FindFirstFileW(L"N:\\Folder\\*", &data);
+            if (find != INVALID_HANDLE_VALUE) {
+                while (FindNextFileW(find, &data)) {
+                }
+                FindClose(find);
+            }
+        });
+        report += TimeAgainstOthers("open", [] {
+            HANDLE file = CreateFileW(L"N:\\kvslow.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        });
+        SetSlowDelay(0);
+    }
+    return report;
+}
+
 namespace {
 std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
@@ -332,7 +491,7 @@ int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
 void Reboot() { throw RebootRequest{}; }
 
-void RunAtLogon(const std::vector<std::string>& commandLines) {
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     std::vector<HANDLE> processes;
@@ -346,6 +505,7 @@ void RunAtLogon(const std::vector<std::string>& commandLines) {
         CloseHandle(info.hThread);
         processes.push_back(info.hProcess);
     }
+    if (meanwhile) meanwhile();
     const bool ended = WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 30000) ==
                        WAIT_OBJECT_0;
     for (HANDLE process : processes) {
@@ -356,6 +516,13 @@ void RunAtLogon(const std::vector<std::string>& commandLines) {
 }
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
+
+void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
+    WriteTextFile(std::string(kScratch) + "\\attach-" + drive.substr(0, 1) + ".txt", scratchFolder);
+    const std::wstring root = Wide(drive + "\\");
+    Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
+           "the harness did not attach " + drive);
+}
 
 std::vector<std::string> DriveTargets(const std::string& drive) {
     wchar_t buffer[4096] = {};

@@ -67,6 +67,47 @@ std::string RecordFile(char letter);  // the saved-drive record of that letter
 // A saved drive as a previous session leaves it: the drive and its record.
 void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 
+// --- A drive that does not answer ----------------------------------------
+// N: shows C:\kvtest\slow through a file system that waits a set time before
+// every lookup, listing and open, as a share whose server has gone quiet
+// (scripts/lib/slowdrive.sh mounts it for cases named slow_*). N: is a
+// device to the program, as a network drive is.
+extern const char kSlowRoot[];  // C:\kvtest\slow, what N:\ shows
+void MapSlowDrive(double seconds);
+void SetSlowDelay(double seconds);  // from the next call on
+
+// Sends WM_NULL to the window `target` names every 50 ms, from a thread of
+// its own, and keeps the longest time an answer took: how long the user
+// would have looked at a frozen window.
+class StallProbe {
+public:
+    explicit StallProbe(std::function<HWND()> target);
+    ~StallProbe();
+    StallProbe(const StallProbe&) = delete;
+    StallProbe& operator=(const StallProbe&) = delete;
+    DWORD longestMs() const { return longest_; }
+    DWORD elapsedMs() const { return Now() - started_; }
+    void expectNoStallOver(DWORD ms) const;  // naming every stall over half of `ms`
+
+private:
+    static DWORD WINAPI Run(void* self);
+    std::function<HWND()> target_;
+    HANDLE thread_ = nullptr;
+    volatile LONG stop_ = 0;
+    volatile DWORD longest_ = 0;
+    volatile DWORD worstAt_ = 0;  // ms after the probe started
+    DWORD started_ = 0;
+    volatile LONG answers_ = 0;
+    static const int kNoted = 16;
+    DWORD notedAt_[kNoted] = {};  // stalls over 100 ms, when and how long
+    DWORD notedMs_[kNoted] = {};
+    volatile LONG noted_ = 0;
+};
+
+// Times one file-system call on the slow drive against the answers of
+// another process's window; the report of run_cases.sh --check-slow-drive.
+std::string CheckSlowDrive();
+
 // --- The registry as the program sees it ------------------------------
 struct RegText {
     bool found = false;
@@ -92,8 +133,12 @@ struct RebootRequest {};
 // Runs the command line as the logon runs a Run value or a Startup program,
 // from the system folder, and waits for it to end by itself.
 void RunAtLogon(const std::string& commandLine);
-// Several at once, as a Run value and a Startup folder copy start together.
-void RunAtLogon(const std::vector<std::string>& commandLines);
+// Several at once, as a Run value and a Startup folder copy start together;
+// `meanwhile` runs once they are started.
+void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
+// Makes the letter lead to a folder of C:\kvtest for file calls from now on,
+// as a disk plugged in late; the device table does not list it.
+void AttachDrive(const std::string& drive, const std::string& scratchFolder);
 std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
 std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 

@@ -4,6 +4,8 @@
 //                                          writes PASS, FAIL: reason, or REBOOT
 //   kve2e.exe --screenshots <folder>       starts Korvane, pictures the splash, the main
 //                                          and the about window, ends it
+//   kve2e.exe --check-slow-drive <result file>
+//                                          times calls on the slow drive N: against others
 //   kve2e.exe --monkey <seconds> <seed> <result file> <trail file> [shots]
 //                                          random user actions, checked after each
 // The desktop does not pass exit codes on, hence the result file.
@@ -64,6 +66,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "--check-slow-drive") == 0) {
+        std::string report;
+        try {
+            e2e::MakeFolder(e2e::kScratch);
+            report = e2e::CheckSlowDrive();
+        } catch (const std::exception& e) {
+            report = std::string("FAIL: ") + e.what() + "\n";
+        }
+        std::ofstream(argv[2]) << report;
+        std::printf("%s", report.c_str());
+        return 0;
+    }
     if (argc >= 6 && std::strcmp(argv[1], "--monkey") == 0) {
         if (argc >= 7) e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
         std::printf("monkey seed %s\n", argv[3]);

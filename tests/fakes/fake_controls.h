@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/controls.h"
@@ -74,17 +75,26 @@ public:
     void Refresh() override { ++refreshes; }
 };
 
+// Opens at once, unless told to hold: then each Open waits until the test
+// answers it or lets its bound pass, as a drive that answers late does.
 class FakeFolderChooser : public FolderChooser {
 public:
     std::string path = "C:\\windows";
     std::vector<std::string> unreadable; // paths that fail to open
+    bool hold = false;
+    std::vector<std::pair<std::string, Opened>> held;
     std::string Path() const override { return path; }
-    std::optional<std::string> SetPath(const std::string& value) override
+    void Open(const std::string& value, Opened opened) override
     {
-        if (std::count(unreadable.begin(), unreadable.end(), value))
-            return std::string("The device is not ready.");
-        path = value.size() == 2 ? value + "\\current" : value;
-        return std::nullopt;
+        if (hold) {
+            held.emplace_back(value, std::move(opened));
+            return;
+        }
+        const bool fails = std::count(unreadable.begin(), unreadable.end(), value) > 0;
+        if (!fails)
+            path = value.size() == 2 ? value + "\\current" : value;
+        if (opened)
+            opened(fails ? std::optional<std::string>("The device is not ready.") : std::nullopt);
     }
     void Refresh() override {}
 };

@@ -8,9 +8,11 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/slow_calls.h"
 
 namespace kv::test {
 
@@ -272,6 +274,37 @@ public:
     std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
     std::optional<std::string> localAppData = std::string("C:\\Users\\ann\\AppData\\Local");
     std::optional<std::string> LocalAppDataFolder() override { return localAppData; }
+};
+
+// The slow calls over the fake system. They answer at once unless told to
+// hold: then each waits until the test answers it or lets its bound pass.
+class FakeSlowCalls : public SlowCalls {
+public:
+    explicit FakeSlowCalls(FakeOs& os) : os_(os) {}
+    bool hold = false;
+    std::vector<std::pair<std::string, LongPathAnswer>> held;
+
+    void LongPathName(const std::string& path, LongPathAnswer answer) override
+    {
+        if (hold)
+            held.emplace_back(path, std::move(answer));
+        else
+            answer(LongPath{true, os_.LongPathName(path)});
+    }
+    void Explore(const std::string& folder) override
+    {
+        os_.ShellExecute("explore", folder.c_str(), nullptr, nullptr, kShowNormal);
+    }
+    // Answers the held call at `index`, from the fake system or, when the
+    // bound passes first, with no answer.
+    void Answer(size_t index, bool withinBound = true)
+    {
+        LongPathAnswer answer = std::move(held.at(index).second);
+        answer(withinBound ? LongPath{true, os_.LongPathName(held[index].first)} : LongPath{});
+    }
+
+private:
+    FakeOs& os_;
 };
 
 } // namespace kv::test

@@ -20,7 +20,8 @@ struct MainCommandsTest : ::testing::Test {
     FakeStatusBar sb;
     FakeTimer tmr, tmr2;
     FakeWindow window;
-    MainCommands commands{os, {lsv, cmb, lst, drive, dir, pb, sb, tmr, tmr2, window}};
+    FakeSlowCalls slow{os};
+    MainCommands commands{os, {lsv, cmb, lst, drive, dir, pb, sb, tmr, tmr2, window}, slow};
 
     void SetUp() override
     {
@@ -300,6 +301,54 @@ TEST_F(MainCommandsTest, StatusAndOpenPathUseTheLongFolderOfTheSelectedDrive)
 
     commands.ShowManualCommand();
     EXPECT_EQ(os.launches.back().file, "C:\\Tools\\manual.html");
+}
+
+// The long form is asked away from the window's thread; a drive that answers
+// late or never is held here by the test.
+TEST_F(MainCommandsTest, StatusShowsTheStoredFolderUntilItsLongFormComesForTheLatestClick)
+{
+    for (const char* name : {"Long Name", "Other Name"})
+        os.folders.insert(std::string("C:\\") + name);
+    os.shortNames["C:\\Long Name"] = "C:\\LONG~1";
+    os.shortNames["C:\\Other Name"] = "C:\\OTHER~1";
+    os.Subst("L:", "C:\\LONG~1");
+    os.Subst("M:", "C:\\OTHER~1");
+    lsv.rows = {"L:", "M:"};
+    slow.hold = true;
+
+    lsv.Select("L:");
+    commands.ShowStatus();
+    EXPECT_EQ(sb.text, "C:\\LONG~1");
+    lsv.Select("M:");
+    commands.ShowStatus();
+    slow.Answer(1);
+    EXPECT_EQ(sb.text, "C:\\Other Name");
+    slow.Answer(0);
+    EXPECT_EQ(sb.text, "C:\\Other Name") << "the answer for the earlier click came late";
+
+    commands.ShowStatus();
+    slow.Answer(2, false);
+    EXPECT_EQ(sb.text, "C:\\OTHER~1") << "no answer within the bound";
+    commands.OpenPathCommand();
+    EXPECT_TRUE(os.launches.empty()) << "nothing opens before the answer or the bound";
+    slow.Answer(3, false);
+    ASSERT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.launches[0].file, "C:\\OTHER~1");
+}
+
+TEST_F(MainCommandsTest, DeepFolderShowsItsLongFormAndOpensByItsShortOne)
+{
+    const std::string deep = "C:\\" + std::string(300, 'd');
+    os.folders.insert(deep);
+    os.shortNames[deep] = "C:\\DDDDDD~1";
+    os.Subst("D:", "C:\\DDDDDD~1");
+    lsv.rows = {"D:"};
+    lsv.Select("D:");
+    commands.ShowStatus();
+    EXPECT_EQ(sb.text, deep);
+    commands.OpenPathCommand();
+    ASSERT_EQ(os.launches.size(), 1u);
+    EXPECT_EQ(os.launches[0].file, "C:\\DDDDDD~1") << "too long for the shell as it is";
 }
 
 } // namespace

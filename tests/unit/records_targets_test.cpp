@@ -96,7 +96,7 @@ TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
     EXPECT_EQ(GetDriveLongTarget(os, "G:"), "");
     const std::string deep = "C:\\" + std::string(260, 'd');
     os.Subst("L:", deep);
-    EXPECT_EQ(GetDriveLongTarget(os, "L:"), "") << "too long for the places that show it";
+    EXPECT_EQ(GetDriveLongTarget(os, "L:"), deep) << "too long to expand: the folder as the drive stores it";
 
     // A share is not asked (its server may not answer) unless a short name needs expanding.
     os.devices["N:"] = "\\??\\UNC\\nas\\media\\Films";

@@ -13,19 +13,6 @@ namespace kv {
 // Row height for an owner-drawn list with that font.
 int OwnerDrawRowHeight(HWND control, HFONT font);
 
-// Keeps the system from asking the user to insert a disk while a drive that
-// may not be ready is looked at; the previous mode comes back at scope exit.
-class QuietDriveErrors {
-public:
-    QuietDriveErrors() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~QuietDriveErrors() { SetErrorMode(previous_); }
-    QuietDriveErrors(const QuietDriveErrors&) = delete;
-    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
-
-private:
-    UINT previous_;
-};
-
 // Background and text colours of an owner-drawn row in the given state.
 inline void PaintRowBackground(HDC dc, const RECT& rect, bool selected, bool enabled)
 {

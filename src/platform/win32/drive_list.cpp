@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/win32/ask_within.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
@@ -17,10 +16,10 @@ namespace kv {
 namespace {
 
 constexpr int kVisibleRows = 12;
-// Posted by the reading thread to the control: one drive's look (lParam, a
-// DriveLook the control takes over), or the end of a reading.
+// Posted by a reading thread to the control: one drive's look (lParam, a
+// DriveLook the control takes over; its icon is null and its text empty when
+// the drive could not be read).
 constexpr UINT kDriveLookMessage = WM_APP + 0x44;
-constexpr UINT kReadingDoneMessage = WM_APP + 0x45;
 
 struct DriveLook {
     char letter;
@@ -65,9 +64,9 @@ std::vector<char> PresentLetters()
     return letters;
 }
 
-// Reads the label and icon of each drive away from the window's thread: a
-// network drive whose server does not answer can take many seconds for
-// either, and the window must go on painting and taking input meanwhile.
+// Reads the labels and icons of drives away from the window's thread: a
+// network drive whose server does not answer can take minutes for either,
+// and the window must go on painting and taking input meanwhile.
 DWORD WINAPI ReadDriveLooks(void* param)
 {
     std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
@@ -75,31 +74,17 @@ DWORD WINAPI ReadDriveLooks(void* param)
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
     for (char letter : reading->letters) {
         auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
-        if (!PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
+        if (PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
+            look.release();
+        } else {
             if (look->icon != nullptr)
                 DestroyIcon(look->icon);
             break;
         }
-        look.release();
     }
-    PostMessageW(reading->target, kReadingDoneMessage, 0, 0);
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
-}
-
-// Whether the root can be listed; an empty root has nothing to find but is
-// perfectly readable.
-DWORD RootReadError(const std::wstring& pattern, std::wstring&)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        return ERROR_SUCCESS;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
 }
 
 } // namespace
@@ -139,8 +124,9 @@ std::string DriveList::Drive() const
     return ItemText<ComboBoxMessages>(hwnd_, static_cast<int>(index)).substr(0, 2);
 }
 
-// Selects the drive without telling the parent. A drive that is not listed, or
-// whose root cannot be read, leaves the selection as it was.
+// Selects the drive without telling the parent. A drive that is not listed
+// leaves the selection as it was. Its root is not read here: the folder list
+// reads it away from the window's thread and says when it cannot.
 std::optional<std::string> DriveList::SetDrive(const std::string& drive)
 {
     if (drive.empty() || !std::isalpha(static_cast<unsigned char>(drive[0])))
@@ -153,10 +139,6 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
     }
     if (index < 0)
         return SystemErrorText(ERROR_INVALID_DRIVE);
-
-    const std::wstring pattern{static_cast<wchar_t>(letter), L':', L'\\', L'*'};
-    if (const DWORD error = AskWithin(RootReadError, pattern).error)
-        return SystemErrorText(error);
     SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
     return std::nullopt;
 }
@@ -188,22 +170,24 @@ void DriveList::Refresh()
     StartReading(letters);
 }
 
-// One reading at a time: a drive that does not answer holds its reading up,
-// and the next one starts when it is done.
+// A reading for the drives that no earlier reading still holds: one that
+// waits on a drive that does not answer holds up only the drives after it
+// in its own round, and the next drop-down reads the others afresh.
 void DriveList::StartReading(const std::vector<char>& letters)
 {
-    if (reading_) {
-        readAgain_ = true;
+    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, {}});
+    for (char letter : letters)
+        if (!reading_[letter - 'A'])
+            reading->letters.push_back(letter);
+    if (reading->letters.empty())
         return;
-    }
-    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, letters});
     HANDLE thread = CreateThread(nullptr, 0, ReadDriveLooks, reading.get(), 0, nullptr);
     if (thread == nullptr)
         return;
+    for (char letter : reading->letters)
+        reading_[letter - 'A'] = true;
     reading.release();
     CloseHandle(thread);
-    reading_ = true;
-    readAgain_ = false;
 }
 
 // A label that changed replaces the entry's text in place, keeping the
@@ -289,13 +273,8 @@ LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 {
     if (msg == kDriveLookMessage) {
         std::unique_ptr<DriveLook> look(reinterpret_cast<DriveLook*>(lParam));
+        reading_[look->letter - 'A'] = false;
         ApplyLook(look->letter, look->text, look->icon);
-        return 0;
-    }
-    if (msg == kReadingDoneMessage) {
-        reading_ = false;
-        if (readAgain_)
-            StartReading(PresentLetters());
         return 0;
     }
     // A disk inserted or a drive added since the last look shows up in the list.

@@ -3,7 +3,7 @@
 // The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
 // the item belongs to this control). WM_MEASUREITEM needs no forwarding: the
 // row height is set after creation. The list re-reads the drives by itself
-// each time it is dropped down; their labels and icons are read on a thread of
+// each time it is dropped down; their labels and icons are read on threads of
 // their own and filled in as they come. The parent receives the ordinary WM_COMMAND
 // CBN_SELCHANGE with the control's id when the user picks a drive.
 #pragma once
@@ -42,8 +42,7 @@ private:
 
     std::array<HICON, 26> icons_{};
     std::array<std::string, 26> texts_; // last label read per letter, "" before
-    bool reading_ = false;
-    bool readAgain_ = false;
+    std::array<bool, 26> reading_{}; // per letter: a reading still has it to do
 };
 
 } // namespace kv

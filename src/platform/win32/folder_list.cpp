@@ -5,12 +5,21 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <optional>
+#include <vector>
 
+#include "platform/win32/ask_within.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
 
 namespace {
+
+// Posted by a reading thread to the list, lParam a FolderList::Reading it
+// hands over; and the timer of the bound on the latest reading.
+constexpr UINT kFolderReadMessage = WM_APP + 0x46;
+constexpr UINT_PTR kReadBoundTimer = 0x4B46;
 
 // Length of the root at the start of a full path: "C:\" or "\\server\share\".
 size_t RootLength(const std::string& path)
@@ -37,19 +46,59 @@ HICON LoadFolderIcon(bool open)
     return nullptr;
 }
 
+// Past MAX_PATH the wide calls take a path only in its extended form, which
+// they use as it is: it must be full and in canonical form already.
+std::wstring ExtendedForm(const std::wstring& path)
+{
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0)
+        return path;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\')
+        return L"\\\\?\\" + path;
+    if (path.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+// A "fill this buffer" wide call whose result is the length written, or the
+// size needed; nothing when it fails.
+template <typename Call>
+std::optional<std::wstring> GrowingText(Call call)
+{
+    std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD written = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (written == 0)
+            return std::nullopt;
+        if (written < buffer.size())
+            return std::wstring(buffer.data(), written);
+        buffer.assign(written + 1, L'\0');
+    }
+    return std::nullopt;
+}
+
+std::wstring WithoutExtendedPrefix(std::wstring path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+        return path.substr(4);
+    return path;
+}
+
 // The full, long form of a path the caller gave: a bare "X:" becomes the
 // current folder of that drive, "." and ".." are resolved, short names are
 // expanded, and the trailing backslash goes except at a root.
 std::string FullFolderPath(const std::string& path)
 {
-    wchar_t full[MAX_PATH];
     const std::wstring given = Wide(path);
-    DWORD length = GetFullPathNameW(given.c_str(), MAX_PATH, full, nullptr);
-    std::wstring wide = length > 0 && length < MAX_PATH ? std::wstring(full, length) : given;
-    wchar_t longName[MAX_PATH];
-    length = GetLongPathNameW(wide.c_str(), longName, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        wide.assign(longName, length);
+    std::wstring wide = GrowingText([&given](wchar_t* buffer, DWORD size) {
+                            return GetFullPathNameW(given.c_str(), size, buffer, nullptr);
+                        }).value_or(given);
+    const std::wstring extended = ExtendedForm(wide);
+    if (const auto longName = GrowingText([&extended](wchar_t* buffer, DWORD size) {
+            return GetLongPathNameW(extended.c_str(), buffer, size);
+        }))
+        wide = WithoutExtendedPrefix(*longName);
     std::string result = Utf8(wide);
     if (result.size() >= 2 && result[1] == ':')
         result[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(result[0])));
@@ -65,13 +114,12 @@ std::string FullFolderPath(const std::string& path)
 // error code when the folder cannot be read.
 std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder, DWORD& error)
 {
-    QuietDriveErrors quiet;
     std::string pattern = folder;
     if (pattern.empty() || pattern.back() != '\\')
         pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
+    HANDLE search = FindFirstFileW(ExtendedForm(Wide(pattern)).c_str(), &found);
     std::vector<std::wstring> names;
     if (search == INVALID_HANDLE_VALUE) {
         error = GetLastError();
@@ -161,19 +209,80 @@ bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height
     return true;
 }
 
-std::optional<std::string> FolderList::SetPath(const std::string& path)
+struct FolderList::Reading {
+    HWND target = nullptr;
+    unsigned ticket = 0;
+    std::vector<std::string> folders; // tried in order; the first that reads is shown
+    bool resolve = false;             // folders[0] as given, to be made a full long path
+    bool read = false;
+    std::string shown;
+    std::vector<std::string> subfolders;
+    DWORD error = ERROR_SUCCESS;
+};
+
+namespace {
+
+// A 32-bit program on 64-bit Windows is shown SysWOW64 where it asks for
+// System32, while a drive made on System32 stands for the real one in every
+// 64-bit program. The reading thread sees the folders as they are, so that
+// the list shows what the drive will show. Redirection belongs to the
+// thread, and comes back when the reading is done.
+class RealFolders {
+public:
+    RealFolders() : off_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
+    ~RealFolders()
+    {
+        if (off_)
+            ::Wow64RevertWow64FsRedirection(previous_);
+    }
+    RealFolders(const RealFolders&) = delete;
+    RealFolders& operator=(const RealFolders&) = delete;
+
+private:
+    void* previous_ = nullptr;
+    bool off_;
+};
+
+DWORD WINAPI ReadFolder(void* param)
 {
-    if (path.empty())
-        return SystemErrorText(ERROR_PATH_NOT_FOUND);
-    const std::string full = FullFolderPath(path);
-    if (FolderChain(full).empty())
-        return SystemErrorText(ERROR_BAD_PATHNAME);
-    DWORD error = 0;
-    std::optional<std::vector<std::string>> subfolders = ReadSubfolders(full, error);
-    if (!subfolders)
-        return SystemErrorText(error);
-    Show(full, std::move(*subfolders));
-    return std::nullopt;
+    std::unique_ptr<FolderList::Reading> reading(static_cast<FolderList::Reading*>(param));
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
+    RealFolders real;
+    if (reading->resolve) {
+        const std::string full = FullFolderPath(reading->folders.front());
+        reading->folders = {full};
+        if (FolderChain(full).empty())
+            reading->error = ERROR_BAD_PATHNAME;
+    }
+    for (const std::string& folder : reading->folders) {
+        if (reading->error == ERROR_BAD_PATHNAME)
+            break;
+        std::optional<std::vector<std::string>> subfolders = ReadSubfolders(folder, reading->error);
+        if (subfolders) {
+            reading->read = true;
+            reading->shown = folder;
+            reading->subfolders = std::move(*subfolders);
+            break;
+        }
+    }
+    HWND target = reading->target;
+    if (PostMessageW(target, kFolderReadMessage, 0, reinterpret_cast<LPARAM>(reading.get())))
+        reading.release();
+    return 0;
+}
+
+} // namespace
+
+void FolderList::Open(const std::string& path, Opened opened)
+{
+    if (path.empty()) {
+        ++latest_;
+        opened_ = nullptr;
+        if (opened)
+            opened(SystemErrorText(ERROR_PATH_NOT_FOUND));
+        return;
+    }
+    StartReading({path}, true, std::move(opened));
 }
 
 // Re-reads the open folder. When it has gone away meanwhile, the nearest
@@ -182,16 +291,60 @@ void FolderList::Refresh()
 {
     if (chain_.empty())
         return;
-    for (size_t count = chain_.size(); count > 0; --count) {
-        const std::string folder = ChainPath(chain_, count);
-        DWORD error = 0;
-        std::optional<std::vector<std::string>> subfolders = ReadSubfolders(folder, error);
-        if (subfolders) {
-            Show(folder, std::move(*subfolders));
-            return;
-        }
+    std::vector<std::string> folders;
+    for (size_t count = chain_.size(); count > 0; --count)
+        folders.push_back(ChainPath(chain_, count));
+    StartReading(std::move(folders), false, nullptr);
+}
+
+// A thread per reading: one stuck on a drive that does not answer must not
+// hold up the next. Whatever it answers after the bound is still shown when
+// no newer reading was asked for meanwhile.
+void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Opened opened)
+{
+    const unsigned ticket = ++latest_;
+    opened_ = std::move(opened);
+    auto reading = std::make_unique<Reading>();
+    reading->target = hwnd_;
+    reading->ticket = ticket;
+    reading->folders = std::move(folders);
+    reading->resolve = resolve;
+    HANDLE thread = CreateThread(nullptr, 0, ReadFolder, reading.get(), 0, nullptr);
+    if (thread == nullptr) {
+        const DWORD error = GetLastError();
+        Opened answer = std::move(opened_);
+        opened_ = nullptr;
+        if (answer)
+            answer(SystemErrorText(error));
+        return;
     }
-    Show(path_, {});
+    reading.release();
+    CloseHandle(thread);
+    SetTimer(hwnd_, kReadBoundTimer, kPathAnswerWaitMs, nullptr);
+}
+
+void FolderList::OnRead(const Reading& reading)
+{
+    if (reading.ticket != latest_)
+        return;
+    KillTimer(hwnd_, kReadBoundTimer);
+    Opened answer = std::move(opened_);
+    opened_ = nullptr;
+    if (reading.read)
+        Show(reading.shown, reading.subfolders);
+    else if (!reading.resolve)
+        Show(path_, {});
+    if (answer)
+        answer(reading.read ? std::nullopt : std::optional<std::string>(SystemErrorText(reading.error)));
+}
+
+void FolderList::OnBoundPassed()
+{
+    KillTimer(hwnd_, kReadBoundTimer);
+    Opened answer = std::move(opened_);
+    opened_ = nullptr;
+    if (answer)
+        answer(SystemErrorText(ERROR_NOT_READY));
 }
 
 // Fills the list with the chain of open folders and the subfolders, selects
@@ -237,11 +390,13 @@ void FolderList::OpenRow(int index)
             target += '\\';
         target += ItemText<ListBoxMessages>(hwnd_, index);
     }
-    if (std::optional<std::string> error = SetPath(target)) {
+    Open(target, [this](const std::optional<std::string>& error) {
+        if (!error)
+            return;
         HWND owner = GetAncestor(hwnd_, GA_ROOT);
         MessageBoxW(owner, Wide(*error).c_str(), WindowText(owner).c_str(), MB_OK | MB_ICONHAND);
         SendMessageW(hwnd_, LB_SETCURSEL, chain_.size() - 1, 0);
-    }
+    });
 }
 
 int FolderList::IndentOf(int index) const
@@ -267,6 +422,17 @@ void FolderList::DrawRow(const DRAWITEMSTRUCT& item)
 LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case kFolderReadMessage: {
+        std::unique_ptr<Reading> reading(reinterpret_cast<Reading*>(lParam));
+        OnRead(*reading);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kReadBoundTimer) {
+            OnBoundPassed();
+            return 0;
+        }
+        break;
     case WM_GETDLGCODE: {
         const auto* pending = reinterpret_cast<const MSG*>(lParam);
         LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);

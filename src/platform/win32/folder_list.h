@@ -2,7 +2,8 @@
 // the root first, and below it the subfolders of the open folder.
 //
 // The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
-// the item belongs to this control). WM_MEASUREITEM needs no forwarding: the
+// the item belongs to this control). Folders are read on threads of their own
+// and shown when the answer comes. WM_MEASUREITEM needs no forwarding: the
 // row height is set after creation. Double click and Enter are handled inside
 // the control: they open the row's folder. The list box's window text is kept
 // equal to Path(), so WM_GETTEXT reads the open folder.
@@ -35,12 +36,17 @@ public:
     bool Create(HWND parent, int id, int x, int y, int width, int height, HFONT font);
 
     std::string Path() const override { return path_; }
-    std::optional<std::string> SetPath(const std::string& path) override;
+    void Open(const std::string& path, Opened opened) override;
     void Refresh() override;
+
+    struct Reading; // one folder read, handed from its thread to the list
 
 private:
     void DrawRow(const DRAWITEMSTRUCT& item) override;
     LRESULT OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void StartReading(std::vector<std::string> folders, bool resolve, Opened opened);
+    void OnRead(const Reading& reading);
+    void OnBoundPassed();
     void Show(const std::string& path, std::vector<std::string> subfolders);
     void OpenRow(int index);
     int IndentOf(int index) const;
@@ -50,6 +56,8 @@ private:
     HICON openIcon_ = nullptr;
     HICON closedIcon_ = nullptr;
     int pendingOpen_ = -1; // row double-clicked, opened when the button comes up
+    unsigned latest_ = 0;  // the reading the list waits for; older ones are dropped
+    Opened opened_;        // its answer, until given or the bound passes
 };
 
 } // namespace kv

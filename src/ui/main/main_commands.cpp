@@ -32,27 +32,53 @@ void MainCommands::Load() { ShowSystemDrive(); }
 void MainCommands::ShowSystemDrive()
 {
     c_.drive.SetDrive(DriveOf(os_.SystemDirectory()));
-    c_.dir.SetPath(DriveOf(c_.drive.Drive()));
+    c_.dir.Open(DriveOf(c_.drive.Drive()), nullptr);
 }
 
-// A drive that cannot be read (an empty removable drive, say) is reported and
-// the lists go back to the system drive.
+// A drive that cannot be read (an empty removable drive, or a share that
+// does not answer within the bound, say) is reported and the lists go back
+// to the system drive. The window goes on meanwhile.
 void MainCommands::OnDriveChange()
 {
-    if (const auto error = c_.dir.SetPath(DriveOf(c_.drive.Drive()))) {
-        os_.MessageBox(*error, MsgStyle::Critical);
-        ShowSystemDrive();
-        return;
-    }
-    c_.dir.Refresh();
-    c_.drive.Refresh();
+    c_.dir.Open(DriveOf(c_.drive.Drive()), [this](const std::optional<std::string>& error) {
+        if (error) {
+            os_.MessageBox(*error, MsgStyle::Critical);
+            ShowSystemDrive();
+            return;
+        }
+        c_.drive.Refresh();
+    });
 }
 
+// The folder as the drive stores it shows at once; its long form replaces it
+// when the system gives it, unless the user has clicked on since.
 void MainCommands::ShowStatus()
 {
     const int selected = c_.lsv.Selected();
-    if (selected != kNoSelection)
-        c_.sb.SetText(GetDriveLongTarget(os_, c_.lsv.Text(selected)));
+    if (selected == kNoSelection)
+        return;
+    const std::string target = GetDriveTarget(os_, c_.lsv.Text(selected)).value_or(std::string());
+    c_.sb.SetText(target);
+    const unsigned asked = ++statusAsked_;
+    WithLongTarget(target, std::string::npos, [this, asked](const std::string& folder) {
+        if (asked == statusAsked_)
+            c_.sb.SetText(folder);
+    });
+}
+
+// Gives `use` the long form of a target, or the target itself when its drive
+// did not answer within the bound or the long form is `limit` characters or
+// more: the short form still names the folder.
+void MainCommands::WithLongTarget(const std::string& target, std::size_t limit,
+                                  std::function<void(const std::string&)> use)
+{
+    if (!NeedsLongForm(target)) {
+        use(target);
+        return;
+    }
+    slow_.LongPathName(target, [target, limit, use](const SlowCalls::LongPath& answer) {
+        use(answer.answered ? LongTargetOf(target, answer.path, limit) : target);
+    });
 }
 
 // Create and remove share the progress bar; while one of them is under way the
@@ -288,9 +314,13 @@ void MainCommands::OpenPathCommand()
     const int selected = c_.lsv.Selected();
     if (selected == kNoSelection)
         return;
-    const std::string folder = GetDriveLongTarget(os_, c_.lsv.Text(selected));
-    if (!folder.empty())
-        os_.ShellExecute("explore", folder.c_str(), nullptr, nullptr, kShowNormal);
+    const auto target = GetDriveTarget(os_, c_.lsv.Text(selected));
+    if (!target)
+        return;
+    WithLongTarget(*target, kShellPathLimit, [this](const std::string& folder) {
+        if (!folder.empty())
+            slow_.Explore(folder);
+    });
 }
 
 void MainCommands::ShowManualCommand()

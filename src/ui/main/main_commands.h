@@ -2,11 +2,13 @@
 // they can be driven tick by tick in tests.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/controls.h"
 #include "platform/os.h"
+#include "platform/slow_calls.h"
 
 namespace kv {
 
@@ -25,7 +27,7 @@ struct MainControls {
 
 class MainCommands {
 public:
-    MainCommands(Os& os, const MainControls& controls) : os_(os), c_(controls) {}
+    MainCommands(Os& os, const MainControls& controls, SlowCalls& slow) : os_(os), c_(controls), slow_(slow) {}
 
     void Load();
     void OnDriveChange();
@@ -50,9 +52,12 @@ private:
     void SetBusy(bool busy);
     bool IsListedVirtualDrive(const std::string& drive);
     void RemoveRow(const std::string& drive);
+    void WithLongTarget(const std::string& target, std::size_t limit, std::function<void(const std::string&)> use);
 
     Os& os_;
     MainControls c_;
+    SlowCalls& slow_;
+    unsigned statusAsked_ = 0; // only the latest click's folder goes to the status bar
     std::string confirmedDrive_; // the drive the pending removal is for
 };
 

@@ -147,7 +147,8 @@ MainWindow::~MainWindow() {
     }
 }
 
-bool MainWindow::Create() {
+bool MainWindow::Create(std::function<void()> betweenSteps) {
+    betweenSteps_ = std::move(betweenSteps);
     // The window opens on the primary monitor; a window of a per-monitor
     // aware program learns of any other DPI from WM_DPICHANGED.
     dpi_ = WindowDpi(nullptr);
@@ -243,10 +244,18 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+// Each step can take a good part of a second on a slow machine.
+bool MainWindow::Step(bool done) {
+    if (done && betweenSteps_) {
+        betweenSteps_();
+    }
+    return done;
+}
+
 bool MainWindow::OnCreate() {
     os_.SetOwner(hwnd_);
-    if (!CreateFonts() || !CreateToolbar() || !CreatePathFrame() || !CreateSavedFrame() ||
-        !CreateUsedFrame()) {
+    if (!Step(CreateFonts()) || !Step(CreateToolbar()) || !Step(CreatePathFrame()) || !Step(CreateSavedFrame()) ||
+        !Step(CreateUsedFrame())) {
         return false;
     }
     HWND status = CreateChild(STATUSCLASSNAMEW, L"", 0, IDC_STATUS, 0, Px(kClientHeight - 375),
@@ -255,14 +264,19 @@ bool MainWindow::OnCreate() {
         return false;
     }
     sb_.AttachSinglePart(status);
+    if (!slow_.Create(instance_)) {
+        return false;
+    }
+    slow_.SetOwner(hwnd_);
     tmr_.Attach(hwnd_);
     tmr2_.Attach(hwnd_);
     window_.Attach(hwnd_);
 
     commands_ = std::make_unique<MainCommands>(
-        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_});
+        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, slow_);
     ShowRoutedCommandsOnly();
     commands_->Load();
+    betweenSteps_ = nullptr;
     return true;
 }
 
@@ -394,6 +408,7 @@ bool MainWindow::OnSetCursor() {
 void MainWindow::OnDestroy() {
     closing_ = true;
     os_.SetOwner(nullptr);
+    slow_.SetOwner(nullptr);
     tmr_.Disable();
     tmr2_.Disable();
     ::PostQuitMessage(0);

@@ -5,12 +5,14 @@
 
 #include "platform/win32/win32.h"
 
+#include <functional>
 #include <memory>
 
 #include "platform/win32/controls_win32.h"
 #include "platform/win32/drive_list.h"
 #include "platform/win32/folder_list.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/slow_calls_win32.h"
 #include "platform/win32/window_base.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_commands.h"
@@ -25,7 +27,9 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // Makes the window hidden, with all its controls, and runs the load step.
-    bool Create();
+    // `betweenSteps`, when given, runs between the steps of the making, so
+    // that a window already shown (the splash) goes on answering.
+    bool Create(std::function<void()> betweenSteps = nullptr);
     void ShowCentered();
 
     HWND Handle() const { return hwnd_; }
@@ -46,6 +50,7 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool OnCreate();
+    bool Step(bool done);
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(NMHDR& header);
     void OnTimer(UINT_PTR id);
@@ -102,8 +107,10 @@ private:
     Win32CommandWindow window_;
     DriveList drive_;
     FolderList dir_;
+    Win32SlowCalls slow_;
 
     std::unique_ptr<MainCommands> commands_;
+    std::function<void()> betweenSteps_;
 };
 
 } // namespace kv

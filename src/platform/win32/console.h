@@ -1,0 +1,19 @@
+// Text for a console program's standard output and error.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+#include <string>
+#include <vector>
+
+namespace kv {
+
+// UTF-16 through WriteConsoleW on a console, so that every name shows as it
+// is whatever the console's code page; the UTF-8 bytes themselves when the
+// stream goes to a file or a pipe.
+void WriteText(DWORD stream, const std::string& utf8);
+
+// The program's arguments, without its own name, in UTF-8.
+std::vector<std::string> CommandLineArguments();
+
+} // namespace kv

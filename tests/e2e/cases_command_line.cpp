@@ -1,0 +1,117 @@
+// korctl.exe, the command line: every command and every failure, with its
+// output checked exactly, and drives that the window and the command line
+// both see as saved.
+#include "driver.h"
+
+#include "resource.h"
+#include "version.h"
+
+using namespace e2e;
+
+namespace {
+struct Outcome {
+    DWORD exitCode = 0;
+    std::string out, err;
+};
+
+std::string ReadAll(HANDLE pipe) {
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    return bytes;
+}
+
+// Runs korctl with its output in pipes, as a script would: UTF-8 comes back.
+Outcome Korctl(const std::string& arguments) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    CreatePipe(&outRead, &outWrite, &inheritable, 0);
+    CreatePipe(&errRead, &errWrite, &inheritable, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    std::wstring line = Wide("\"" + ProgramFile("korctl.exe") + "\" " + arguments);
+    PROCESS_INFORMATION info{};
+    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &info) != 0,
+           "cannot start korctl " + arguments);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    Outcome outcome;
+    outcome.out = ReadAll(outRead);
+    outcome.err = ReadAll(errRead);
+    Expect(WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0, "korctl " + arguments + " did not end");
+    GetExitCodeProcess(info.hProcess, &outcome.exitCode);
+    for (HANDLE h : {outRead, errRead, info.hThread, info.hProcess}) CloseHandle(h);
+    return outcome;
+}
+
+void ExpectDone(const std::string& arguments, const std::string& out) {
+    const Outcome outcome = Korctl(arguments);
+    ExpectEq(outcome.err, "", "standard error of korctl " + arguments);
+    ExpectEq(outcome.out, out, "output of korctl " + arguments);
+    ExpectEq(outcome.exitCode, 0, "exit code of korctl " + arguments);
+}
+
+void ExpectRefused(const std::string& arguments, const std::string& why) {
+    const Outcome outcome = Korctl(arguments);
+    ExpectEq(outcome.out, "", "output of korctl " + arguments);
+    ExpectEq(outcome.err, "korctl: " + why + "\n", "standard error of korctl " + arguments);
+    ExpectEq(outcome.exitCode, 1, "exit code of korctl " + arguments);
+}
+}  // namespace
+
+KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
+    const std::string photos = "C:\\kvtest\\Фото 写真", work = "C:\\kvtest\\Work";
+    MakeFolder(photos);
+    MakeFolder(work);
+    MakeFolder(ProgramFile("kordat"));
+    ExpectDone("create x: \"" + photos + "\" --save", "X: created for " + photos + " and saved\n");
+    ExpectEq(LongPath(DriveTarget("X:").substr(4)), photos, "the folder behind X:");
+    ExpectEq(SubstLog(), {"X: " + ShortPath(photos)}, "subst command lines");
+    ExpectDone("create W: " + work, "W: created for " + work + "\n");
+    ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]\n");
+
+    ExpectRefused("create W: C:\\kvtest", "W: is already in use");
+    ExpectRefused("create V: C:\\kvtest\\Missing", "there is no folder C:\\kvtest\\Missing");
+    ExpectRefused("create V: C:\\kvtest --bogus", "unknown option --bogus; see korctl --help");
+    WriteTextFile("C:\\kvtest\\subst-refuses.txt", "Access denied");
+    ExpectRefused("create V: " + work, "V: could not be created: subst.exe answered \"Access denied\"");
+    DeleteFileW(L"C:\\kvtest\\subst-refuses.txt");
+    MoveFileW(Wide(ProgramFile("kordat")).c_str(), L"C:\\kvtest\\kordat away");
+    ExpectRefused("save W:", "W: could not be saved: " + SystemText(ERROR_PATH_NOT_FOUND));
+    MoveFileW(L"C:\\kvtest\\kordat away", Wide(ProgramFile("kordat")).c_str());
+    ExpectRefused("forget W:", "W: is not saved");
+
+    // The window sees the command line's save, and the command line the window's.
+    {
+        Korvane app = Korvane::Start();
+        MainWindow main = app.waitMain();
+        ExpectEq(main.savedDrives(), {"X:"}, "saved drives in the window");
+        main.clickDrive("W:");
+        main.toolbar(IDM_SAVE);
+        Expect(WaitFor([&] { return main.savedDrives().size() == 2; }, 3000), "W: was not saved in the window");
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+    }
+    ExpectDone("list --json", "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
+                              "\"present\": true},\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\kvtest\\\\Фото 写真\", "
+                              "\"saved\": true, \"present\": true}\n]\n");
+
+    ExpectDone("forget X:", "the save of X: is forgotten\n");
+    ExpectDone("remove W:", "W: removed and its save forgotten\n");
+    Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");
+    ExpectDone("save X:", "X: saved\n");
+    ExpectDone("remove X:", "X: removed and its save forgotten\n");
+    WriteTextFile(RecordFile('X'), "\xEF\xBB\xBF" + photos + "\r\n");
+    WriteTextFile(RecordFile('W'), work + "\r\n");
+    MapDrive("W:", "C:\\kvtest");
+    ExpectDone("restore", "W: left alone: the letter is in use\nX: made, standing for " + photos + "\n");
+    ExpectDone("--version", "korctl " + std::string(KV_VERSION_TEXT) + "\n");
+    Expect(Korctl("--help").out.rfind("Usage: korctl COMMAND", 0) == 0, "no usage from korctl --help");
+}

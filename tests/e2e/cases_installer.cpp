@@ -1,0 +1,349 @@
+// The Windows Installer package as an administrator deploys it: silent
+// install, the installed program at work, logon, repair, upgrade, a refused
+// downgrade and a clean uninstall. run_cases.sh builds the packages of this
+// build and names them in KV_MSI, KV_MSI_VERSION, KV_MSI_NEWER and
+// KV_MSI_NEWER_VERSION.
+#include "driver.h"
+
+#include <msi.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+const char kInstallDir[] = "C:\\Program Files (x86)\\Korvane";
+const wchar_t kUpgradeCode[] = L"{A0EFBEF8-FD25-47B6-B3D5-2E939096529F}";
+const char kFolder[] = "C:\\kvtest\\Installed Drive";
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) Fail(std::string(name) + " is not set: run the case through run_cases.sh");
+    return value;
+}
+
+std::string Installed(const std::string& name) { return std::string(kInstallDir) + "\\" + name; }
+std::string Record() { return Installed("kordat\\K.ini"); }
+// The Run value's data, as Korvane writes it for the installed companion.
+std::string CompanionCommand() { return "\"" + Installed("korstart.exe") + "\""; }
+
+std::string KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    Expect(SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)), "no folder " + std::to_string(csidl));
+    return Narrow(path);
+}
+// A per-machine package puts its Start menu entries in the common Programs
+// folder and takes a companion copy out of the common Startup folder. Wine's
+// msi resolves ProgramMenuFolder and StartupFolder to the user's own folders
+// whatever ALLUSERS says, so there the case looks where Wine puts them.
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+std::string MenuFolder() {
+    return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane";
+}
+std::string CompanionLog() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
+std::string StartupCopy() {
+    return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe";
+}
+
+// As an administrator's deployment runs it: the 64-bit msiexec, which on
+// 64-bit Windows installs every package.
+// `meanwhile` runs once msiexec has started, with its process id.
+DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& meanwhile = nullptr,
+              int timeoutMs = 90000) {
+    std::wstring line = L"C:\\windows\\sysnative\\msiexec.exe " + Wide(arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) != 0,
+           "cannot start msiexec " + arguments);
+    if (meanwhile) meanwhile(info.dwProcessId);
+    const bool ended = WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    if (!ended) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    Expect(ended, "msiexec " + arguments + " did not end");
+    return code;
+}
+
+void ExpectMsiexec(const std::string& arguments) { ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments); }
+
+std::vector<std::string> InstalledProducts() {
+    std::vector<std::string> codes;
+    wchar_t code[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsW(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) codes.push_back(Narrow(code));
+    return codes;
+}
+
+std::string OnlyProduct() {
+    const auto codes = InstalledProducts();
+    ExpectEq(static_cast<long long>(codes.size()), 1, "installed Korvane products (" + Join(codes) + ")");
+    return codes.front();
+}
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// A value of the Add/Remove Programs entry, "" when missing; a number as
+// text. A 32-bit package's entry lies in the 32-bit view, the driver's own.
+std::string UninstallValue(const std::string& productCode, const char* name) {
+    wchar_t data[1024] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t), type = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(kUninstallKey + productCode).c_str(), Wide(name).c_str(),
+                     RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &bytes) != ERROR_SUCCESS)
+        return "";
+    DWORD number = 0;
+    if (type == REG_DWORD) memcpy(&number, data, sizeof number);
+    return type == REG_DWORD ? std::to_string(number) : Narrow(data);
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool RunValueIn64BitView() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExW(key, L"Korvane", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string target;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(Wide(link).c_str(), STGM_READ)) &&
+                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+                target = Narrow(path);
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+void ExpectInstalled(const std::string& version) {
+    const auto harness = FolderFiles(kProgramDir);  // this build's programs
+    const auto files = FolderFiles(kInstallDir);
+    for (const char* name : {"korvane.exe", "korstart.exe", "korctl.exe"})
+        Expect(files.count(name) && files.at(name) == harness.at(name), std::string(name) + " is not this build's");
+    Expect(files.count("manual.html") &&
+               files.at("manual.html").find("User manual for version " + version) != std::string::npos,
+           "the installed manual is not that of version " + version);
+    ExpectEq(static_cast<long long>(files.size()), 4, "files in the program folder");
+    Expect(Exists(Installed("kordat")), "no data folder");
+
+    ExpectEq(ShortcutTarget(MenuFolder() + "\\Korvane.lnk"), Installed("korvane.exe"), "Start menu entry Korvane");
+    ExpectEq(ShortcutTarget(MenuFolder() + "\\Korvane Manual.lnk"), Installed("manual.html"),
+             "Start menu entry Korvane Manual");
+
+    ExpectRunValue(HKEY_LOCAL_MACHINE, CompanionCommand());
+    Expect(!RunValueIn64BitView(), "the Run value is in the 64-bit view");
+
+    const std::string product = OnlyProduct();
+    std::vector<std::string> entry;
+    for (const char* name : {"DisplayName", "DisplayVersion", "Publisher", "HelpLink"})
+        entry.push_back(UninstallValue(product, name));
+    ExpectEq(entry, {"Korvane", version, "Ondrel Kastry", "http://www.kastry.example"},
+             "Add/Remove Programs name, version, publisher and help link");
+    Expect(!UninstallValue(product, "EstimatedSize").empty(), "Add/Remove Programs has no size");  // 0 under Wine
+    wchar_t icon[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    MsiGetProductInfoW(Wide(product).c_str(), L"ProductIcon", icon, &length);
+    Expect(Exists(Narrow(icon)), "Add/Remove Programs icon \"" + Narrow(icon) + "\" missing");
+}
+
+// Korvane keeps the package's machine-wide entry for a companion in a
+// protected folder. Wine reports every file as owned by, and writable for,
+// the user, so there Korvane takes the entry as unsafe: it removes the
+// machine-wide value and registers the companion for this user instead.
+void ExpectRegisteredByKorvane() {
+    if (UnderWine()) {
+        Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value stayed under Wine");
+        ExpectRunValue(HKEY_CURRENT_USER, CompanionCommand());
+    } else {
+        ExpectRunValue(HKEY_LOCAL_MACHINE, CompanionCommand());
+        Expect(!RunValue(HKEY_CURRENT_USER).found, "a per-user Run value beside the machine-wide one");
+    }
+}
+
+// The logon runs every Run value there is.
+void Logon() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const RegText run = RunValue(root);
+        if (run.found) RunAtLogon(run.data);
+    }
+}
+
+void ExpectDriveBack() {
+    const std::string target = DriveTarget("K:");
+    Expect(target.rfind("\\??\\", 0) == 0 && LongPath(target.substr(4)) == kFolder,
+           "K: after logon stands for \"" + target + "\"");
+}
+
+// What this case leaves, so that other cases and later runs start clean.
+void CleanMachine() {
+    for (const auto& code : InstalledProducts()) Msiexec("/x " + code + " /qn");
+    RemoveFolder(kInstallDir);
+    DeleteFileW(Wide(StartupCopy()).c_str());
+    if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand()) DeleteRunValue(HKEY_CURRENT_USER);
+}
+
+// Runs a story on a machine without Korvane installed and leaves it so,
+// passed or failed; a reboot is no end.
+void WithCleanMachine(void (*story)()) {
+    if (Boot() == 0) CleanMachine();
+    try {
+        story();
+    } catch (const CaseFailure&) {
+        CleanMachine();
+        throw;
+    }
+    CleanMachine();
+}
+
+// One administrator's round; each boot but the last ends with a reboot.
+void AdministratorsRound() {
+    const std::string msi = "\"" + Env("KV_MSI") + "\"", newer = "\"" + Env("KV_MSI_NEWER") + "\"";
+    const std::string version = Env("KV_MSI_VERSION"), newerVersion = Env("KV_MSI_NEWER_VERSION");
+    if (Boot() == 0) {
+        ExpectMsiexec("/i " + msi + " /qn");
+        ExpectInstalled(version);
+        Expect(FolderFiles(Installed("kordat")).empty(), "the data folder is not empty");
+
+        MakeFolder(kFolder);
+        MapDrive("K:", kFolder);
+        Korvane app = Korvane::StartFrom(kInstallDir);
+        MainWindow main = app.waitMain();
+        Expect(!app.hasMessage(), "the installed Korvane showed a message at start");
+        main.clickDrive("K:");
+        main.toolbar(IDM_SAVE);
+        Expect(WaitFor([&] { return main.savedDrives() == std::vector<std::string>{"K:"} && main.enabled(); }, 3000),
+               "saving K: left the saved drives at " + Join(main.savedDrives()));
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        Expect(Exists(Record()), "no record of K: in the installed data folder");
+        ExpectRegisteredByKorvane();
+        Reboot();
+    }
+    if (Boot() == 1) {
+        Expect(DriveTarget("K:").empty(), "K: outlived the reboot");
+        Logon();
+        ExpectDriveBack();
+        const std::string record = FileBytes(Record());
+
+        // Repair: what a damaged install lost comes back, the save stays.
+        DeleteFileW(Wide(Installed("korstart.exe")).c_str());
+        DeleteRunValue(HKEY_LOCAL_MACHINE);
+        // As the package (Wine's msiexec has no /f for a product code).
+        ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn");
+        ExpectInstalled(version);
+        ExpectMsiexec("/i " + msi + " /qn");  // the same package again changes nothing
+        ExpectInstalled(version);
+
+        ExpectMsiexec("/i " + newer + " /qn");
+        ExpectInstalled(newerVersion);
+        ExpectEq(FileBytes(Record()), record, "record of K: after the upgrade");
+        Reboot();
+    }
+    Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
+    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);  // the package's own entry
+    ExpectDriveBack();
+
+    // The older package refuses, says why, and leaves the newer one.
+    const DWORD refused = Msiexec("/i " + msi + " /qb", [](DWORD pid) {
+        std::vector<HWND> boxes;
+        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
+               "the older package showed no message");
+        HWND box = boxes.front();
+        WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
+        MessageBoxWindow message(box);
+        ExpectEq(message.text(),
+                 "A newer version of Korvane is already installed. Uninstall it first to install this older version.",
+                 "the older package's message");
+        message.press(IDOK);
+    });
+    ExpectEq(refused, ERROR_INSTALL_FAILURE, "exit code of the older package");
+    ExpectInstalled(newerVersion);
+
+    // The manual's way out: forget the saves, then uninstall.
+    {
+        Korvane app = Korvane::StartFrom(kInstallDir);
+        MainWindow main = app.waitMain();
+        ExpectEq(main.savedDrives(), {"K:"}, "saved drives after the upgrade");
+        main.clickSaved("K:");
+        main.removeSave();
+        Expect(WaitFor([&] { return main.savedDrives().empty(); }, 3000), "K: stayed saved");
+        main.close();
+        Expect(app.waitExit(3000), "Korvane did not end");
+        ExpectRegisteredByKorvane();
+    }
+    Expect(Exists(CompanionLog()), "the companion kept no log at " + CompanionLog());
+    Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
+           "cannot copy the companion to " + StartupCopy());
+    const std::string product = OnlyProduct();
+    ExpectMsiexec("/x " + newer + " /qn");  // as deployed: by the package
+
+    Expect(InstalledProducts().empty(), "Korvane is still installed");
+    Expect(!Exists(kInstallDir), "the program folder is left");
+    Expect(!Exists(MenuFolder()), "the Start menu folder is left");
+    Expect(!Exists(StartupCopy()), "the companion copy in the common Startup folder is left");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found && !RunValueIn64BitView(), "the machine-wide Run value is left");
+    // Wine only: what Korvane registered for this user stays; a package
+    // cannot tell that value from one another copy of Korvane wrote.
+    ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");
+    Expect(!Exists(CompanionLog().substr(0, CompanionLog().rfind('\\'))), "the companion's log folder is left");
+    Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product),
+           "the Add/Remove Programs entry is left");
+    Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
+    Expect(!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
+    // Drives made stay until logoff, as with subst.
+    Expect(!DriveTarget("K:").empty(), "uninstalling removed K:");
+}
+}  // namespace
+
+KV_CASE(msi_install_logon_repair_upgrade_uninstall) { WithCleanMachine(AdministratorsRound); }
+
+namespace {
+// A folder chosen at install, without a blank: the Run value is unquoted, as
+// Korvane writes it there; the upgrade stays in the folder, and uninstall
+// keeps kordat while it holds a record.
+void ChosenFolder() {
+    const std::string folder = "C:\\kvtest\\KorvaneTools";
+    const std::string command = folder + "\\korstart.exe", record = folder + "\\kordat\\T.ini";
+    ExpectMsiexec("/i \"" + Env("KV_MSI") + "\" INSTALLDIR=" + folder + "\\ /qn");
+    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+    WriteTextFile(record, "C:\\kvtest\r\n");
+
+    ExpectMsiexec("/i \"" + Env("KV_MSI_NEWER") + "\" /qn");
+    Expect(FileBytes(folder + "\\manual.html").find("User manual for version " + Env("KV_MSI_NEWER_VERSION")) !=
+               std::string::npos,
+           "the upgrade did not replace the manual in " + folder);
+    Expect(!Exists(kInstallDir), "the upgrade went to " + std::string(kInstallDir));
+    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+
+    ExpectMsiexec("/x \"" + Env("KV_MSI_NEWER") + "\" /qn");
+    ExpectEq(FileBytes(record), "C:\\kvtest\r\n", "the record after uninstall");
+    Expect(FolderFiles(folder).empty(), "files left beside kordat in " + folder);
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value is left");
+}
+}  // namespace
+
+KV_CASE(msi_in_a_chosen_folder_upgrades_in_place_and_keeps_records) { WithCleanMachine(ChosenFolder); }

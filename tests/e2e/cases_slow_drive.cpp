@@ -1,0 +1,123 @@
+// A share whose server has gone quiet: N: answers each call only after 30 s.
+// Whatever the user does with it, the window goes on painting and answering;
+// a stall probe fails the story on any wait over 200 ms.
+#include <cstdio>
+
+#include "driver.h"
+#include "resource.h"
+
+using namespace e2e;
+
+namespace {
+constexpr double kNoAnswer = 30;  // seconds a call on N: takes
+constexpr DWORD kLongestStallMs = 200;
+constexpr DWORD kProbeBoundMs = 3000;  // how long Korvane waits for a drive
+}  // namespace
+
+KV_CASE(slow_picking_a_share_that_does_not_answer_says_so_and_goes_back) {
+    MapSlowDrive(kNoAnswer);
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain();
+    StallProbe probe([&] { return main.hwnd(); });
+    Expect(WaitFor([&] { return !main.folder().empty(); }, 5000), "the folder list shows no folder");
+    const std::string home = main.folder();
+
+    std::printf("%lu ms: picking N:\n", static_cast<unsigned long>(probe.elapsedMs()));
+    main.pickDrive("N:");
+    const DWORD picked = Now();
+    std::printf("%lu ms: picked\n", static_cast<unsigned long>(probe.elapsedMs()));
+    MessageBoxWindow box = app.waitMessage(kProbeBoundMs + 5000);
+    std::printf("%lu ms: message\n", static_cast<unsigned long>(probe.elapsedMs()));
+    Expect(Now() - picked <= kProbeBoundMs + 2000,
+           "the message came " + std::to_string(Now() - picked) + " ms after the pick");
+    box.expect(SystemText(ERROR_NOT_READY), Icon::Critical, {IDOK});
+    box.press(IDOK);
+    Expect(WaitFor([&] { return main.drive().rfind("C:", 0) == 0; }, 5000), "Drive shows " + main.drive());
+    ExpectEq(main.folder(), home, "folder list after the message");
+    probe.expectNoStallOver(kLongestStallMs);
+}
+
+KV_CASE(slow_drive_on_a_share_that_does_not_answer_shows_and_opens_its_folder) {
+    MapSlowDrive(0);
+    MakeFolder(std::string(kSlowRoot) + "\\Long Folder Name");
+    MakeFolder("C:\\kvtest\\Plain");
+    const std::string onShare = ShortPath("N:\\Long Folder Name");
+    MapDrive("P:", "C:\\kvtest\\Plain");
+    MapDrive("S:", onShare);
+    SetSlowDelay(kNoAnswer);
+    Korvane app = Korvane::Start();
+    MainWindow main = app.waitMain(30000);
+    StallProbe probe([&] { return main.hwnd(); });
+
+    main.clickDrive("S:");
+    Expect(WaitFor([&] { return main.status() == onShare; }, 1000),
+           "the status bar shows \"" + main.status() + "\" after a click on S:, not its folder at once");
+    main.clickDrive("P:");
+    Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Plain"; }, 5000),
+           "the status bar shows \"" + main.status() + "\" after a click on P:");
+    Keys({VK_RIGHT});
+    Expect(WaitFor([&] { return main.selectedDrive() == "S:" && main.status() == onShare; }, 2000),
+           "the right arrow key selected " + main.selectedDrive() + ", status bar \"" + main.status() + "\"");
+
+    main.toolbar(IDM_OPENPATH);
+    Pause(kProbeBoundMs + 2000);  // past the bound, the shell now has the folder
+    ExpectEq(main.status(), onShare, "status bar once the bound has passed");
+    Expect(!app.hasMessage(), "a message was shown");
+    probe.expectNoStallOver(kLongestStallMs);
+}
+
+KV_CASE(slow_startup_with_three_drives_on_a_share_that_does_not_answer) {
+    MapSlowDrive(0);
+    for (const char* name : {"Alpha", "Beta", "Gamma"}) MakeFolder(std::string(kSlowRoot) + "\\" + name);
+    MapDrive("J:", "N:\\Alpha");
+    MapDrive("K:", "N:\\Beta");
+    MapDrive("L:", "N:\\Gamma");
+    SetSlowDelay(kNoAnswer);
+    Korvane app = Korvane::Start();
+    StallProbe probe([&] {
+        HWND main = app.window("KorvaneMain");
+        return main ? main : app.splash();
+    });
+    Expect(WaitFor([&] { return app.splash() != nullptr; }, 10000), "no splash window");
+    const DWORD shown = Now();
+    Expect(WaitFor([&] { return app.window("KorvaneMain") != nullptr; }, 30000), "no main window");
+    const DWORD up = Now() - shown;
+    std::printf("main window up %lu ms after the splash\n", static_cast<unsigned long>(up));
+    Expect(up <= 3000 + kProbeBoundMs + 1500, "the main window came " + std::to_string(up) +
+                                                   " ms after the splash: later than its three seconds and one bound");
+    MainWindow main = app.waitMain();
+    ExpectEq(main.drives(), {"J:", "K:", "L:"}, "used drives");
+    probe.expectNoStallOver(kLongestStallMs);
+}
+
+// At logon, three saved folders on the share that does not answer and two on
+// the disk: the two are made at once, the three once their one shared bound
+// has passed, and the companion is gone soon after, however many there are.
+KV_CASE(slow_companion_makes_every_saved_drive_within_one_bound) {
+    MapSlowDrive(0);
+    MakeFolder(ProgramFile("kordat"));
+    const char* slow[] = {"J:", "K:", "L:"};
+    for (const char* drive : slow) {
+        MakeFolder(std::string(kSlowRoot) + "\\" + drive[0]);
+        WriteTextFile(RecordFile(drive[0]), std::string("N:\\") + drive[0] + "\r\n");
+    }
+    for (const char* drive : {"O:", "T:"}) {
+        MakeFolder(std::string("C:\\kvtest\\") + drive[0]);
+        WriteTextFile(RecordFile(drive[0]), std::string("C:\\kvtest\\") + drive[0] + "\r\n");
+    }
+    SetSlowDelay(kNoAnswer);
+    const DWORD start = Now();
+    DWORD fastMade = 0;
+    RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [&] {
+        WaitFor([] { return !DriveTarget("O:").empty() && !DriveTarget("T:").empty(); }, 10000);
+        fastMade = Now() - start;
+    });
+    const DWORD ended = Now() - start;
+    std::printf("the two made after %lu ms, the companion ended after %lu ms\n", static_cast<unsigned long>(fastMade),
+                static_cast<unsigned long>(ended));
+    Expect(fastMade < kProbeBoundMs - 1000, "the folders on the disk waited " + std::to_string(fastMade) + " ms");
+    Expect(ended <= kProbeBoundMs + 1000, "the companion took " + std::to_string(ended) + " ms");
+    for (const char* drive : slow)
+        ExpectEq(DriveTarget(drive), std::string("\\??\\N:\\") + drive[0], std::string(drive) + " on the share");
+    ExpectEq(DriveTarget("O:"), "\\??\\C:\\kvtest\\O", "O:");
+}
