@@ -35,6 +35,9 @@ TEST_F(StartupTest, BringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
     EXPECT_EQ(cmb.entries.size(), 24u);
     EXPECT_EQ(lst.entries, (std::vector<std::string>{"B:", "X:", "Y: (not present)"}));
     EXPECT_EQ(os.files, records);
+    EXPECT_EQ(os.registry["HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"]["Korvane"],
+              "C:\\Tools\\korstart.exe")
+        << "registered for the user: nothing here is protected";
 }
 
 } // namespace

@@ -104,6 +104,17 @@ TEST_F(CreateDriveTest, ReportsADriveThatWasNotMadeWithTheReason)
                   return Ended(0);
               }),
               "Virtual drive W: could not be created: W: does not stand for C:\\windows after subst.exe ran.");
+
+    // The file system's own comparison: letter case and a closing separator aside.
+    cmb.entries = {"V:"};
+    cmb.Select("V:");
+    os.onRun = [&](const ProgramCall&) {
+        os.devices["V:"] = "\\??\\c:\\WINDOWS\\";
+        return Ended(0);
+    };
+    os.messages.clear();
+    CreateFrom("C:\\windows");
+    EXPECT_EQ(os.messages.back().text, "Virtual drive V: created.");
 }
 
 TEST(Subst, PresenceAndVerifiedDeletion)
