@@ -5,23 +5,10 @@
 #include "platform/win32/win32_os.h"
 #include "saved/restore.h"
 
-namespace {
-
-// The system services alone: no message box, no shell, no window.
-class CompanionOs final : public kv::Win32System {
-public:
-    std::optional<std::string> CommonStartupFolder() override { return std::nullopt; }
-    int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
-    kv::Answer MessageBox(const std::string&, kv::MsgStyle) override { return kv::Answer::Ok; }
-    void Beep() override {}
-};
-
-} // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     kv::LoadDllsFromSystemFolderOnly();
-    CompanionOs os;
+    kv::HeadlessOs os;
     kv::RunCompanion(os);
     return 0;
 }

@@ -51,6 +51,16 @@ private:
     PathProbe Classify(const std::string& path, DWORD error);
 };
 
+// The programs that show nothing, the companion at logon and the command
+// line: the system services alone, with no message box, shell or window.
+class HeadlessOs final : public Win32System {
+public:
+    std::optional<std::string> CommonStartupFolder() override { return std::nullopt; }
+    int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
+    Answer MessageBox(const std::string&, MsgStyle) override { return Answer::Ok; }
+    void Beep() override {}
+};
+
 // Korvane's own: the system services and the desktop (message boxes, the
 // shell, the Startup folder).
 class Win32Os : public Win32System {
