@@ -11,7 +11,7 @@ namespace {
 void ExpectCreated(Korvane& app, MainWindow& main, const std::string& drive, const std::string& commandLine,
                    const std::string& target) {
     MessageBoxWindow box = app.waitMessage(5000);
-    box.expect("Virtual drive " + drive + " created.", Icon::Information, {IDOK});
+    box.expect("Virtual drive " + drive + " created.", {IDOK});
     Expect(WaitFor([&] { return !SubstLog().empty() && SubstLog().back() == commandLine; }, 10000),
            "subst.exe was not started as " + commandLine + ": " + Join(SubstLog()));
     Expect(WaitDriveTarget(drive, "\\??\\" + target), drive + " maps to \"" + DriveTarget(drive) + "\"");
@@ -38,7 +38,7 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
     for (const auto& trigger : triggers) {
         trigger();
         MessageBoxWindow box = app.waitMessage(10000);
-        box.expect("Please choose a drive to created from the avaliable drives.", Icon::Information, {IDOK});
+        box.expect("Please choose a drive to created from the avaliable drives.", {IDOK});
         box.press(IDOK);
         Expect(WaitFor([&] { return main.focus() == main.control(IDC_CMB) ||
                                     GetParent(main.focus()) == main.control(IDC_CMB); }, 2000),

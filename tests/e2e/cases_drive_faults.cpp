@@ -15,8 +15,7 @@ KV_CASE(create_on_a_letter_taken_meanwhile_offers_it_no_more) {
     main.shortcut('C');
     MapDrive("X:", "C:\\kvtest\\Other");  // another program, in the quiet first second
     MessageBoxWindow box = app.waitMessage(9000);
-    box.expect("Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".",
-               Icon::Critical, {IDOK});
+    box.expect("Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".", {IDOK});
     ExpectEq(main.drives(), {"X:"}, "used drives");
     ExpectEq(main.freeLetters(), FreeLettersBut("CXZ"), "free letters");
     ExpectEq(main.letterText(), "Avaliable Drives:", "letter list text");
@@ -39,8 +38,7 @@ KV_CASE(remove_refused_by_subst_keeps_the_drive_and_its_save) {
     app.waitMessage(3000).press(IDYES);
     ExpectPacedTimeline(main.sampleUntilMessage());
     MessageBoxWindow box = app.waitMessage(2000);
-    box.expect("Virtual drive K: could not be deleted: subst.exe answered \"Access denied - K:\".", Icon::Critical,
-               {IDOK});
+    box.expect("Virtual drive K: could not be deleted: subst.exe answered \"Access denied - K:\".", {IDOK});
     box.press(IDOK);
     ExpectConsistent(app, main);
     ExpectEq(SubstLog(), {"K: /D"}, "subst command lines");
@@ -60,14 +58,14 @@ KV_CASE(remove_takes_the_confirmed_drive_after_the_selection_moved) {
     main.clickDrive("S:");
     main.shortcut('R');
     MessageBoxWindow question = app.waitMessage(3000);
-    question.expect("Delete virtual drive S: ?", Icon::Question, {IDYES, IDNO});
+    question.expect("Delete virtual drive S: ?", {IDYES, IDNO});
     question.press(IDYES);
     Keys({VK_LEFT});  // the row left of S:, in the quiet first second
     Expect(WaitFor([&] { return main.selectedDrive() == "H:"; }, 600) && main.bar() == 0,
            "H: was not selected before the first tick (selected " + main.selectedDrive() + ")");
 
     MessageBoxWindow done = app.waitMessage(9000);
-    done.expect("Virtual drive S: has been deleted!", Icon::Information, {IDOK});
+    done.expect("Virtual drive S: has been deleted!", {IDOK});
     ExpectEq(SubstLog(), {"S: /D"}, "subst command lines");
     done.press(IDOK);
     ExpectConsistent(app, main);
@@ -87,8 +85,7 @@ KV_CASE(create_when_subst_cannot_start_changes_nothing) {
     ExpectPacedTimeline(main.sampleUntilMessage());
     MessageBoxWindow box = app.waitMessage(5000);
     box.expect("Virtual drive X: could not be created: the system program subst.exe could not be started (" +
-                   SystemText(ERROR_FILE_NOT_FOUND) + ").",
-               Icon::Critical, {IDOK});
+                   SystemText(ERROR_FILE_NOT_FOUND) + ").", {IDOK});
     box.press(IDOK);
     ExpectConsistent(app, main);
     ExpectEq(main.drives(), {}, "used drives");

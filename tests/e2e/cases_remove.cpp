@@ -28,7 +28,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     for (const auto& trigger : triggers) {
         trigger();
         MessageBoxWindow box = app.waitMessage(10000);
-        box.expect("You must select a drive to delete!", Icon::Information, {IDOK});
+        box.expect("You must select a drive to delete!", {IDOK});
         box.press(IDOK);
         Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 8000),
                "the focus did not go to the used-drives list");
@@ -38,7 +38,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
     MessageBoxWindow refused = app.waitMessage(10000);
-    refused.expect("Delete virtual drive S: ?", Icon::Question, {IDYES, IDNO});
+    refused.expect("Delete virtual drive S: ?", {IDYES, IDNO});
     refused.press(IDNO);
     Pause(1800);  // past the first tick, had a timer been started
     ExpectEq(main.bar(), 0, "bar");
@@ -53,12 +53,12 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     main.clickDrive("S:");
     main.shortcut('R');
     MessageBoxWindow question = app.waitMessage(10000);
-    question.expect("Delete virtual drive S: ?", Icon::Question, {IDYES, IDNO});
+    question.expect("Delete virtual drive S: ?", {IDYES, IDNO});
     question.press(IDYES);
     ExpectPacedTimeline(main.sampleUntilMessage());
 
     MessageBoxWindow done = app.waitMessage(5000);
-    done.expect("Virtual drive S: has been deleted!", Icon::Information, {IDOK});
+    done.expect("Virtual drive S: has been deleted!", {IDOK});
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives while the message is open");
     ExpectEq(main.freeLetters(), FreeLettersBut("CHZ"), "free letters");
     Expect(WaitFor([&] { return !SubstLog().empty(); }, 15000), "subst.exe was not started");

@@ -31,7 +31,7 @@ KV_CASE(slow_picking_a_share_that_does_not_answer_says_so_and_goes_back) {
     std::printf("%lu ms: message\n", static_cast<unsigned long>(probe.elapsedMs()));
     Expect(Now() - picked <= kProbeBoundMs + 2000,
            "the message came " + std::to_string(Now() - picked) + " ms after the pick");
-    box.expect(SystemText(ERROR_NOT_READY), Icon::Critical, {IDOK});
+    box.expect(SystemText(ERROR_NOT_READY), {IDOK});
     box.press(IDOK);
     Expect(WaitFor([&] { return main.drive().rfind("C:", 0) == 0; }, 5000), "Drive shows " + main.drive());
     ExpectEq(main.folder(), home, "folder list after the message");

@@ -20,7 +20,7 @@ KV_CASE(drive_on_a_cyrillic_and_cjk_folder_works_and_survives_a_restart) {
         main.pickLetter("U:");
         main.shortcut('C');
         MessageBoxWindow box = app.waitMessage(9000);
-        box.expect("Virtual drive U: created.", Icon::Information, {IDOK});
+        box.expect("Virtual drive U: created.", {IDOK});
         box.press(IDOK);
         Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 2000), "the window did not come back to rest");
         target = DriveTarget("U:");

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../bench/e2e_tools.h"
 #include "resource.h"
 
 namespace e2e {
@@ -269,90 +270,6 @@ void StallProbe::expectNoStallOver(DWORD ms) const {
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
                                " ms; stalls:" + stalls + " " + std::to_string(elapsedMs()) + " ms in all)");
-}
-
-namespace {
-struct TimedCall {
-    std::function<void()> call;
-    DWORD tookMs = 0;
-};
-
-DWORD WINAPI RunTimed(void* param) {
-    auto* timed = static_cast<TimedCall*>(param);
-    const DWORD start = Now();
-    timed->call();
-    timed->tookMs = Now() - start;
-    return 0;
-}
-
-// Runs `call` on a thread of its own. Meanwhile another process's window (the
-// desktop's, explorer's) is probed for stalls, and a second thread of this
-// process lists C:\windows over and over, keeping its slowest listing.
-std::string TimeAgainstOthers(const std::string& name, std::function<void()> call) {
-    volatile LONG done = 0;
-    DWORD slowestListing = 0;
-    TimedCall lister{[&] {
-        while (!done) {
-            const DWORD start = Now();
-            WIN32_FIND_DATAW data;
-            HANDLE find = FindFirstFileW(L"C:\\windows\\*", &data);
-            if (find != INVALID_HANDLE_VALUE) FindClose(find);
-            slowestListing = std::max(slowestListing, Now() - start);
-            Sleep(300);
-        }
-    }};
-    TimedCall timed{std::move(call)};
-    DWORD longest = 0;
-    {
-        StallProbe desktop([] { return GetDesktopWindow(); });
-        HANDLE listing = CreateThread(nullptr, 0, RunTimed, &lister, 0, nullptr);
-        HANDLE thread = CreateThread(nullptr, 0, RunTimed, &timed, 0, nullptr);
-        WaitForSingleObject(thread, INFINITE);
-        InterlockedExchange(&done, 1);
-        WaitForSingleObject(listing, 120000);
-        CloseHandle(thread);
-        CloseHandle(listing);
-        longest = desktop.longestMs();
-    }
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "  %-10s the caller waited %6lu ms; another process stalled at most %5lu ms; "
-                  "the slowest listing of C: by another thread of the caller took %6lu ms\n",
-                  name.c_str(), static_cast<unsigned long>(timed.tookMs), static_cast<unsigned long>(longest),
-                  static_cast<unsigned long>(slowestListing));
-    return line;
-}
-}  // namespace
-
-std::string CheckSlowDrive() {
-    MapSlowDrive(0);
-    MakeFolder(std::string(kSlowRoot) + "\\Folder");
-    std::string report;
-    for (const char* mode : {"3", "3 all"}) {
-        report += std::string("N: waiting 3 s a call, ") +
-                  (std::string(mode) == "3" ? "the Wine server answered at once:\n" : "the Wine server held too:\n");
-        const auto setDelay = [mode] {
-            WriteTextFile(std::string(kScratch) + "\\slow-delay.txt", std::string(mode) + "\n");
-        };
-        setDelay();
-        report += TimeAgainstOthers("attributes", [] { GetFileAttributesW(L"N:\\Folder"); });
-        report += TimeAgainstOthers("listing", [] {
-            WIN32_FIND_DATAW data;
-            HANDLE find = FindFirstFileW(L"N:\\Folder\\*", &data);
-            if (find != INVALID_HANDLE_VALUE) {
-                while (FindNextFileW(find, &data)) {
-                }
-                FindClose(find);
-            }
-        });
-        report += TimeAgainstOthers("open", [] {
-            HANDLE file = CreateFileW(L"N:\\kvslow.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        });
-        SetSlowDelay(0);
-    }
-    return report;
 }
 
 namespace {
@@ -757,51 +674,7 @@ void Keys(std::initializer_list<WORD> chord) {
     Sleep(150);
 }
 
-void TakeScreenshot(const std::string& bmpPath, HWND window) {
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (window) GetWindowRect(window, &area);
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const DWORD stride = ((w * 3 + 3) / 4) * 4, imageSize = stride * h;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageSize;
-    info.bmiHeader.biSizeImage = imageSize;
-    std::ofstream out(bmpPath, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
-    out.write(static_cast<const char*>(bits), imageSize);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-}
-
 // ------------------------------------------------------------ message box
-
-const char* IconName(Icon icon) {
-    switch (icon) {
-        case Icon::None: return "none";
-        case Icon::Critical: return "critical";
-        case Icon::Question: return "question";
-        case Icon::Warning: return "warning";
-        case Icon::Information: return "information";
-        default: return "unknown";
-    }
-}
 
 std::string MessageBoxWindow::title() const { return TextOf(hwnd_); }
 
@@ -813,82 +686,6 @@ std::vector<int> MessageBoxWindow::buttons() const {
         if (ClassOf(child) == "Button" && IsWindowVisible(child)) ids.push_back(GetDlgCtrlID(child));
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-namespace {
-// Pixels of `icon` drawn on a background of `colour`, 0x00BBGGRR each.
-std::vector<DWORD> DrawnIcon(HICON icon, int size, COLORREF colour) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (icon) {
-        HBRUSH brush = CreateSolidBrush(colour);
-        RECT all{0, 0, size, size};
-        FillRect(memory, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    } else {
-        BitBlt(memory, 0, 0, size, size, screen, LOWORD(colour), HIWORD(colour), SRCCOPY);
-    }
-    GdiFlush();
-    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
-    for (DWORD& p : pixels) p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-// Share of the icon's opaque pixels that the screen shows unchanged.
-double IconMatch(HICON icon, int size, const std::vector<DWORD>& onScreen) {
-    const auto onBlack = DrawnIcon(icon, size, RGB(0, 0, 0));
-    const auto onWhite = DrawnIcon(icon, size, RGB(255, 255, 255));
-    int opaque = 0, same = 0;
-    for (size_t i = 0; i < onScreen.size(); ++i) {
-        if (onBlack[i] != onWhite[i]) continue;
-        ++opaque;
-        if (onBlack[i] == onScreen[i]) ++same;
-    }
-    return opaque ? static_cast<double>(same) / opaque : 0.0;
-}
-}  // namespace
-
-// A message box's icon handle means nothing in another process, so the
-// icon is told by its pixels: each stock icon is drawn here and compared
-// with what the box shows on the screen.
-Icon MessageBoxWindow::icon() const {
-    HWND iconControl = nullptr;
-    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
-            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            iconControl = child;
-    if (!iconControl) return Icon::None;
-    const int size = GetSystemMetrics(SM_CXICON);
-    const struct {
-        LPCSTR id;
-        Icon icon;
-    } stock[] = {{IDI_HAND, Icon::Critical},
-                 {IDI_QUESTION, Icon::Question},
-                 {IDI_EXCLAMATION, Icon::Warning},
-                 {IDI_ASTERISK, Icon::Information}};
-    Icon best = Icon::Unknown;
-    for (int attempt = 0; attempt < 20 && best == Icon::Unknown; ++attempt) {
-        RECT r;
-        GetWindowRect(iconControl, &r);
-        const auto onScreen = DrawnIcon(nullptr, size, MAKELONG(r.left, r.top));
-        double bestScore = 0.9;
-        for (const auto& s : stock) {
-            const double score = IconMatch(LoadIconA(nullptr, s.id), size, onScreen);
-            if (score > bestScore) bestScore = score, best = s.icon;
-        }
-        if (best == Icon::Unknown) Sleep(100);
-    }
-    return best;
 }
 
 void MessageBoxWindow::press(int id) {
@@ -903,7 +700,7 @@ void MessageBoxWindow::press(int id) {
     }
 }
 
-void MessageBoxWindow::expect(const std::string& text, Icon icon, std::vector<int> buttons) const {
+void MessageBoxWindow::expect(const std::string& text, std::vector<int> buttons) const {
     ExpectEq(title(), "Korvane", "message box title");
     ExpectEq(this->text(), text, "message box text");
     std::sort(buttons.begin(), buttons.end());
@@ -914,9 +711,6 @@ void MessageBoxWindow::expect(const std::string& text, Icon icon, std::vector<in
         for (int b : buttons) want += std::to_string(b) + " ";
         Fail("message box buttons: got ids " + got + "want " + want);
     }
-    const Icon shownIcon = this->icon();
-    if (shownIcon != icon)
-        Fail(std::string("message box icon: got ") + IconName(shownIcon) + ", want " + IconName(icon));
 }
 
 // ---------------------------------------------------------------- Korvane
@@ -970,7 +764,6 @@ MessageBoxWindow Korvane::waitMessage(int timeoutMs) const {
     WaitFor([&] { return (box = window("#32770")) != nullptr || !running(); }, timeoutMs);
     Expect(box != nullptr, running() ? "no message box appeared" : "the program ended instead of showing a message");
     WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 1000);
-    Sleep(200);  // let it paint before its icon is looked at
     return MessageBoxWindow(box);
 }
 

@@ -15,57 +15,16 @@
 #include <fstream>
 #include <string>
 
+#include "../bench/e2e_tools.h"
 #include "driver.h"
 #include "monkey.h"
-
-namespace {
-// Two virtual drives, one of them saved, so that the pictures show the lists
-// in use; then splash.bmp, main.bmp and about.bmp in the folder.
-int Screenshots(const std::string& folder) {
-    try {
-        e2e::MakeFolder("C:\\kvtest\\Holiday Photos");
-        e2e::MakeFolder("C:\\kvtest\\Projects");
-        e2e::MapDrive("P:", "C:\\kvtest\\Projects");
-        e2e::MapDrive("H:", e2e::ShortPath("C:\\kvtest\\Holiday Photos"));
-        e2e::MakeFolder(e2e::ProgramFile("kordat"));
-        e2e::WriteTextFile(e2e::ProgramFile("kordat\\P.ini"), "C:\\kvtest\\Projects\r\n");
-        e2e::Korvane app = e2e::Korvane::Start();
-        HWND splash = nullptr;
-        e2e::WaitFor([&] { return (splash = app.splash()) != nullptr || !app.running(); }, 10000);
-        if (splash) {
-            e2e::Pause(1000);
-            e2e::TakeScreenshot(folder + "\\splash.bmp", splash);
-        }
-        e2e::MainWindow main = app.waitMain();
-        e2e::Pause(700);
-        main.clickDrive("H:");
-        e2e::Pause(500);
-        e2e::TakeScreenshot(folder + "\\main.bmp", main.hwnd());
-        main.shortcut('A');
-        HWND about = nullptr;
-        e2e::WaitFor([&] { return (about = app.window("KorvaneAbout")) != nullptr; }, 5000);
-        if (about) {
-            e2e::Pause(700);
-            e2e::TakeScreenshot(folder + "\\about.bmp", about);
-            PostMessageW(about, WM_CLOSE, 0, 0);
-            e2e::Pause(300);
-        }
-        main.close();
-        app.waitExit(3000);
-        return splash && about ? 0 : 1;
-    } catch (const std::exception& e) {
-        std::printf("%s\n", e.what());
-        return 1;
-    }
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
         for (const auto& c : e2e::Cases()) std::printf("%s\n", c.first.c_str());
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return Screenshots(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return e2e::Screenshots(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "--check-slow-drive") == 0) {
         std::string report;
         try {

@@ -45,6 +45,11 @@ int Win32Os::ShellExecute(const char* verb, const char* file, const char* params
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
+static_assert(static_cast<UINT>(MsgStyle::Critical) == (MB_OK | MB_ICONHAND) &&
+                  static_cast<UINT>(MsgStyle::Information) == (MB_OK | MB_ICONASTERISK) &&
+                  static_cast<UINT>(MsgStyle::Question) == (MB_YESNO | MB_ICONQUESTION),
+              "each message style is the MessageBox flags it names");
+
 // Before the main window is shown there is no window to own the box; it must
 // still come to the front, above whatever the user was doing.
 Answer Win32Os::MessageBox(const std::string& text, MsgStyle style) {
