@@ -115,4 +115,6 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
         Expect(app.running() && !app.hasMessage(), how + " disturbed the program");
     }
     ExpectConsistent(app, main);
+    main.menu('F', 'E');
+    Expect(app.waitExit(3000), "File > Exit did not end the program");
 }

@@ -5,7 +5,10 @@
 
 using namespace e2e;
 
-KV_CASE(create_on_a_letter_taken_meanwhile_offers_it_no_more) {
+// A letter another program takes in the quiet first second is reported with
+// subst's answer and offered no more; once subst.exe has gone, a create says
+// that it could not be started and changes nothing.
+KV_CASE(create_refused_on_a_taken_letter_and_without_subst) {
     MakeFolder("C:\\kvtest\\Plain");
     MakeFolder("C:\\kvtest\\Other");
     Korvane app = Korvane::Start();
@@ -13,7 +16,7 @@ KV_CASE(create_on_a_letter_taken_meanwhile_offers_it_no_more) {
     main.openFolder("C:\\kvtest\\Plain");
     main.pickLetter("X:");
     main.shortcut('C');
-    MapDrive("X:", "C:\\kvtest\\Other");  // another program, in the quiet first second
+    MapDrive("X:", "C:\\kvtest\\Other");
     MessageBoxWindow box = app.waitMessage(9000);
     box.expect("Virtual drive X: could not be created: subst.exe answered \"Drive already SUBSTed\".", {IDOK});
     ExpectEq(main.drives(), {"X:"}, "used drives");
@@ -23,13 +26,28 @@ KV_CASE(create_on_a_letter_taken_meanwhile_offers_it_no_more) {
     ExpectConsistent(app, main);
     ExpectEq(SubstLog(), {"X: C:\\kvtest\\Plain"}, "subst command lines");
     ExpectEq(DriveTarget("X:"), "\\??\\C:\\kvtest\\Other", "X: target");
+
+    main.pickLetter("Y:");
+    RemoveSubst();  // gone after start-up found it
+    main.shortcut('C');
+    ExpectPacedTimeline(main.sampleUntilMessage());
+    MessageBoxWindow failed = app.waitMessage(5000);
+    failed.expect("Virtual drive Y: could not be created: the system program subst.exe could not be started (" +
+                      SystemText(ERROR_FILE_NOT_FOUND) + ").", {IDOK});
+    failed.press(IDOK);
+    ExpectConsistent(app, main);
+    ExpectEq(main.drives(), {"X:"}, "used drives");
+    ExpectEq(main.freeLetters(), FreeLettersBut("CXZ"), "free letters");
+    ExpectEq(DriveTarget("Y:"), "", "Y: target");
 }
 
-KV_CASE(remove_refused_by_subst_keeps_the_drive_and_its_save) {
-    MakeFolder("C:\\kvtest\\Kept");
-    MakeFolder(ProgramFile("kordat"));
-    WriteTextFile(ProgramFile("kordat\\K.ini"), "C:\\kvtest\\Kept\r\n");
-    MapDrive("K:", "C:\\kvtest\\Kept");
+// A removal subst refuses keeps the drive and its save; a removal takes the
+// drive the user confirmed, even when the selection moves before the work.
+KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
+    for (const char* name : {"Home", "Kept", "Stuff"}) MakeFolder(std::string("C:\\kvtest\\") + name);
+    LeaveSavedDrive("K:", "C:\\kvtest\\Kept");
+    MapDrive("H:", "C:\\kvtest\\Home");
+    MapDrive("S:", "C:\\kvtest\\Stuff");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     main.clickDrive("K:");
@@ -42,53 +60,25 @@ KV_CASE(remove_refused_by_subst_keeps_the_drive_and_its_save) {
     box.press(IDOK);
     ExpectConsistent(app, main);
     ExpectEq(SubstLog(), {"K: /D"}, "subst command lines");
-    ExpectEq(main.drives(), {"K:"}, "used drives");
-    ExpectEq(main.freeLetters(), FreeLettersBut("CKZ"), "free letters");
-    Expect(Exists(ProgramFile("kordat\\K.ini")), "the saved record was deleted");
+    ExpectEq(main.drives(), {"H:", "K:", "S:"}, "used drives");
+    Expect(Exists(RecordFile('K')), "the saved record was deleted");
     ExpectEq(DriveTarget("K:"), "\\??\\C:\\kvtest\\Kept", "K: target");
-}
 
-KV_CASE(remove_takes_the_confirmed_drive_after_the_selection_moved) {
-    MakeFolder("C:\\kvtest\\Home");
-    MakeFolder("C:\\kvtest\\Stuff");
-    MapDrive("H:", "C:\\kvtest\\Home");
-    MapDrive("S:", "C:\\kvtest\\Stuff");
-    Korvane app = Korvane::Start();
-    MainWindow main = app.waitMain();
+    DeleteFileW(L"C:\\kvtest\\subst-refuses.txt");
     main.clickDrive("S:");
     main.shortcut('R');
     MessageBoxWindow question = app.waitMessage(3000);
     question.expect("Delete virtual drive S: ?", {IDYES, IDNO});
     question.press(IDYES);
     Keys({VK_LEFT});  // the row left of S:, in the quiet first second
-    Expect(WaitFor([&] { return main.selectedDrive() == "H:"; }, 600) && main.bar() == 0,
-           "H: was not selected before the first tick (selected " + main.selectedDrive() + ")");
-
+    Expect(WaitFor([&] { return main.selectedDrive() == "K:"; }, 600) && main.bar() == 0,
+           "K: was not selected before the first tick (selected " + main.selectedDrive() + ")");
     MessageBoxWindow done = app.waitMessage(9000);
     done.expect("Virtual drive S: has been deleted!", {IDOK});
-    ExpectEq(SubstLog(), {"S: /D"}, "subst command lines");
+    ExpectEq(SubstLog(), {"K: /D", "S: /D"}, "subst command lines");
     done.press(IDOK);
     ExpectConsistent(app, main);
-    ExpectEq(main.drives(), {"H:"}, "used drives");
-    ExpectEq(DriveTarget("H:"), "\\??\\C:\\kvtest\\Home", "H: untouched");
+    ExpectEq(main.drives(), {"H:", "K:"}, "used drives");
+    ExpectEq(DriveTarget("K:"), "\\??\\C:\\kvtest\\Kept", "K: untouched");
     ExpectEq(DriveTarget("S:"), "", "S: target");
-}
-
-// When subst.exe cannot be started, Korvane says so and changes nothing.
-KV_CASE(create_when_subst_cannot_start_changes_nothing) {
-    Korvane app = Korvane::Start();
-    MainWindow main = app.waitMain();
-    main.openFolder("C:\\");
-    main.pickLetter("X:");
-    RemoveSubst();  // gone after start-up found it
-    main.shortcut('C');
-    ExpectPacedTimeline(main.sampleUntilMessage());
-    MessageBoxWindow box = app.waitMessage(5000);
-    box.expect("Virtual drive X: could not be created: the system program subst.exe could not be started (" +
-                   SystemText(ERROR_FILE_NOT_FOUND) + ").", {IDOK});
-    box.press(IDOK);
-    ExpectConsistent(app, main);
-    ExpectEq(main.drives(), {}, "used drives");
-    ExpectEq(main.freeLetters(), FreeLettersBut("CZ"), "free letters");
-    ExpectEq(DriveTarget("X:"), "", "X: target");
 }

@@ -23,24 +23,34 @@ void Save(MainWindow& main, const std::string& drive, size_t savedAfter) {
            "saving " + drive + " left the saved drives at " + Join(main.savedDrives()));
 }
 
-void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& drive, const std::string& why) {
+void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& drive, const std::string& why,
+                       const std::vector<std::string>& saved = {}) {
     main.clickDrive(drive);
     main.toolbar(IDM_SAVE);
     MessageBoxWindow box = app.waitMessage(3000);
     box.expect("Virtual drive " + drive + " could not be saved: " + why, {IDOK});
     box.press(IDOK);
     Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
-    ExpectEq(main.savedDrives(), {}, "saved drives");
+    ExpectEq(main.savedDrives(), saved, "saved drives");
 }
 }  // namespace
 
+// Saving writes a record once; Remove Save forgets the selected save and
+// nothing else. A save that cannot be made or forgotten is reported with the
+// system's reason and listed as it really is; a drive on a share is never
+// saved, as the companion would not bring it back.
 KV_CASE(save_and_remove_save) {
     MakeFolder("C:\\kvtest\\Music Box");
     MakeFolder("C:\\kvtest\\Work");
     MapDrive("M:", ShortPath("C:\\kvtest\\Music Box"));
     MapDrive("W:", "C:\\kvtest\\Work");
+    Expect(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"N:", L"\\??\\UNC\\kvserver\\share\\dir") != 0, "could not map N:");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
+    ExpectSaveRefused(app, main, "N:",
+                      "its folder \\\\kvserver\\share\\dir is on a network path, and only folders on a drive "
+                      "letter come back at logon.");
+    Expect(!Exists(RecordFile('N')), "a record for the share");
     Save(main, "W:", 1);
     ExpectEq(FileBytes(RecordFile('W')), "C:\\kvtest\\Work\r\n", "record of W:");
     WriteTextFile(RecordFile('W'), "kept");
@@ -91,23 +101,11 @@ KV_CASE(save_and_remove_save) {
     Expect(DriveTarget("W:").empty(), "W: itself is still there");
     ExpectEq(main.savedDrives(), {"W: (not present)"}, "saved drives after the removal");
     Expect(Exists(RecordFile('W')), "W's record went");
-}
 
-// A drive on a share is never saved: the companion would not bring it back.
-KV_CASE(save_failure_is_reported_and_lists_nothing) {
-    MakeFolder("C:\\kvtest\\Work");
-    MapDrive("W:", "C:\\kvtest\\Work");
-    Expect(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"N:", L"\\??\\UNC\\kvserver\\share\\dir") != 0, "could not map N:");
-    Korvane app = Korvane::Start();
-    MainWindow main = app.waitMain();
-    ExpectSaveRefused(app, main, "N:",
-                      "its folder \\\\kvserver\\share\\dir is on a network path, and only folders on a drive "
-                      "letter come back at logon.");
-    Expect(!Exists(RecordFile('N')), "a record for the share");
     RemoveFolder(ProgramFile("kordat"));
-    ExpectSaveRefused(app, main, "W:", SystemText(ERROR_PATH_NOT_FOUND));
-    MakeFolder(ProgramFile("kordat\\W.ini"));  // the record's name is taken
-    ExpectSaveRefused(app, main, "W:", SystemText(ERROR_ACCESS_DENIED));
+    ExpectSaveRefused(app, main, "M:", SystemText(ERROR_PATH_NOT_FOUND), {"W: (not present)"});
+    MakeFolder(ProgramFile("kordat\\M.ini"));  // the record's name is taken
+    ExpectSaveRefused(app, main, "M:", SystemText(ERROR_ACCESS_DENIED), {"W: (not present)"});
 }
 
 // No save is lost at start-up: one whose folder is not there is listed as
@@ -159,28 +157,49 @@ KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
     ExpectRunValue(HKEY_CURRENT_USER, "C:\\kvtest\\Tools\\korstart.exe");
 }
 
-// Two drives saved, a reboot, and the logon's run of the companion; then a
-// second reboot with the companion started twice at once, by the Run value
-// and as a copy in the common Startup folder: each drive is made once.
+// Four drives saved: on a folder with blanks, a plain one, one whose name the
+// ANSI code page cannot hold (saved in UTF-8) and one nested past 260
+// characters (made through the folder list on its short form, shown whole).
+// A reboot, and the logon's run of the companion; then a second reboot with
+// the companion started twice at once, by the Run value and as a copy in the
+// common Startup folder: each drive is made once.
 KV_CASE(saved_drives_come_back_at_logon) {
     const std::string spaced = "C:\\kvtest\\Saved Stuff", plain = "C:\\kvtest\\Plain";
+    const std::string unicode = "C:\\kvtest\\Фото 写真";
+    std::string deep = "C:\\kvtest\\Deep";
+    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
     if (Boot() == 0) {
-        MakeFolder(spaced);
-        MakeFolder(plain);
+        for (const std::string& folder : {spaced, plain, unicode, deep}) MakeFolder(folder);
         MapDrive("S:", spaced);
         MapDrive("P:", plain);
+        MapDrive("U:", unicode);
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
-        Save(main, "S:", 1);
-        Save(main, "P:", 2);
+        main.openFolder(deep);
+        main.pickLetter("D:");
+        main.shortcut('C');
+        MessageBoxWindow box = app.waitMessage(15000);
+        box.expect("Virtual drive D: created.", {IDOK});
+        box.press(IDOK);
+        Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
+        main.clickDrive("D:");
+        Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
+        Save(main, "D:", 1);
+        Save(main, "S:", 2);
+        Save(main, "P:", 3);
+        Save(main, "U:", 4);
+        ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + unicode + "\r\n", "record of U:");
         main.close();
         Expect(app.waitExit(3000), "Korvane did not end");
         Reboot();
     }
-    Expect(DriveTarget("S:").empty() && DriveTarget("P:").empty(), "the drives outlived the reboot");
+    for (const char* drive : {"D:", "P:", "S:", "U:"})
+        ExpectEq(DriveTarget(drive), "", "after the reboot, " + std::string(drive));
     const auto comeBack = [&] {
         ExpectEq(DriveTarget("P:"), "\\??\\" + plain, "P: after logon");
         ExpectEq(LongPath(FolderOf("S:")), spaced, "long folder of S: after logon");
+        ExpectEq(LongPath(FolderOf("U:")), unicode, "long folder of U: after logon");
+        ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
     };
     if (Boot() == 1) {
         MakeFolder("C:\\kvtest\\Taken");
@@ -232,52 +251,4 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&
                log.back().find(" s for its drive") != std::string::npos,
            "the log says " + Join(log));
-}
-
-// A folder whose name the ANSI code page cannot hold is saved in UTF-8 and
-// still comes back at logon.
-KV_CASE(saved_drive_on_a_cyrillic_and_cjk_folder_comes_back) {
-    const std::string folder = "C:\\kvtest\\Фото 写真";
-    if (Boot() == 0) {
-        MakeFolder(folder);
-        MapDrive("U:", folder);
-        Korvane app = Korvane::Start();
-        MainWindow main = app.waitMain();
-        Save(main, "U:", 1);
-        ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + folder + "\r\n", "record of U:");
-        main.close();
-        Expect(app.waitExit(3000), "Korvane did not end");
-        Reboot();
-    }
-    RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
-    ExpectEq(LongPath(FolderOf("U:")), folder, "long folder of U: after logon");
-}
-
-// A folder nested past 260 characters: the folder list reads it, the drive
-// is made on its short form, the status bar shows it whole, and the saved
-// drive comes back at logon.
-KV_CASE(deep_folder_becomes_a_drive_that_comes_back_at_logon) {
-    std::string deep = "C:\\kvtest\\Deep";
-    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
-    if (Boot() == 0) {
-        MakeFolder(deep);
-        Korvane app = Korvane::Start();
-        MainWindow main = app.waitMain();
-        main.openFolder(deep);
-        main.pickLetter("D:");
-        main.shortcut('C');
-        MessageBoxWindow box = app.waitMessage(15000);
-        box.expect("Virtual drive D: created.", {IDOK});
-        box.press(IDOK);
-        Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
-        main.clickDrive("D:");
-        Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
-        Save(main, "D:", 1);
-        main.close();
-        Expect(app.waitExit(3000), "Korvane did not end");
-        Reboot();
-    }
-    Expect(DriveTarget("D:").empty(), "D: outlived the reboot");
-    RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
-    ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
 }

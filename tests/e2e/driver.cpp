@@ -771,9 +771,11 @@ MainWindow Korvane::waitMain(int timeoutMs) const {
     HWND main = nullptr;
     WaitFor([&] { return (main = window("KorvaneMain")) != nullptr || !running(); }, timeoutMs);
     Expect(main != nullptr, running() ? "the main window did not show" : "the program ended before its main window");
-    // Input is taken once the program waits for it and the window is enabled.
+    // Input is taken once the program waits for it, the window is enabled
+    // and the splash has gone: the splash's end moves the activation about,
+    // and an Alt pressed meanwhile opens no menu.
     WaitForInputIdle(process_, 10000);
-    WaitFor([&] { return IsWindowEnabled(main) != FALSE; }, 5000);
+    WaitFor([&] { return IsWindowEnabled(main) != FALSE && !splash(); }, 5000);
     return MainWindow(*this, main);
 }
 
@@ -901,10 +903,17 @@ HWND MainWindow::focus() const {
     return info.hwndFocus;
 }
 
+// Wine answers GetForegroundWindow at once, before the window's own thread
+// has taken the activation; keys go to whichever window that thread has
+// active, so the driver waits for that too.
 void MainWindow::activate() {
+    const DWORD thread = GetWindowThreadProcessId(hwnd_, nullptr);
     for (int attempt = 0; attempt < 20; ++attempt) {
         SetForegroundWindow(hwnd_);
-        if (GetForegroundWindow() == hwnd_) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (GetForegroundWindow() == hwnd_ && GetGUIThreadInfo(thread, &info) && info.hwndActive == hwnd_ &&
+            info.hwndFocus != nullptr) {
             leaveMenuMode();
             return;
         }
@@ -936,7 +945,15 @@ void MainWindow::menu(char menuKey, char entryKey) {
     activate();
     Keys({VK_MENU, static_cast<WORD>(menuKey)});
     const bool opened = WaitFor([&] { return !TopWindows("#32768", app_->pid()).empty(); }, 2000);
-    Expect(opened, std::string("Alt+") + menuKey + " did not open a menu");
+    if (!opened) {
+        // Say where the keys went, so that a rare miss can be told apart.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
+        Fail(std::string("Alt+") + menuKey + " did not open a menu; foreground " + ClassOf(GetForegroundWindow()) +
+             ", active " + ClassOf(info.hwndActive) + ", focus " + ClassOf(info.hwndFocus) + ", flags " +
+             std::to_string(info.flags) + (app_->hasMessage() ? ", a message box is open" : ""));
+    }
     Keys({static_cast<WORD>(entryKey)});
     WaitFor([&] { return TopWindows("#32768", app_->pid()).empty(); }, 2000);
 }
