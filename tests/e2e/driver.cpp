@@ -695,6 +695,7 @@ void MessageBoxWindow::press(int id) {
     ClickWindowCenter(button);
     if (!WaitFor([&] { return !IsWindow(hwnd_) || !IsWindowVisible(hwnd_); }, 5000)) {
         // A click lost by the desktop: fall back to the button's own message.
+        std::fprintf(stderr, "kve2e: a click on a message box button missed, posting it\n");
         PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         Expect(WaitFor([&] { return !IsWindow(hwnd_); }, 3000), "the message box did not close");
     }
@@ -909,6 +910,7 @@ HWND MainWindow::focus() const {
 void MainWindow::activate() {
     const DWORD thread = GetWindowThreadProcessId(hwnd_, nullptr);
     for (int attempt = 0; attempt < 20; ++attempt) {
+        if (attempt) std::fprintf(stderr, "kve2e: the main window is not active yet\n");
         SetForegroundWindow(hwnd_);
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
@@ -932,6 +934,7 @@ void MainWindow::leaveMenuMode() {
         info.cbSize = sizeof info;
         GetGUIThreadInfo(thread, &info);
         if (!(info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE))) return;
+        std::fprintf(stderr, "kve2e: the menu bar stayed in menu mode, pressing Esc\n");
         Keys({VK_ESCAPE});
     }
 }
@@ -1050,6 +1053,7 @@ HWND DropDown(HWND combo, DWORD pid) {
     GetWindowRect(combo, &r);
     HWND list = nullptr;
     for (int attempt = 0; attempt < 3 && !list; ++attempt) {
+        if (attempt) std::fprintf(stderr, "kve2e: a drop-down list did not open, clicking again\n");
         Click(r.right - 8, (r.top + r.bottom) / 2);
         WaitFor([&] {
             const auto lists = TopWindows("ComboLBox", pid);
@@ -1095,11 +1099,12 @@ void MainWindow::pickLetter(const std::string& drive) {
         Pause(200);
         clickListRow(list, index, false);
         if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
-
+        std::fprintf(stderr, "kve2e: a click on the letter list missed, using the keys\n");
         if (!SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) list = DropDown(combo, app_->pid());
         TakeWithKeys(list, index);
         if (WaitFor([&] { return letterSelection() == index; }, 1000)) return;
         if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) Keys({VK_ESCAPE});
+        std::fprintf(stderr, "kve2e: the keys missed on the letter list too, again\n");
     }
     Fail("picking " + drive + " did not select it");
 }

@@ -160,13 +160,14 @@ failed=0
 for name in "${cases[@]}"; do
     [ -n "$name" ] || continue
     result="$results/$name.txt"
+    started=$SECONDS
     verdict=$(run_driver "$name" "$KV_CASE_TIMEOUT" "$result" "$name" "$(winpath "$result")" "$(winpath "$shots")")
     if [ "$verdict" = "PASS" ]; then
         passed=$((passed + 1))
-        echo "PASS $name"
+        echo "PASS $name ($((SECONDS - started)) s)"
     else
         failed=$((failed + 1))
-        echo "FAIL $name: ${verdict#FAIL: }"
+        echo "FAIL $name ($((SECONDS - started)) s): ${verdict#FAIL: }"
         keep_screenshot "$name"
     fi
 done
