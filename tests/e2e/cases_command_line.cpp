@@ -35,19 +35,15 @@ Outcome Korctl(const std::string& arguments) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    std::wstring line = Wide("\"" + ProgramFile("korctl.exe") + "\" " + arguments);
-    PROCESS_INFORMATION info{};
-    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                          &info) != 0,
-           "cannot start korctl " + arguments);
+    const PROCESS_INFORMATION info = Launch("\"" + ProgramFile("korctl.exe") + "\" " + arguments, "", &startup);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     Outcome outcome;
     outcome.out = ReadAll(outRead);
     outcome.err = ReadAll(errRead);
-    Expect(WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0, "korctl " + arguments + " did not end");
-    GetExitCodeProcess(info.hProcess, &outcome.exitCode);
-    for (HANDLE h : {outRead, errRead, info.hThread, info.hProcess}) CloseHandle(h);
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    outcome.exitCode = Finish(info.hProcess, 30000, "korctl " + arguments);
     return outcome;
 }
 

@@ -53,23 +53,10 @@ std::string StartupCopy() {
 // As an administrator's deployment runs it: the 64-bit msiexec, which on
 // 64-bit Windows installs every package.
 // `meanwhile` runs once msiexec has started, with its process id.
-DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& meanwhile = nullptr,
-              int timeoutMs = 90000) {
-    std::wstring line = L"C:\\windows\\sysnative\\msiexec.exe " + Wide(arguments);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) != 0,
-           "cannot start msiexec " + arguments);
+DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& meanwhile = nullptr) {
+    const PROCESS_INFORMATION info = Launch("C:\\windows\\sysnative\\msiexec.exe " + arguments);
     if (meanwhile) meanwhile(info.dwProcessId);
-    const bool ended = WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    if (!ended) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    Expect(ended, "msiexec " + arguments + " did not end");
-    return code;
+    return Finish(info.hProcess, 90000, "msiexec " + arguments);
 }
 
 void ExpectMsiexec(const std::string& arguments) { ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments); }
@@ -109,16 +96,6 @@ bool KeyExists(HKEY root, const std::string& path) {
     return true;
 }
 
-bool RunValueIn64BitView() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExW(key, L"Korvane", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
-}
-
 std::string ShortcutTarget(const std::string& link) {
     std::string target;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -155,7 +132,7 @@ void ExpectInstalled(const std::string& version) {
              "Start menu entry Korvane Manual");
 
     ExpectRunValue(HKEY_LOCAL_MACHINE, CompanionCommand());
-    Expect(!RunValueIn64BitView(), "the Run value is in the 64-bit view");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY).found, "the Run value is in the 64-bit view");
 
     const std::string product = OnlyProduct();
     std::vector<std::string> entry;
@@ -305,7 +282,8 @@ void AdministratorsRound() {
     Expect(!Exists(kInstallDir), "the program folder is left");
     Expect(!Exists(MenuFolder()), "the Start menu folder is left");
     Expect(!Exists(StartupCopy()), "the companion copy in the common Startup folder is left");
-    Expect(!RunValue(HKEY_LOCAL_MACHINE).found && !RunValueIn64BitView(), "the machine-wide Run value is left");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found && !RunValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY).found,
+           "the machine-wide Run value is left");
     // Wine only: what Korvane registered for this user stays; a package
     // cannot tell that value from one another copy of Korvane wrote.
     ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");

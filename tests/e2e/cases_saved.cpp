@@ -175,12 +175,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         MapDrive("U:", unicode);
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
-        main.openFolder(deep);
-        main.pickLetter("D:");
-        main.shortcut('C');
-        MessageBoxWindow box = app.waitMessage(15000);
-        box.expect("Virtual drive D: created.", {IDOK});
-        box.press(IDOK);
+        main.create(deep, "D:");
         Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
         main.clickDrive("D:");
         Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");

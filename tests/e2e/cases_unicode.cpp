@@ -27,12 +27,7 @@ KV_CASE(cyrillic_and_cjk_folders_for_the_program_and_a_drive) {
         const std::string manual = std::string(kProgramFolder) + "\\manual.html";
         Expect(OpenLog().back().find(manual) != std::string::npos, "the shell opened " + OpenLog().back());
 
-        main.openFolder(kFolder);
-        main.pickLetter("U:");
-        main.shortcut('C');
-        MessageBoxWindow box = app.waitMessage(9000);
-        box.expect("Virtual drive U: created.", {IDOK});
-        box.press(IDOK);
+        main.create(kFolder, "U:");
         target = DriveTarget("U:");
         Expect(target.rfind("\\??\\", 0) == 0, "U: is no virtual drive: " + target);
         main.clickDrive("U:");

@@ -1,7 +1,6 @@
 #include "driver.h"
 
 #include <commctrl.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -353,14 +352,15 @@ const REGSAM kProgramView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64K
 
 HKEY OpenRunKey(HKEY root, REGSAM access) {
     HKEY key = nullptr;
-    RegOpenKeyExA(root, kRunKey, 0, access | kProgramView, &key);
+    RegOpenKeyExA(root, kRunKey, 0, (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) ? access : access | kProgramView,
+                  &key);
     return key;
 }
 }  // namespace
 
-RegText RunValue(HKEY root) {
+RegText RunValue(HKEY root, REGSAM view) {
     RegText value;
-    HKEY key = OpenRunKey(root, KEY_QUERY_VALUE);
+    HKEY key = OpenRunKey(root, KEY_QUERY_VALUE | view);
     if (!key) return value;
     wchar_t data[2048] = {};
     DWORD bytes = sizeof data;
@@ -408,28 +408,38 @@ int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
 void Reboot() { throw RebootRequest{}; }
 
+PROCESS_INFORMATION Launch(const std::string& commandLine, const std::string& directory, STARTUPINFOW* startup) {
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW plain{};
+    plain.cb = sizeof plain;
+    PROCESS_INFORMATION info{};
+    const bool pipes = startup && (startup->dwFlags & STARTF_USESTDHANDLES);
+    Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, pipes, pipes ? CREATE_NO_WINDOW : 0, nullptr,
+                          directory.empty() ? nullptr : Wide(directory).c_str(), startup ? startup : &plain,
+                          &info) != 0,
+           "cannot start " + commandLine);
+    CloseHandle(info.hThread);
+    return info;
+}
+
+DWORD Finish(HANDLE process, int timeoutMs, const std::string& what) {
+    const bool ended = WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    if (!ended) TerminateProcess(process, 1);
+    CloseHandle(process);
+    Expect(ended, what + " did not end by itself");
+    return code;
+}
+
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     std::vector<HANDLE> processes;
-    for (const std::string& commandLine : commandLines) {
-        std::wstring line = Wide(commandLine);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        Expect(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info) != 0,
-               "cannot start " + commandLine);
-        CloseHandle(info.hThread);
-        processes.push_back(info.hProcess);
-    }
+    for (const std::string& commandLine : commandLines)
+        processes.push_back(Launch(commandLine, Narrow(system)).hProcess);
     if (meanwhile) meanwhile();
-    const bool ended = WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 30000) ==
-                       WAIT_OBJECT_0;
-    for (HANDLE process : processes) {
-        if (!ended) TerminateProcess(process, 1);
-        CloseHandle(process);
-    }
-    Expect(ended, Join(commandLines) + " did not end by itself");
+    for (size_t i = 0; i < processes.size(); ++i) Finish(processes[i], 30000, commandLines[i]);
 }
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
@@ -589,28 +599,6 @@ std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
     return search.found;
 }
 
-std::string ProcessCommandLine(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process) return "";
-    std::string result;
-    using QueryFn = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-    PROCESS_BASIC_INFORMATION info{};
-    PEB peb{};
-    RTL_USER_PROCESS_PARAMETERS params{};
-    if (query && query(process, ProcessBasicInformation, &info, sizeof info, nullptr) == 0 &&
-        ReadProcessMemory(process, info.PebBaseAddress, &peb, sizeof peb, nullptr) &&
-        ReadProcessMemory(process, peb.ProcessParameters, &params, sizeof params, nullptr)) {
-        std::wstring text(params.CommandLine.Length / sizeof(wchar_t), L'\0');
-        if (!text.empty() &&
-            ReadProcessMemory(process, params.CommandLine.Buffer, &text[0], params.CommandLine.Length, nullptr))
-            result = Narrow(text);
-    }
-    CloseHandle(process);
-    return result;
-}
-
 namespace {
 struct LastClick {
     DWORD at = 0;
@@ -720,15 +708,7 @@ Korvane Korvane::Start() { return StartFrom(kProgramDir); }
 
 Korvane Korvane::StartFrom(const std::string& folder) {
     Korvane app;
-    const std::string program = folder + "\\korvane.exe";
-    std::wstring commandLine = L"\"" + Wide(program) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    Expect(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(folder).c_str(),
-                          &startup, &info) != 0,
-           "cannot start " + program);
-    CloseHandle(info.hThread);
+    const PROCESS_INFORMATION info = Launch("\"" + folder + "\\korvane.exe\"", folder);
     app.process_ = info.hProcess;
     app.pid_ = info.dwProcessId;
     return app;
@@ -1179,6 +1159,15 @@ void MainWindow::removeSave() {
     Fail("clicking Remove Save did nothing");
 }
 
+void MainWindow::create(const std::string& folder, const std::string& letter) {
+    openFolder(folder);
+    pickLetter(letter);
+    shortcut('C');
+    MessageBoxWindow box = app_->waitMessage(15000);
+    box.expect("Virtual drive " + letter + " created.", {IDOK});
+    box.press(IDOK);
+}
+
 void MainWindow::close() {
     activate();
     // What the close box of the title bar sends.
@@ -1325,11 +1314,8 @@ void ExpectExplorerOn(const std::string& folder, const std::string& how) {
     Expect(opened != nullptr, how + " opened no explorer window");
     DWORD pid = 0;
     GetWindowThreadProcessId(opened, &pid);
-    const std::string commandLine = ProcessCommandLine(pid);
-    Expect(commandLine.find(folder) != std::string::npos,
-           how + ": explorer was started as " + commandLine + ", not on " + folder);
-    const std::string name = folder.substr(folder.find_last_of('\\') + 1);
-    if (!name.empty()) ExpectEq(TextOf(opened), name, how + ": explorer title");
+    // Explorer names the folder it shows in its title.
+    ExpectEq(TextOf(opened), folder.substr(folder.find_last_of('\\') + 1), how + ": explorer title");
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
     PostMessageW(opened, WM_CLOSE, 0, 0);
     if (process) {

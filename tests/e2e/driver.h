@@ -111,7 +111,9 @@ struct RegText {
     DWORD size = 0;  // in bytes as the single-byte call reports it: the ANSI text and its NUL
     std::string data;
 };
-RegText RunValue(HKEY root);  // the value Korvane of ...\CurrentVersion\Run
+// The value Korvane of ...\CurrentVersion\Run, in the program's registry
+// view unless `view` names another (KEY_WOW64_64KEY).
+RegText RunValue(HKEY root, REGSAM view = 0);
 void DeleteRunValue(HKEY root);
 void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
@@ -125,6 +127,14 @@ int Boot();
 void SetBoot(int boot);
 struct RebootRequest {};
 [[noreturn]] void Reboot();
+
+// Starts a command line in `directory` (the driver's own when empty), with
+// `startup` when given; its handles go to a pipe when it says so.
+PROCESS_INFORMATION Launch(const std::string& commandLine, const std::string& directory = "",
+                           STARTUPINFOW* startup = nullptr);
+// Waits for the process, ends it and fails when it is not done in time, and
+// returns its exit code. The handle is closed.
+DWORD Finish(HANDLE process, int timeoutMs, const std::string& what);
 
 // Runs the command line as the logon runs a Run value or a Startup program,
 // from the system folder, and waits for it to end by itself.
@@ -142,7 +152,6 @@ std::vector<std::string> CompanionLog();  // the companion's log lines, without 
 std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
-std::string ProcessCommandLine(DWORD pid);
 void Hover(int x, int y);  // moves the pointer there, pressing nothing
 void Click(int x, int y);
 void DoubleClick(int x, int y);
@@ -234,6 +243,8 @@ public:
     void openFolder(const std::string& path);   // through the Dir list
     void clickSaved(const std::string& drive);  // in the saved-drives list
     void removeSave();                          // the Remove Save button
+    // The whole create story by Ctrl+C, up to the answered "created" message.
+    void create(const std::string& folder, const std::string& letter);
     void close();                               // the title bar's close
 
     // Bar and enabled state every 100 ms from now until a message box shows.
@@ -261,9 +272,9 @@ void ExpectPacedTimeline(const std::vector<Sample>& samples);
 // from the next start: name them in `deletedAtStart`, e.g. "G".
 void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart = "");
 
-// Waits for the explorer window that open path starts, checks that it was
-// started on `folder` and shows its name, and closes it again, waiting for
-// its end: a second explorer started meanwhile hands over to a dying one.
+// Waits for the explorer window that open path starts, checks that it shows
+// `folder` by its name, and closes it again, waiting for its end: a second
+// explorer started meanwhile hands over to a dying one.
 void ExpectExplorerOn(const std::string& folder, const std::string& how);
 
 // Registration of cases; kve2e.exe runs one by name.
