@@ -864,14 +864,6 @@ int MainWindow::bar() const {
 
 bool MainWindow::enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
 
-int MainWindow::savedSelection() const {
-    return static_cast<int>(SendMessageW(control(IDC_LST), LB_GETCURSEL, 0, 0));
-}
-
-bool MainWindow::toolbarEnabled(int command) const {
-    return SendMessageW(control(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
-}
-
 bool MainWindow::responds(int timeoutMs) const {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;

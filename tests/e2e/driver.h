@@ -226,8 +226,6 @@ public:
     int bar() const;
     bool enabled() const;
     HWND focus() const;
-    int savedSelection() const;
-    bool toolbarEnabled(int command) const;        // a command not wired yet is greyed
     bool responds(int timeoutMs) const;            // handles a message within the time
 
     // What the user does.
