@@ -49,41 +49,22 @@ public:
     }
 };
 
-class FakeDriveChooser : public DriveChooser {
+// The drive list and the folder list below it, which opens at once.
+class FakeChoosers : public DriveChooser, public FolderChooser {
 public:
     std::string drive = "C:";
+    std::string path = "C:\\windows";
     int refreshes = 0;
     std::string Drive() const override { return drive; }
     std::optional<std::string> SetDrive(const std::string& value) override { return drive = value, std::nullopt; }
     void Refresh() override { ++refreshes; }
-};
-
-// Opens at once; a bare drive opens its current folder.
-class FakeFolderChooser : public FolderChooser {
-public:
-    std::string path = "C:\\windows";
     std::string Path() const override { return path; }
     void Open(const std::string& value, Opened opened) override
     {
-        path = value.size() == 2 ? value + "\\current" : value;
+        path = value.size() == 2 ? value + "\\current" : value; // a bare drive opens its current folder
         if (opened)
             opened(std::nullopt);
     }
-    void Refresh() override {}
-};
-
-class FakeProgressBar : public ProgressBar {
-public:
-    int value = 0;
-    int Value() const override { return value; }
-    void SetValue(int v) override { value = v; }
-    int Maximum() const override { return 100; }
-};
-
-class FakeStatusBar : public StatusBar {
-public:
-    std::string text;
-    void SetText(const std::string& t) override { text = t; }
 };
 
 class FakeTimer : public Timer {
@@ -94,13 +75,20 @@ public:
     bool Enabled() const override { return enabled; }
 };
 
-class FakeWindow : public CommandWindow {
+// The main window as the commands see it: busy or not, its bar and its status line.
+class FakeWindow : public CommandWindow, public ProgressBar, public StatusBar {
 public:
     bool waitCursor = false;
     bool enabled = true;
+    int bar = 0;
+    std::string status;
     void SetWaitCursor(bool wait) override { waitCursor = wait; }
     void Enable(bool e) override { enabled = e; }
     bool Enabled() const override { return enabled; }
+    int Value() const override { return bar; }
+    void SetValue(int value) override { bar = value; }
+    int Maximum() const override { return 100; }
+    void SetText(const std::string& text) override { status = text; }
 };
 
 } // namespace kv::test

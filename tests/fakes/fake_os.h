@@ -1,5 +1,5 @@
 // A fake Windows for the unit tests: a device table, a file system of plain
-// paths, subst.exe, the registry and message boxes.
+// paths, subst.exe, the registry, message boxes and the slow calls.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,13 +25,7 @@ inline std::optional<std::string> Find(const Texts& texts, const std::string& ke
     return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
-struct ShownMessage {
-    std::string text;
-    MsgStyle style;
-    bool operator==(const ShownMessage& other) const { return text == other.text && style == other.style; }
-};
-
-class FakeOs : public Os {
+class FakeOs : public Os, public SlowCalls {
 public:
     Texts devices; // "X:" -> first target
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\Tools\\kordat"};
@@ -39,14 +33,14 @@ public:
     Texts shortNames;                        // long -> short
     std::map<std::string, PathProbe> probes; // a path's answer when it is not simply there or not
     std::string programFolder = "C:\\Tools";
-    std::vector<std::string> runs;                      // subst.exe's arguments, one a run
+    std::vector<std::string> runs;                       // subst.exe's arguments, one a run
     std::function<ProgramRun(const ProgramCall&)> onRun; // instead of subst.exe's own work
-    std::function<void()> onDefine; // runs once a letter is defined, as another program might
-    std::vector<ShownMessage> messages; // every question is answered Yes
-    std::function<void()> onMessage;    // runs while a message box is open
+    std::function<void()> onDefine = [] {};  // runs once a letter is defined, as another program might
+    std::vector<std::string> messages;       // "(i) ", "(x) " or "(?) " and the text; questions get Yes
+    std::function<void()> onMessage = [] {}; // runs while a message box is open
     int beeps = 0;
-    std::map<std::string, Texts> registry; // "HKLM\\key" or "HKCU\\key" -> value name -> text
-    std::set<std::string> refusedKeys;     // cannot be written
+    Texts registry;                      // "HKLM\\key\\name" or "HKCU\\key\\name" -> text
+    std::set<std::string> refusedValues; // cannot be written
     std::optional<std::string> commonStartup = std::string("C:\\Startup");
     std::set<std::string> sharedFolders;  // made for every user to change
     std::set<std::string> protectedPaths; // writable by administrators only
@@ -54,20 +48,30 @@ public:
     std::set<std::string> lockedFiles;    // cannot be deleted
     std::set<std::string> locksElsewhere; // session locks another process holds
     unsigned long long now = 0;           // moves only when the program sleeps
-    std::function<void()> onSleep;
+    std::function<void()> onSleep = [] {};
+    // Long path names asked away from the window's thread wait here while
+    // `hold` is set, until the test answers them or lets their bound pass.
+    bool hold = false;
+    std::vector<std::pair<std::string, LongPathAnswer>> held;
+    std::vector<std::string> explored;
 
     void Subst(const std::string& drive, const std::string& folder)
     {
         devices[drive] = "\\??\\" + folder;
         folders.insert(folder);
     }
+    std::optional<std::string> Folder(const std::string& path) { return folders.count(path) ? std::optional(path) : std::nullopt; }
+    void Reply(size_t index, bool withinBound = true)
+    {
+        auto [path, answer] = std::move(held.at(index));
+        answer(withinBound ? LongPath{true, LongPathName(path)} : LongPath{});
+    }
 
     std::optional<std::string> QueryDosDevice(const std::string& drive) override { return Find(devices, drive); }
     std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override
     {
         devices[drive] = "\\??\\" + folder;
-        if (onDefine)
-            onDefine();
+        onDefine();
         return std::nullopt;
     }
     std::string SystemDirectory() override { return "C:\\windows\\system32"; }
@@ -78,9 +82,9 @@ public:
     {
         std::vector<PathProbe> answers;
         for (const std::string& path : paths) {
-            const bool there = PathExists(path);
-            answers.push_back(probes.count(path) ? probes[path] : PathProbe{there ? PathProbe::State::Exists
-                                                                                   : PathProbe::State::Missing, {}});
+            answers.push_back({PathExists(path) ? PathProbe::State::Exists : PathProbe::State::Missing, {}});
+            if (probes.count(path))
+                answers.back() = probes[path];
             if (onAnswer && answers.back().state != PathProbe::State::NoAnswer)
                 onAnswer(answers.size() - 1, answers.back());
         }
@@ -88,15 +92,23 @@ public:
     }
     std::optional<std::string> ShortPathName(const std::string& path) override
     {
-        return shortNames.count(path) ? shortNames[path] : folders.count(path) ? std::optional(path) : std::nullopt;
+        return shortNames.count(path) ? shortNames[path] : Folder(path);
     }
     std::optional<std::string> LongPathName(const std::string& path) override
     {
         for (const auto& [longName, shortName] : shortNames)
             if (shortName == path)
                 return longName;
-        return folders.count(path) ? std::optional<std::string>(path) : std::nullopt;
+        return Folder(path);
     }
+    void LongPathName(const std::string& path, LongPathAnswer answer) override
+    {
+        if (hold)
+            held.emplace_back(path, std::move(answer));
+        else
+            answer(LongPath{true, LongPathName(path)});
+    }
+    void Explore(const std::string& folder) override { explored.push_back(folder); }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
     bool CreateDirectoryForUsers(const std::string& path) override
     {
@@ -114,8 +126,7 @@ public:
     }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override
     {
-        const auto bytes = Find(files, path);
-        return bytes && bytes->size() > maxBytes ? std::nullopt : bytes;
+        return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;
     }
     std::optional<std::string> DeleteFile(const std::string& path) override
     {
@@ -132,56 +143,50 @@ public:
         return ascii ? std::optional<std::string>(utf8) : std::nullopt;
     }
     std::string FromAnsi(const std::string& bytes) override { return bytes; }
-    static std::string KeyName(RegistryRoot root, const std::string& key)
+    static std::string Value(RegistryRoot root, const std::string& key, const std::string& name)
     {
-        return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key;
+        return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key + "\\" + name;
     }
     RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
                                     const std::string& text) override
     {
-        if (refusedKeys.count(KeyName(root, key)))
+        if (refusedValues.count(Value(root, key, name)))
             return RegistryWrite::KeyRefused;
-        registry[KeyName(root, key)][name] = text;
+        registry[Value(root, key, name)] = text;
         return RegistryWrite::Written;
     }
     std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
                                                 const std::string& name) override
     {
-        return Find(registry[KeyName(root, key)], name);
+        return Find(registry, Value(root, key, name));
     }
     bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override
     {
-        registry[KeyName(root, key)].erase(name);
-        return true;
+        return registry.erase(Value(root, key, name)) || true;
     }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
+    // subst.exe, as it answers "X: /D" and "X: folder".
     ProgramRun RunProgram(const ProgramCall& call, unsigned) override
     {
         EXPECT_EQ(call.path, "C:\\windows\\system32\\subst.exe") << "never by bare name";
         runs.push_back(call.arguments);
-        return onRun ? onRun(call) : RunSubst(call.arguments.substr(0, 2), call.arguments.substr(3));
-    }
-    // What subst.exe does with "X: /D" and "X: folder", refusals included.
-    ProgramRun RunSubst(const std::string& drive, std::string folder)
-    {
-        if (folder.front() == '"')
-            folder = folder.substr(1, folder.size() - 2);
-        if (folder == "/D" && Find(devices, drive).value_or("").compare(0, 4, "\\??\\") == 0)
+        if (onRun)
+            return onRun(call);
+        const std::string drive = call.arguments.substr(0, 2), given = call.arguments.substr(3);
+        const std::string folder = given.front() == '"' ? given.substr(1, given.size() - 2) : given;
+        if (folder != "/D" && (devices.count(drive) || !folders.count(folder)))
+            return {ProgramRun::End::Exited, 1, devices.count(drive) ? "Drive already SUBSTed\r\n" : "Path not found\r\n", {}};
+        if (folder == "/D")
             devices.erase(drive);
-        const std::string refusal = folder == "/D"          ? ""
-                                    : !folders.count(folder) ? "Path not found - " + folder
-                                    : devices.count(drive)   ? "Drive already SUBSTed"
-                                                             : "";
-        if (refusal.empty() && folder != "/D")
+        else
             devices[drive] = "\\??\\" + folder;
-        return {ProgramRun::End::Exited, !refusal.empty(), refusal.empty() ? "" : refusal + "\r\n", {}};
+        return {ProgramRun::End::Exited, 0, {}, {}};
     }
     Answer MessageBox(const std::string& text, MsgStyle style) override
     {
-        messages.push_back({text, style});
-        if (onMessage)
-            onMessage();
+        messages.push_back((style == MsgStyle::Critical ? "(x) " : style == MsgStyle::Question ? "(?) " : "(i) ") + text);
+        onMessage();
         return style == MsgStyle::Question ? Answer::Yes : Answer::Ok;
     }
     void Beep() override { ++beeps; }
@@ -193,40 +198,10 @@ public:
     void Sleep(unsigned ms) override
     {
         now += ms;
-        if (onSleep)
-            onSleep();
+        onSleep();
     }
     std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
     std::optional<std::string> LocalAppDataFolder() override { return std::string("C:\\AppData"); }
-};
-
-// The slow calls over the fake system. They answer at once unless told to
-// hold: then each waits until the test answers it or lets its bound pass.
-class FakeSlowCalls : public SlowCalls {
-public:
-    explicit FakeSlowCalls(FakeOs& os) : os_(os) {}
-    bool hold = false;
-    std::vector<std::pair<std::string, LongPathAnswer>> held;
-    std::vector<std::string> explored;
-
-    void LongPathName(const std::string& path, LongPathAnswer answer) override
-    {
-        if (hold)
-            held.emplace_back(path, std::move(answer));
-        else
-            answer(LongPath{true, os_.LongPathName(path)});
-    }
-    void Explore(const std::string& folder) override { explored.push_back(folder); }
-    // Answers the held call at `index`, from the fake system or, when the
-    // bound passes first, with no answer.
-    void Answer(size_t index, bool withinBound = true)
-    {
-        auto [path, answer] = std::move(held.at(index));
-        answer(withinBound ? LongPath{true, os_.LongPathName(path)} : LongPath{});
-    }
-
-private:
-    FakeOs& os_;
 };
 
 } // namespace kv::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "cli/command_line.h"
 #include "fakes/fake_controls.h"
 #include "fakes/fake_os.h"
 #include "saved/autostart.h"
@@ -14,15 +15,15 @@ namespace kv::test {
 namespace {
 
 using Rows = std::vector<std::string>;
-const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kLog = "C:\\AppData\\Korvane\\korstart.log";
+const std::string kOurs = "C:\\Tools\\korstart.exe";
 
 struct SavedTest : ::testing::Test {
     FakeOs os;
     FakeListView lsv;
     FakeComboBox lst;
     std::string& Record(char letter) { return os.files["C:\\Tools\\kordat\\" + std::string(1, letter) + ".ini"]; }
-    std::map<std::string, std::string>& Run(const char* root) { return os.registry[root + kRun]; }
+    std::string& Run(const std::string& root) { return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"]; }
     Rows LogLines()
     {
         Rows lines;
@@ -33,40 +34,20 @@ struct SavedTest : ::testing::Test {
     }
 };
 
-TEST_F(SavedTest, WritesOneLineWithTheFolderAndKeepsItWhenThereIsNothingToWrite)
-{
-    EXPECT_EQ(WriteSavedDrive(os, "X:", std::string("C:\\DATA")), std::nullopt);
-    EXPECT_EQ(Record('X'), "C:\\DATA\r\n");
-    EXPECT_EQ(WriteSavedDrive(os, "X:", std::nullopt), "the folder behind it could not be read");
-    EXPECT_EQ(Record('X'), "C:\\DATA\r\n");
-    WriteSavedDrive(os, "D:", std::string("D:"));
-    EXPECT_EQ(Record('D'), "D:\\\r\n") << "a bare drive becomes its root";
-    WriteSavedDrive(os, "E:", std::string("E:\\\0junk", 8));
-    EXPECT_EQ(Record('E'), "E:\\\r\n");
-    // A name the code page cannot hold goes as UTF-8 behind a byte order mark.
-    const std::string folder = "C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xE6\x96\x87";
-    WriteSavedDrive(os, "U:", folder);
-    EXPECT_EQ(Record('U'), "\xEF\xBB\xBF" + folder + "\r\n");
-    EXPECT_EQ(ReadRecord(Record('U'), nullptr), folder);
-    os.folders.erase("C:\\Tools\\kordat");
-    EXPECT_EQ(WriteSavedDrive(os, "Y:", std::string("C:\\DATA")), "The system cannot find the path specified.");
-}
-
 TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
 {
     const AnsiDecoder fromAnsi = [](const std::string& bytes) { return bytes + " (ANSI)"; };
-    const std::pair<std::string, std::string> taken[] = {
-        {"C:\\\xE9\r\n", "C:\\\xE9 (ANSI)"}, {"C:\\\x80", "C:\\\x80 (ANSI)"}, {"C:\\\x7F", "C:\\\x7F"},
-        {"D:\\\r\n", "D:\\"}, {"c:\\x y\n", "c:\\x y"}, {"A:\\a", "A:\\a"}, {"Z:\\z", "Z:\\z"},
-        {"C:\\" + std::string(kMaxRecordBytes - 5, 'a') + "\r\n", "C:\\" + std::string(kMaxRecordBytes - 5, 'a')}};
+    const std::string longest = "C:\\" + std::string(kMaxRecordBytes - 5, 'a');
+    const Texts taken = {{"C:\\\xE9\r\n", "C:\\\xE9 (ANSI)"}, {"C:\\\x80", "C:\\\x80 (ANSI)"}, {"C:\\\x7F", "C:\\\x7F"},
+                         {"D:\\\r\n", "D:\\"},  {"c:\\x y\n", "c:\\x y"},  {"A:\\a", "A:\\a"},
+                         {"Z:\\z", "Z:\\z"},    {longest + "\r\n", longest}};
     for (const auto& [bytes, folder] : taken)
         EXPECT_EQ(ReadRecord(bytes, fromAnsi), folder) << bytes;
     const std::string refused[] = {"", "\n", "\r\n", "data\r\n", "C:data\r\n", "\\\\server\\share\r\n",
                                    "C:\\a\r\nC:\\b\r\n", "C:\\a\" /D\r\n", "C:\\a \r\n", "C:\\a\tb", "C:\\a:stream",
-                                   std::string("C:\\a\0b", 6), "[:\\a", "C:\\" + std::string(kMaxRecordBytes, 'a')};
+                                   "[:\\a", "C:\\" + std::string(kMaxRecordBytes, 'a'), std::string("C:\\a\0b", 6)};
     for (const std::string& bytes : refused)
         EXPECT_EQ(ReadRecord(bytes, fromAnsi), std::nullopt) << bytes;
-
     // UTF-8 at the edges of each form: the smallest and largest of each
     // length pass; overlong forms, surrogates, stray or missing continuation
     // bytes, anything past U+10FFFF and control characters do not.
@@ -74,82 +55,56 @@ TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
     for (const char* name : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
                              "\xEF\xBF\xBD", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
         EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::string("C:\\") + name) << name;
-    for (const char* name : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
-                             "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xC3\x28",
-                             "\xE6\x96", "\x1F"})
+    for (const char* name : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x8F\xBF\xBF",
+                             "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xC3\x28", "\xE6\x96", "\x1F"})
         EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::nullopt) << name;
 }
 
-TEST_F(SavedTest, ListsEverySaveMarkingThoseWhoseDriveIsNotThere)
+// A logon entry for every user, and a data folder every user may change,
+// only for a companion that no user can replace; never two entries.
+TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
 {
-    for (char letter : std::string("DXZ"))
-        Record(letter) = "C:\\f\r\n";
-    lsv.rows = {" D: ", "K:", "z:"};
-    const auto records = os.files;
-    LoadSavedDrives(os, lsv, lst);
-    EXPECT_EQ(lst.rows, (Rows{"D:", "X: (not present)", "Z: (not present)"})) << "trimmed rows match, lower case does not";
-    EXPECT_EQ(os.files, records) << "no record goes";
-    EXPECT_EQ(FindSavedEntry(lst, "X:"), 1);
-    EXPECT_EQ(FindSavedEntry(lst, "K:"), kNoSelection);
-}
-
-TEST_F(SavedTest, RegistersForEveryoneOnlyACompanionThatNoUserCanReplace)
-{
-    const std::string command = "C:\\Tools\\korstart.exe";
-    os.files[command] = "MZ";
+    os.files[kOurs] = "MZ";
     os.folders.insert("C:\\Startup");
-    os.protectedPaths = {"C:\\Tools", command};
-    Run("HKCU\\")["Korvane"] = command;
+    os.elevated = true;
+    os.protectedPaths = {"C:\\Tools", kOurs};
+    Run("HKCU") = kOurs;
     RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM\\"), (std::map<std::string, std::string>{{"Korvane", command}}));
-    EXPECT_TRUE(Run("HKCU\\").empty()) << "a second companion at logon would race the first";
-    EXPECT_FALSE(os.files.count("C:\\Startup\\korstart.exe")) << "nor a copy in the Startup folder";
-    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane"]["ProgramFolder"], "C:\\Tools");
-
+    CreateDataFolder(os);
+    EXPECT_EQ(Run("HKLM") + "|" + Run("HKCU") + "|" + os.registry["HKCU\\Software\\Korvane\\ProgramFolder"],
+              kOurs + "||C:\\Tools");
+    EXPECT_FALSE(os.files.count("C:\\Startup\\korstart.exe"));
+    EXPECT_EQ(os.sharedFolders, std::set<std::string>{"C:\\Tools\\kordat"});
     // A standard user cannot write the machine's keys, and need not.
-    os.refusedKeys.insert("HKLM\\" + kRun);
+    os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
     RegisterAutoStart(os);
-    EXPECT_TRUE(Run("HKCU\\").empty());
-    Run("HKLM\\").clear();
+    EXPECT_EQ(Run("HKCU"), "");
+    Run("HKLM") = "";
     RegisterAutoStart(os);
     EXPECT_EQ(os.files["C:\\Startup\\korstart.exe"], "MZ");
-    EXPECT_TRUE(Run("HKCU\\").empty());
+    EXPECT_EQ(Run("HKCU"), "");
     os.commonStartup.reset();
     RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], command) << "nothing for everyone could be made";
+    EXPECT_EQ(Run("HKCU"), kOurs) << "nothing for everyone could be made";
 
     // Where any user may write, the entry is this user's alone, and an
     // elevated start takes back one made for everyone.
-    os.refusedKeys.clear();
-    Run("HKCU\\").clear();
+    os.refusedValues.clear();
     os.protectedPaths = {"C:\\Tools"};
-    Run("HKLM\\")["Korvane"] = command;
+    os.sharedFolders.clear();
+    os.folders.erase("C:\\Tools\\kordat");
+    CreateDataFolder(os);
+    EXPECT_TRUE(os.sharedFolders.empty() && os.folders.count("C:\\Tools\\kordat"));
+    Run("HKCU") = "";
+    Run("HKLM") = kOurs;
     RegisterAutoStart(os);
-    EXPECT_TRUE(Run("HKLM\\").empty());
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], command);
-    Run("HKLM\\")["Korvane"] = "C:\\Other\\korstart.exe";
+    EXPECT_EQ(Run("HKLM") + "|" + Run("HKCU"), "|" + kOurs);
+    Run("HKLM") = "C:\\Other\\korstart.exe";
     RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM\\")["Korvane"], "C:\\Other\\korstart.exe") << "another copy's entry is not ours";
+    EXPECT_EQ(Run("HKLM"), "C:\\Other\\korstart.exe") << "another copy's entry is not ours";
     os.programFolder = "C:\\Program Files\\Korvane";
     RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], "\"C:\\Program Files\\Korvane\\korstart.exe\"");
-}
-
-TEST_F(SavedTest, AnElevatedStartSharesTheDataFolderOfAProtectedCopyOnly)
-{
-    for (const bool elevated : {false, true}) {
-        for (const bool isProtected : {false, true}) {
-            os.folders.erase("C:\\Tools\\kordat");
-            os.sharedFolders.clear();
-            os.elevated = elevated;
-            os.protectedPaths = {"C:\\Tools"};
-            if (isProtected)
-                os.protectedPaths.insert("C:\\Tools\\korstart.exe");
-            CreateDataFolder(os);
-            EXPECT_EQ(os.sharedFolders.count("C:\\Tools\\kordat") == 1, elevated && isProtected);
-            EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
-        }
-    }
+    EXPECT_EQ(Run("HKCU"), "\"C:\\Program Files\\Korvane\\korstart.exe\"");
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
@@ -166,7 +121,6 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
     Record('T') = "C:\\Work Space\r\n";
     os.Subst("T:", "C:\\windows");
     const auto records = os.files;
-
     RunCompanion(os);
     EXPECT_EQ(os.devices["W:"], "\\??\\C:\\WORKSP~1");
     EXPECT_EQ(os.devices["A:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
@@ -191,10 +145,10 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
     // The copy in the common Startup folder has no data folder beside it.
     os.locksElsewhere.clear();
     os.programFolder = "C:\\Startup";
-    os.registry["HKCU\\Software\\Korvane"]["ProgramFolder"] = "C:\\Elsewhere";
+    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Elsewhere";
     RunCompanion(os);
     EXPECT_EQ(LogLines(), Rows{"no saved drives: no data folder beside C:\\Startup or where Korvane last ran"});
-    os.registry["HKCU\\Software\\Korvane"]["ProgramFolder"] = "C:\\Tools";
+    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Tools";
     RunCompanion(os);
     EXPECT_TRUE(os.devices.count("W:"));
 }
@@ -216,7 +170,6 @@ TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp)
         os.probes.erase(os.now == 5500 ? "L:\\late" : os.now == 10499 ? "M:\\later" : "");
     };
     RunCompanion(os);
-    EXPECT_EQ(os.devices["L:"], "\\??\\L:\\late");
     EXPECT_FALSE(os.devices.count("V:"));
     EXPECT_EQ(os.now, kLateGiveUpMs);
     EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 4 saved drives", "C: made, standing for C:\\windows",
@@ -257,10 +210,9 @@ TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit)
 
 TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
 {
-    os.files["C:\\windows\\system32\\subst.exe"] = "MZ";
-    os.files["C:\\Tools\\korstart.exe"] = "MZ";
+    os.files["C:\\windows\\system32\\subst.exe"] = os.files[kOurs] = "MZ";
+    os.folders = {"C:\\", "C:\\windows", "C:\\back"};
     os.Subst("X:", "C:\\windows");
-    os.folders.insert("C:\\back");
     Record('X') = "C:\\windows\r\n";
     Record('B') = "C:\\back\r\n";
     Record('Y') = "C:\\gone\r\n";
@@ -272,7 +224,71 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
     EXPECT_EQ(cmb.rows.size(), 24u);
     EXPECT_EQ(lst.rows, (Rows{"B:", "X:", "Y: (not present)"}));
     EXPECT_EQ(os.files, records);
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], "C:\\Tools\\korstart.exe") << "registered for the user: nothing here is protected";
+    EXPECT_EQ(Run("HKCU"), kOurs) << "registered for the user: nothing here is protected";
+}
+
+// korctl: the exit code, standard output and standard error of a command line.
+std::string Korctl(FakeOs& os, std::vector<std::string> args)
+{
+    const CliResult result = RunCommandLine(os, args, "1.2.3");
+    return std::to_string(result.exitCode) + "|" + result.out + "|" + result.err;
+}
+
+TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes)
+{
+    os.folders.insert("C:\\Data");
+    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\Data", "--save"}), "0|X: created for C:\\Data and saved\n|");
+    EXPECT_EQ(os.runs.back() + Record('X'), "X: C:\\DataC:\\Data\r\n") << "through subst.exe, as the window does";
+    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\"}), "0|R: created for C:\\\n|");
+    os.folders.insert("\\\\nas\\share");
+    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share"}), "0|S: created for \\\\nas\\share\n|");
+    os.devices = {{"R:", "\\??\\C:\\"}, {"X:", "\\??\\C:\\Data"}, {"Y:", "\\??\\C:\\My \"Files\"\x1f"}};
+    Record('K') = "L:\\Photos\r\n";
+    EXPECT_EQ(Korctl(os, {"list"}),
+              "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
+    EXPECT_EQ(Korctl(os, {"list", "--json"}),
+              "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
+              "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
+              "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
+              "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
+    const Rows outputs = {Korctl(os, {"save", "R:"}), Korctl(os, {"save", "R:"}), Korctl(os, {"forget", "R:"}),
+                          Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
+    EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
+                             "0|X: removed and its save forgotten\n|", "0|R: removed\n|", "0|Y: removed\n|"}));
+    EXPECT_TRUE(os.devices.empty() && !os.files.count("C:\\Tools\\kordat\\X.ini"));
+    // Letters in use count as brought back.
+    Record('L') = "C:\\Data\r\n";
+    os.Subst("K:", "C:\\Elsewhere");
+    EXPECT_EQ(Korctl(os, {"restore"}), "0|K: left alone: the letter is in use\nL: made, standing for C:\\Data\n|");
+    os.devices.clear();
+    EXPECT_EQ(Korctl(os, {"restore"}), "1|K: not made: L:\\Photos does not exist\nL: made, standing for C:\\Data\n|"
+                                        "korctl: not every saved drive could be brought back\n");
+}
+
+TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine)
+{
+    os.folders.insert("C:\\Data");
+    os.Subst("Y:", "C:\\Data");
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::Exited, 1, "Access denied\r\n", {}}; };
+    const std::pair<Rows, std::string> refused[] = {
+        {{"create", "Y:", "C:\\Data"}, "Y: is already in use"},
+        {{"create", "Z:", "C:\\Missing"}, "there is no folder C:\\Missing"},
+        {{"create", "Z:", "Data"}, "give the folder as a full path, such as C:\\Data, not Data"},
+        {{"create", "Z:", "C:\\Data"}, "Z: could not be created: subst.exe answered \"Access denied\""},
+        {{"remove", "Z:"}, "Z: is not a virtual drive"},
+        {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
+        {{"forget", "Y:"}, "Y: is not saved"},
+        {{"save", "YY"}, "not a drive letter: YY (give it as X:)"},
+        {{"list", "--all"}, "unknown option --all; see korctl --help"},
+        {{"mount", "Y:"}, "unknown command mount; see korctl --help"},
+        {{"remove"}, "wrong arguments for remove; see korctl --help"},
+        {{}, "no command given; see korctl --help"}};
+    for (const auto& [args, why] : refused)
+        EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
+    os.folders.erase("C:\\Tools\\kordat");
+    EXPECT_EQ(Korctl(os, {"save", "Y:"}), "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
+    EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
+    EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }
 
 } // namespace
