@@ -23,7 +23,17 @@ struct SavedTest : ::testing::Test {
     FakeListView lsv;
     FakeComboBox lst;
     std::string& Record(char letter) { return os.files["C:\\Tools\\kordat\\" + std::string(1, letter) + ".ini"]; }
-    std::string& Run(const std::string& root) { return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"]; }
+    std::string& Run(const std::string& root)
+    {
+        return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"];
+    }
+    // The logon entries a start leaves: for every user, for this user, and a
+    // copy in the Startup folder.
+    std::string Registered()
+    {
+        RegisterAutoStart(os);
+        return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
+    }
     Rows LogLines()
     {
         Rows lines;
@@ -69,42 +79,30 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
     os.elevated = true;
     os.protectedPaths = {"C:\\Tools", kOurs};
     Run("HKCU") = kOurs;
-    RegisterAutoStart(os);
+    EXPECT_EQ(Registered(), kOurs + "||");
+    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane\\ProgramFolder"], "C:\\Tools");
     CreateDataFolder(os);
-    EXPECT_EQ(Run("HKLM") + "|" + Run("HKCU") + "|" + os.registry["HKCU\\Software\\Korvane\\ProgramFolder"],
-              kOurs + "||C:\\Tools");
-    EXPECT_FALSE(os.files.count("C:\\Startup\\korstart.exe"));
-    EXPECT_EQ(os.sharedFolders, std::set<std::string>{"C:\\Tools\\kordat"});
+    EXPECT_EQ(os.sharedFolders.size(), 1u);
     // A standard user cannot write the machine's keys, and need not.
     os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU"), "");
+    EXPECT_EQ(Registered(), kOurs + "||");
     Run("HKLM") = "";
-    RegisterAutoStart(os);
-    EXPECT_EQ(os.files["C:\\Startup\\korstart.exe"], "MZ");
-    EXPECT_EQ(Run("HKCU"), "");
+    EXPECT_EQ(Registered(), "||MZ");
     os.commonStartup.reset();
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU"), kOurs) << "nothing for everyone could be made";
-
-    // Where any user may write, the entry is this user's alone, and an
-    // elevated start takes back one made for everyone.
+    EXPECT_EQ(Registered(), "|" + kOurs + "|MZ") << "nothing for everyone could be made";
+    // Where any user may write, the entry and the folder are this user's
+    // alone, and an elevated start takes back an entry of ours for everyone.
     os.refusedValues.clear();
     os.protectedPaths = {"C:\\Tools"};
-    os.sharedFolders.clear();
     os.folders.erase("C:\\Tools\\kordat");
     CreateDataFolder(os);
-    EXPECT_TRUE(os.sharedFolders.empty() && os.folders.count("C:\\Tools\\kordat"));
-    Run("HKCU") = "";
+    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat") && os.sharedFolders.size() == 1);
     Run("HKLM") = kOurs;
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM") + "|" + Run("HKCU"), "|" + kOurs);
+    EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
     Run("HKLM") = "C:\\Other\\korstart.exe";
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM"), "C:\\Other\\korstart.exe") << "another copy's entry is not ours";
+    EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|" + kOurs + "|MZ") << "another copy's entry is not ours";
     os.programFolder = "C:\\Program Files\\Korvane";
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU"), "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|\"C:\\Program Files\\Korvane\\korstart.exe\"|MZ");
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
