@@ -161,7 +161,7 @@ SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 // letter from the free letters to the drives in use. When the drive was not
 // made, the letter is read again: another program may have taken it meanwhile,
 // and then it is no longer offered.
-bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir)
+void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir)
 {
     const int selected = cmb.Selected();
     const std::string drive = cmb.Text(selected);
@@ -172,7 +172,7 @@ bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser&
         lsv.Redraw();
         cmb.Redraw();
         os.MessageBox("Virtual drive " + drive + " could not be created: " + outcome.why + ".", MsgStyle::Critical);
-        return false;
+        return;
     }
     lsv.Append(drive);
     cmb.Remove(selected);
@@ -180,7 +180,6 @@ bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser&
     cmb.Redraw();
     cmb.SetEditText(kAvailableDrives);
     os.MessageBox("Virtual drive " + drive + " created.", MsgStyle::Information);
-    return true;
 }
 
 } // namespace kv

@@ -34,6 +34,6 @@ SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm)
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
 
-bool CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir);
+void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir);
 
 } // namespace kv

@@ -138,24 +138,23 @@ std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long wa
     return drive + " not made: " + outcome.why;
 }
 
-int RunCompanion(Os& os)
+void RunCompanion(Os& os)
 {
     const auto instance = os.LockSession(kCompanionLock, 0);
     if (!instance)
-        return 0; // another companion does this logon's work
+        return; // another companion does this logon's work
     CompanionLog log(os);
     const auto dataFolder = CompanionDataFolder(os);
     if (!dataFolder) {
         log.Add("no saved drives: no data folder beside " + os.ProgramFolder() + " or where Korvane last ran");
         log.Flush();
-        return 0;
+        return;
     }
     const SavedRecords records = ReadSavedRecords(os, *dataFolder);
     log.Add("started for " + *dataFolder + ", " + std::to_string(records.drives.size()) + " saved drives");
     for (const std::string& refusal : records.refused)
         log.Add(refusal);
 
-    int made = 0;
     const unsigned long long start = os.TickCount();
     std::vector<DriveRequest> pending = records.drives;
     for (bool firstPass = true; !pending.empty(); firstPass = false) {
@@ -172,14 +171,12 @@ int RunCompanion(Os& os)
                 pending.push_back(outcome.request);
                 continue;
             }
-            made += outcome.kind == RestoreOutcome::Kind::Made ? 1 : 0;
             log.Add(DescribeOutcome(outcome, firstPass ? 0 : waited));
         }
         log.Flush();
         if (!pending.empty())
             os.Sleep(kLateRetryMs);
     }
-    return made;
 }
 
 } // namespace kv

@@ -59,8 +59,7 @@ void RestoreAtStartup(Os& os);
 
 // The companion: every saved drive it can make, made at once; those whose
 // drive is not there yet, again and again until they come or two minutes
-// have passed. What became of each record goes to its log. Returns how many
-// drives it made.
-int RunCompanion(Os& os);
+// have passed. What became of each record goes to its log.
+void RunCompanion(Os& os);
 
 } // namespace kv

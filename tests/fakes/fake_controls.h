@@ -3,14 +3,15 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/controls.h"
 
 namespace kv::test {
 
-class FakeListView : public DriveListView {
+// What the drive table and the sorted lists have in common.
+template <class Control>
+class FakeList : public Control {
 public:
     std::vector<std::string> rows;
     int selected = kNoSelection;
@@ -18,38 +19,24 @@ public:
 
     int Count() const override { return static_cast<int>(rows.size()); }
     std::string Text(int index) const override { return rows.at(index); }
-    void Append(const std::string& text) override { rows.push_back(text); }
-    void Remove(int index) override
-    {
-        rows.erase(rows.begin() + index);
-        selected = kNoSelection;
-    }
+    void Remove(int index) override { rows.erase(rows.begin() + index); }
     int Selected() const override { return selected; }
     void Redraw() override {}
     void Focus() override { focused = true; }
-    void Select(const std::string& text)
-    {
-        selected = static_cast<int>(std::find(rows.begin(), rows.end(), text) - rows.begin());
-    }
+    void Select(const std::string& text) { selected = int(std::find(rows.begin(), rows.end(), text) - rows.begin()); }
 };
 
-class FakeComboBox : public ComboBox {
+class FakeListView : public FakeList<DriveListView> {
 public:
-    std::vector<std::string> entries;
-    int selected = kNoSelection;
-    std::string editText = "Avaliable Drives:";
-    bool focused = false;
+    void Append(const std::string& text) override { rows.push_back(text); }
+};
 
-    int Count() const override { return static_cast<int>(entries.size()); }
-    std::string Text(int index) const override { return entries.at(index); }
-    void Add(const std::string& text) override
-    {
-        entries.insert(std::upper_bound(entries.begin(), entries.end(), text), text);
-    }
-    void Remove(int index) override { entries.erase(entries.begin() + index); }
-    int Selected() const override { return selected; }
-    void Redraw() override {}
-    void Focus() override { focused = true; }
+// Also stands for the sorted list box of saved drives.
+class FakeComboBox : public FakeList<ComboBox> {
+public:
+    std::string editText = "Avaliable Drives:";
+
+    void Add(const std::string& text) override { rows.insert(std::upper_bound(rows.begin(), rows.end(), text), text); }
     void SetEditText(const std::string& text) override
     {
         editText = text;
@@ -57,60 +44,27 @@ public:
     }
     void Select(const std::string& text)
     {
-        selected = static_cast<int>(std::find(entries.begin(), entries.end(), text) - entries.begin());
+        FakeList::Select(text);
         editText = text;
     }
 };
 
-class FakeDriveChooser : public DriveChooser {
+// The drive list and the folder list below it, which opens at once.
+class FakeChoosers : public DriveChooser, public FolderChooser {
 public:
     std::string drive = "C:";
+    std::string path = "C:\\windows";
     int refreshes = 0;
     std::string Drive() const override { return drive; }
-    std::optional<std::string> SetDrive(const std::string& value) override
-    {
-        drive = value;
-        return std::nullopt;
-    }
+    std::optional<std::string> SetDrive(const std::string& value) override { return drive = value, std::nullopt; }
     void Refresh() override { ++refreshes; }
-};
-
-// Opens at once, unless told to hold: then each Open waits until the test
-// answers it or lets its bound pass, as a drive that answers late does.
-class FakeFolderChooser : public FolderChooser {
-public:
-    std::string path = "C:\\windows";
-    std::vector<std::string> unreadable; // paths that fail to open
-    bool hold = false;
-    std::vector<std::pair<std::string, Opened>> held;
     std::string Path() const override { return path; }
     void Open(const std::string& value, Opened opened) override
     {
-        if (hold) {
-            held.emplace_back(value, std::move(opened));
-            return;
-        }
-        const bool fails = std::count(unreadable.begin(), unreadable.end(), value) > 0;
-        if (!fails)
-            path = value.size() == 2 ? value + "\\current" : value;
+        path = value.size() == 2 ? value + "\\current" : value; // a bare drive opens its current folder
         if (opened)
-            opened(fails ? std::optional<std::string>("The device is not ready.") : std::nullopt);
+            opened(std::nullopt);
     }
-    void Refresh() override {}
-};
-
-class FakeProgressBar : public ProgressBar {
-public:
-    int value = 0;
-    int Value() const override { return value; }
-    void SetValue(int v) override { value = v; }
-    int Maximum() const override { return 100; }
-};
-
-class FakeStatusBar : public StatusBar {
-public:
-    std::string text;
-    void SetText(const std::string& t) override { text = t; }
 };
 
 class FakeTimer : public Timer {
@@ -121,13 +75,20 @@ public:
     bool Enabled() const override { return enabled; }
 };
 
-class FakeWindow : public CommandWindow {
+// The main window as the commands see it: busy or not, its bar and its status line.
+class FakeWindow : public CommandWindow, public ProgressBar, public StatusBar {
 public:
     bool waitCursor = false;
     bool enabled = true;
+    int bar = 0;
+    std::string status;
     void SetWaitCursor(bool wait) override { waitCursor = wait; }
     void Enable(bool e) override { enabled = e; }
     bool Enabled() const override { return enabled; }
+    int Value() const override { return bar; }
+    void SetValue(int value) override { bar = value; }
+    int Maximum() const override { return 100; }
+    void SetText(const std::string& text) override { status = text; }
 };
 
 } // namespace kv::test

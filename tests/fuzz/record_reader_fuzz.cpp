@@ -1,7 +1,10 @@
 // libFuzzer target for the record reader that the companion runs on every
 // record file at logon. Run it with scripts/fuzz.
+#include <algorithm>
+#include <clocale>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "saved/record_reader.h"
@@ -22,7 +25,26 @@ std::string Latin1ToUtf8(const std::string& bytes)
     return utf8;
 }
 
+// Valid UTF-8 as the C library decodes it (no overlong forms, no surrogates),
+// up to U+10FFFF: a judge apart from the reader's own.
+bool IsUtf8(const std::string& text)
+{
+    std::mbstate_t state{};
+    wchar_t c = 0;
+    for (std::size_t i = 0, n = 0; i < text.size(); i += n)
+        if ((n = std::max<std::size_t>(1, std::mbrtowc(&c, &text[i], text.size() - i, &state))) > 4 || c > 0x10FFFF)
+            return false;
+    return true;
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        std::abort();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -30,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto folder = kv::ReadRecord(bytes, Latin1ToUtf8);
     if (!folder)
         return 0;
-    // A folder read back is one that subst can be given whole and that reads
-    // back the same when saved again.
-    if (folder->find_first_of("\"\r\n") != std::string::npos || (*folder)[1] != ':' || (*folder)[2] != '\\')
+    // A folder read back is valid UTF-8, one that subst can be given whole,
+    // and one that reads back the same when saved again.
+    if (!IsUtf8(*folder) || folder->find_first_of("\"\r\n") != std::string::npos || (*folder)[1] != ':' ||
+        (*folder)[2] != '\\')
         std::abort();
     if (kv::ReadRecord(kv::kUtf8ByteOrderMark + *folder + "\r\n", Latin1ToUtf8) != folder)
         std::abort();

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "app/startup.h"
+#include "cli/command_line.h"
 #include "fakes/fake_controls.h"
 #include "fakes/fake_os.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"
 #include "saved/record_reader.h"
+#include "saved/records.h"
 #include "saved/restore.h"
 #include "saved/saved_list.h"
 
@@ -12,16 +15,25 @@ namespace kv::test {
 namespace {
 
 using Rows = std::vector<std::string>;
-const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const std::string kLog = "C:\\Users\\ann\\AppData\\Local\\Korvane\\korstart.log";
+const std::string kLog = "C:\\AppData\\Korvane\\korstart.log";
+const std::string kOurs = "C:\\Tools\\korstart.exe";
 
 struct SavedTest : ::testing::Test {
     FakeOs os;
     FakeListView lsv;
     FakeComboBox lst;
-    void SetUp() override { os.folders.insert("C:\\Tools\\kordat"); }
     std::string& Record(char letter) { return os.files["C:\\Tools\\kordat\\" + std::string(1, letter) + ".ini"]; }
-    std::map<std::string, std::string>& Run(const char* root) { return os.registry[root + kRun]; }
+    std::string& Run(const std::string& root)
+    {
+        return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"];
+    }
+    // The logon entries a start leaves: for every user, for this user, and a
+    // copy in the Startup folder.
+    std::string Registered()
+    {
+        RegisterAutoStart(os);
+        return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
+    }
     Rows LogLines()
     {
         Rows lines;
@@ -32,87 +44,73 @@ struct SavedTest : ::testing::Test {
     }
 };
 
-TEST_F(SavedTest, ListsEverySaveMarkingThoseWhoseDriveIsNotThere)
+TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
 {
-    for (char letter : std::string("DXZ"))
-        Record(letter) = "C:\\f\r\n";
-    lsv.rows = {" D: ", "K:", "z:"};
-    const auto records = os.files;
-    LoadSavedDrives(os, lsv, lst);
-    EXPECT_EQ(lst.entries, (Rows{"D:", "X: (not present)", "Z: (not present)"}))
-        << "trimmed rows match, lower case does not";
-    EXPECT_EQ(os.files, records) << "no record goes";
-    EXPECT_EQ(FindSavedEntry(lst, "X:"), 1);
-    EXPECT_EQ(FindSavedEntry(lst, "K:"), kNoSelection);
+    const AnsiDecoder fromAnsi = [](const std::string& bytes) { return bytes + " (ANSI)"; };
+    const std::string longest = "C:\\" + std::string(kMaxRecordBytes - 5, 'a');
+    const Texts taken = {{"C:\\\xE9\r\n", "C:\\\xE9 (ANSI)"}, {"C:\\\x80", "C:\\\x80 (ANSI)"}, {"C:\\\x7F", "C:\\\x7F"},
+                         {"D:\\\r\n", "D:\\"},  {"c:\\x y\n", "c:\\x y"},  {"A:\\a", "A:\\a"},
+                         {"Z:\\z", "Z:\\z"},    {longest + "\r\n", longest}};
+    for (const auto& [bytes, folder] : taken)
+        EXPECT_EQ(ReadRecord(bytes, fromAnsi), folder) << bytes;
+    const std::string refused[] = {"", "\n", "\r\n", "data\r\n", "C:data\r\n", "\\\\server\\share\r\n",
+                                   "C:\\a\r\nC:\\b\r\n", "C:\\a\" /D\r\n", "C:\\a \r\n", "C:\\a\tb", "C:\\a:stream",
+                                   "[:\\a", "C:\\" + std::string(kMaxRecordBytes, 'a'), std::string("C:\\a\0b", 6)};
+    for (const std::string& bytes : refused)
+        EXPECT_EQ(ReadRecord(bytes, fromAnsi), std::nullopt) << bytes;
+    // UTF-8 at the edges of each form: the smallest and largest of each
+    // length pass; overlong forms, surrogates, stray or missing continuation
+    // bytes, anything past U+10FFFF and control characters do not.
+    const std::string bom = "\xEF\xBB\xBF" "C:\\";
+    for (const char* name : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                             "\xEF\xBF\xBD", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::string("C:\\") + name) << name;
+    for (const char* name : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x8F\xBF\xBF",
+                             "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xC3\x28", "\xE6\x96", "\x1F"})
+        EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::nullopt) << name;
 }
 
-TEST_F(SavedTest, RegistersForEveryoneOnlyACompanionThatNoUserCanReplace)
+// A logon entry for every user, and a data folder every user may change,
+// only for a companion that no user can replace; never two entries.
+TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
 {
-    const std::string command = "C:\\Tools\\korstart.exe";
-    os.files[command] = "MZ";
-    os.protectedPaths = {"C:\\Tools", command};
-    Run("HKCU\\")["Korvane"] = command;
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM\\"), (std::map<std::string, std::string>{{"Korvane", command}}));
-    EXPECT_TRUE(Run("HKCU\\").empty()) << "a second companion at logon would race the first";
-    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane"]["ProgramFolder"], "C:\\Tools");
-
-    // A standard user cannot write the machine's keys, and need not.
-    os.refusedKeys.insert("HKLM\\" + kRun);
-    RegisterAutoStart(os);
-    EXPECT_TRUE(Run("HKCU\\").empty());
-    Run("HKLM\\").clear();
-    os.folders.insert("C:\\ProgramData\\Startup");
-    RegisterAutoStart(os);
-    EXPECT_EQ(os.files["C:\\ProgramData\\Startup\\korstart.exe"], "MZ");
-    EXPECT_TRUE(Run("HKCU\\").empty());
-    os.commonStartup.reset();
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], command) << "nothing for everyone could be made";
-
-    // Where any user may write, the entry is this user's alone, and an
-    // elevated start takes back one made for everyone.
-    os.refusedKeys.clear();
-    Run("HKCU\\").clear();
-    os.protectedPaths = {"C:\\Tools"};
-    Run("HKLM\\")["Korvane"] = command;
-    RegisterAutoStart(os);
-    EXPECT_TRUE(Run("HKLM\\").empty());
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], command);
-    Run("HKLM\\")["Korvane"] = "C:\\Other\\korstart.exe";
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKLM\\")["Korvane"], "C:\\Other\\korstart.exe") << "another copy's entry is not ours";
-
-    os.programFolder = "C:\\Program Files\\Korvane";
-    RegisterAutoStart(os);
-    EXPECT_EQ(Run("HKCU\\")["Korvane"], "\"C:\\Program Files\\Korvane\\korstart.exe\"");
-}
-
-TEST_F(SavedTest, AnElevatedStartSharesTheDataFolderOfAProtectedCopyOnly)
-{
-    os.folders.erase("C:\\Tools\\kordat");
+    os.files[kOurs] = "MZ";
+    os.folders.insert("C:\\Startup");
     os.elevated = true;
+    os.protectedPaths = {"C:\\Tools", kOurs};
+    Run("HKCU") = kOurs;
+    EXPECT_EQ(Registered(), kOurs + "||");
+    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane\\ProgramFolder"], "C:\\Tools");
     CreateDataFolder(os);
-    EXPECT_TRUE(os.sharedFolders.empty());
+    EXPECT_EQ(os.sharedFolders.size(), 1u);
+    // A standard user cannot write the machine's keys, and need not.
+    os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
+    EXPECT_EQ(Registered(), kOurs + "||");
+    Run("HKLM") = "";
+    EXPECT_EQ(Registered(), "||MZ");
+    os.commonStartup.reset();
+    EXPECT_EQ(Registered(), "|" + kOurs + "|MZ") << "nothing for everyone could be made";
+    // Where any user may write, the entry and the folder are this user's
+    // alone, and an elevated start takes back an entry of ours for everyone.
+    os.refusedValues.clear();
+    os.protectedPaths = {"C:\\Tools"};
     os.folders.erase("C:\\Tools\\kordat");
-    os.protectedPaths = {"C:\\Tools", "C:\\Tools\\korstart.exe"};
     CreateDataFolder(os);
-    EXPECT_EQ(os.sharedFolders, std::set<std::string>{"C:\\Tools\\kordat"});
-    os.folders.erase("C:\\Tools\\kordat");
-    os.sharedFolders.clear();
-    os.elevated = false;
-    CreateDataFolder(os);
-    EXPECT_TRUE(os.sharedFolders.empty());
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
+    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat") && os.sharedFolders.size() == 1);
+    Run("HKLM") = kOurs;
+    EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
+    Run("HKLM") = "C:\\Other\\korstart.exe";
+    EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|" + kOurs + "|MZ") << "another copy's entry is not ours";
+    os.programFolder = "C:\\Program Files\\Korvane";
+    EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|\"C:\\Program Files\\Korvane\\korstart.exe\"|MZ");
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
 {
     os.folders.insert("C:\\Work Space");
     os.shortNames["C:\\Work Space"] = "C:\\WORKSP~1";
-    os.devices["N:"] = "\\Device\\LanmanRedirector\\;N:0\\server\\share";
     Record('W') = "C:\\Work Space\r\n";
-    Record('S') = "N:\\slow\r\n";
+    Record('A') = "N:\\slow\r\n";
     os.probes["N:\\slow"] = {PathProbe::State::NoAnswer, "timed out"};
     Record('G') = "C:\\gone\r\n";
     Record('E') = "";
@@ -121,92 +119,174 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
     Record('T') = "C:\\Work Space\r\n";
     os.Subst("T:", "C:\\windows");
     const auto records = os.files;
-
-    EXPECT_EQ(RunCompanion(os), 2);
+    RunCompanion(os);
     EXPECT_EQ(os.devices["W:"], "\\??\\C:\\WORKSP~1");
-    EXPECT_EQ(os.devices["S:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
+    EXPECT_EQ(os.devices["A:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
     EXPECT_EQ(os.devices["T:"], "\\??\\C:\\windows");
-    EXPECT_EQ(os.probeRounds.at(1).size(), 3u) << "every folder asked about at once, after the data folder";
-    EXPECT_EQ(os.definitions, (Rows{"W:", "S:"})) << "a folder that answers does not wait for one that does not";
     EXPECT_TRUE(os.runs.empty()) << "no process a drive at logon";
-    EXPECT_EQ(os.now, 1000000u) << "nothing to wait for";
-    const Rows logged = LogLines();
-    os.files.erase(kLog);
-    EXPECT_EQ(os.files, records);
-    EXPECT_EQ(logged, (Rows{"started for C:\\Tools\\kordat, 4 saved drives",
+    EXPECT_EQ(os.now, 0u) << "nothing to wait for";
+    EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 4 saved drives",
                                 "E: record refused: it names a folder that is not a full path from a drive letter",
                                 "O: record refused: it cannot be read, or it is larger than 4096 bytes",
                                 "U: record refused: it names a folder that is on a network path, and only folders "
                                 "on a drive letter come back at logon",
-                                "G: not made: C:\\gone does not exist", "S: made, standing for N:\\slow",
+                                "A: made, standing for N:\\slow", "G: not made: C:\\gone does not exist",
                                 "T: left alone: the letter is in use", "W: made, standing for C:\\Work Space"}));
+    os.files.erase(kLog);
+    EXPECT_EQ(os.files, records);
 
     // One companion a logon: a second one ends at once.
     os.devices.erase("W:");
-    os.locksHeldElsewhere.insert(kCompanionLock);
-    EXPECT_EQ(RunCompanion(os), 0);
+    os.locksElsewhere.insert(kCompanionLock);
+    RunCompanion(os);
     EXPECT_FALSE(os.devices.count("W:"));
-
     // The copy in the common Startup folder has no data folder beside it.
-    os.locksHeldElsewhere.clear();
-    os.programFolder = "C:\\ProgramData\\Startup";
-    EXPECT_EQ(RunCompanion(os), 0);
-    os.registry["HKCU\\Software\\Korvane"]["ProgramFolder"] = "C:\\Tools";
-    EXPECT_EQ(RunCompanion(os), 1);
+    os.locksElsewhere.clear();
+    os.programFolder = "C:\\Startup";
+    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Elsewhere";
+    RunCompanion(os);
+    EXPECT_EQ(LogLines(), Rows{"no saved drives: no data folder beside C:\\Startup or where Korvane last ran"});
+    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Tools";
+    RunCompanion(os);
+    EXPECT_TRUE(os.devices.count("W:"));
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp)
 {
-    Record('L') = "L:\\late\r\n";
-    Record('V') = "V:\\never\r\n";
     Record('C') = "C:\\windows\r\n";
-    for (const char* folder : {"L:\\late", "V:\\never"})
+    for (const char* folder : {"L:\\late", "M:\\later", "V:\\never"}) {
+        Record(folder[0]) = folder + std::string("\r\n");
+        os.folders.insert(folder);
         os.probes[folder] = {PathProbe::State::NotReady, "The device is not ready."};
+    }
+    // The clock drifts off the pauses a little, so that the waits logged are
+    // rounded both ways, then comes back to give up on the dot.
+    const std::map<unsigned long long, unsigned long long> drift = {{5000, 5500}, {10500, 10499}, {15499, 15000}};
     os.onSleep = [&] {
         EXPECT_EQ(os.devices.count("C:"), 1u) << "a present folder is made before any wait";
-        if (os.now >= 1000000 + 10000)
-            os.probes.erase("L:\\late");
+        os.now = drift.count(os.now) ? drift.at(os.now) : os.now;
+        os.probes.erase(os.now == 5500 ? "L:\\late" : os.now == 10499 ? "M:\\later" : "");
     };
-    os.folders.insert("L:\\late");
-
-    EXPECT_EQ(RunCompanion(os), 2);
-    EXPECT_EQ(os.devices["L:"], "\\??\\L:\\late");
+    RunCompanion(os);
     EXPECT_FALSE(os.devices.count("V:"));
-    EXPECT_GE(os.now - 1000000, kLateGiveUpMs);
-    EXPECT_LT(os.now - 1000000, kLateGiveUpMs + kLateRetryMs);
-    EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 3 saved drives",
-                                "C: made, standing for C:\\windows",
-                                "L: made, standing for L:\\late, after waiting 10 s for its drive",
+    EXPECT_EQ(os.now, kLateGiveUpMs);
+    EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 4 saved drives", "C: made, standing for C:\\windows",
+                                "L: made, standing for L:\\late, after waiting 6 s for its drive",
+                                "M: made, standing for M:\\later, after waiting 10 s for its drive",
                                 "V: not made: V:\\never was still not there after 120 s (The device is not ready.)"}));
 
     // Korvane's own start makes what it can at once and waits for nothing.
     os.devices.clear();
     os.probes["L:\\late"] = {PathProbe::State::NotReady, "The device is not ready."};
-    const unsigned long long before = os.now;
+    os.now = 0;
     RestoreAtStartup(os);
-    EXPECT_EQ(os.devices.size(), 1u);
-    EXPECT_EQ(os.now, before);
+    EXPECT_EQ(os.devices.size(), 2u);
+    EXPECT_EQ(os.now, 0u);
     os.devices.clear();
-    os.locksHeldElsewhere.insert(kRestoreLock); // a companion's pass under way
+    os.locksElsewhere.insert(kRestoreLock); // a companion's pass under way
     RestoreAtStartup(os);
     EXPECT_TRUE(os.devices.empty());
 }
 
 TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit)
 {
-    EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", 12), "aa\r\nbb\r\ncc\r\n");
-    EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", 11), "bb\r\ncc\r\n");
-    EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", 8), "bb\r\ncc\r\n");
-    EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", 7), "cc\r\n");
+    const std::pair<std::size_t, std::string> kept[] = {
+        {12, "aa\r\nbb\r\ncc\r\n"}, {11, "bb\r\ncc\r\n"}, {8, "bb\r\ncc\r\n"}, {7, "cc\r\n"}};
+    for (const auto& [limit, text] : kept)
+        EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", limit), text);
     EXPECT_EQ(KeepNewestLines("aaaaaaaa", 4), "");
-
+    // A log grown past twice the limit by something else starts afresh.
     FakeOs os;
-    os.folders.insert("C:\\Users\\ann\\AppData\\Local");
-    os.files[kLog] = std::string(kLogLimitBytes - 10, 'x') + "\r\n";
     CompanionLog log(os);
-    log.Add("one more line");
-    log.Flush();
-    EXPECT_EQ(os.files[kLog], "2026-12-06 08:00:00  one more line\r\n");
+    for (const std::size_t size : {kLogLimitBytes, 2 * kLogLimitBytes}) {
+        os.files[kLog] = std::string(size, 'x') + "\r\nold\r\n";
+        log.Add("new");
+        log.Flush();
+        EXPECT_EQ(os.files[kLog], (size == kLogLimitBytes ? "old\r\n" : "") + std::string("2026-12-06 08:00:00  new\r\n"));
+    }
+}
+
+TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
+{
+    os.files["C:\\windows\\system32\\subst.exe"] = os.files[kOurs] = "MZ";
+    os.folders = {"C:\\", "C:\\windows", "C:\\back"};
+    os.Subst("X:", "C:\\windows");
+    Record('X') = "C:\\windows\r\n";
+    Record('B') = "C:\\back\r\n";
+    Record('Y') = "C:\\gone\r\n";
+    const auto records = os.files;
+    FakeComboBox cmb;
+    EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
+    EXPECT_TRUE(os.messages.empty());
+    EXPECT_EQ(lsv.rows, (Rows{"B:", "X:"}));
+    EXPECT_EQ(cmb.rows.size(), 24u);
+    EXPECT_EQ(lst.rows, (Rows{"B:", "X:", "Y: (not present)"}));
+    EXPECT_EQ(os.files, records);
+    EXPECT_EQ(Run("HKCU"), kOurs) << "registered for the user: nothing here is protected";
+}
+
+// korctl: the exit code, standard output and standard error of a command line.
+std::string Korctl(FakeOs& os, std::vector<std::string> args)
+{
+    const CliResult result = RunCommandLine(os, args, "1.2.3");
+    return std::to_string(result.exitCode) + "|" + result.out + "|" + result.err;
+}
+
+TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes)
+{
+    os.folders.insert("C:\\Data");
+    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\Data", "--save"}), "0|X: created for C:\\Data and saved\n|");
+    EXPECT_EQ(os.runs.back() + Record('X'), "X: C:\\DataC:\\Data\r\n") << "through subst.exe, as the window does";
+    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\"}), "0|R: created for C:\\\n|");
+    os.folders.insert("\\\\nas\\share");
+    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share"}), "0|S: created for \\\\nas\\share\n|");
+    os.devices = {{"R:", "\\??\\C:\\"}, {"X:", "\\??\\C:\\Data"}, {"Y:", "\\??\\C:\\My \"Files\"\x1f"}};
+    Record('K') = "L:\\Photos\r\n";
+    EXPECT_EQ(Korctl(os, {"list"}),
+              "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
+    EXPECT_EQ(Korctl(os, {"list", "--json"}),
+              "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
+              "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
+              "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
+              "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
+    const Rows outputs = {Korctl(os, {"save", "R:"}), Korctl(os, {"save", "R:"}), Korctl(os, {"forget", "R:"}),
+                          Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
+    EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
+                             "0|X: removed and its save forgotten\n|", "0|R: removed\n|", "0|Y: removed\n|"}));
+    EXPECT_TRUE(os.devices.empty() && !os.files.count("C:\\Tools\\kordat\\X.ini"));
+    // Letters in use count as brought back.
+    Record('L') = "C:\\Data\r\n";
+    os.Subst("K:", "C:\\Elsewhere");
+    EXPECT_EQ(Korctl(os, {"restore"}), "0|K: left alone: the letter is in use\nL: made, standing for C:\\Data\n|");
+    os.devices.clear();
+    EXPECT_EQ(Korctl(os, {"restore"}), "1|K: not made: L:\\Photos does not exist\nL: made, standing for C:\\Data\n|"
+                                        "korctl: not every saved drive could be brought back\n");
+}
+
+TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine)
+{
+    os.folders.insert("C:\\Data");
+    os.Subst("Y:", "C:\\Data");
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::Exited, 1, "Access denied\r\n", {}}; };
+    const std::pair<Rows, std::string> refused[] = {
+        {{"create", "Y:", "C:\\Data"}, "Y: is already in use"},
+        {{"create", "Z:", "C:\\Missing"}, "there is no folder C:\\Missing"},
+        {{"create", "Z:", "Data"}, "give the folder as a full path, such as C:\\Data, not Data"},
+        {{"create", "Z:", "C:\\Data"}, "Z: could not be created: subst.exe answered \"Access denied\""},
+        {{"remove", "Z:"}, "Z: is not a virtual drive"},
+        {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
+        {{"forget", "Y:"}, "Y: is not saved"},
+        {{"save", "YY"}, "not a drive letter: YY (give it as X:)"},
+        {{"list", "--all"}, "unknown option --all; see korctl --help"},
+        {{"mount", "Y:"}, "unknown command mount; see korctl --help"},
+        {{"remove"}, "wrong arguments for remove; see korctl --help"},
+        {{}, "no command given; see korctl --help"}};
+    for (const auto& [args, why] : refused)
+        EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
+    os.folders.erase("C:\\Tools\\kordat");
+    EXPECT_EQ(Korctl(os, {"save", "Y:"}), "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
+    EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
+    EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }
 
 } // namespace

@@ -174,10 +174,6 @@ void MainCommands::OnRemoveTick()
         return;
     c_.tmr2.Disable();
     const std::string drive = std::exchange(confirmedDrive_, std::string());
-    if (drive.empty()) {
-        FinishPacedCommand();
-        return;
-    }
     if (!IsListedVirtualDrive(drive)) {
         RelistLetter(os_, c_.lsv, c_.cmb, drive);
         c_.lsv.Redraw();

@@ -1,0 +1,426 @@
+#include <gtest/gtest.h>
+
+#include "drives/scan.h"
+#include "drives/subst.h"
+#include "drives/targets.h"
+#include "fakes/fake_controls.h"
+#include "fakes/fake_os.h"
+#include "ui/main/main_commands.h"
+
+namespace kv::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+ProgramRun Ended(unsigned long code) { return {ProgramRun::End::Exited, code, {}, {}}; }
+
+TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGone)
+{
+    FakeOs os;
+    os.devices = {{"C:", "\\Device\\HarddiskVolume1"}, {"N:", "\\Device\\LanmanRedirector\\;N:0\\server\\share"},
+                  {"G:", "\\??\\C:\\gone"}, {"U:", "\\??\\UNC\\server\\share"}, {"E:", "\\??\\F:\\stick"}};
+    os.Subst("B:", "C:\\floppy image");
+    os.Subst("D:", "C:\\");
+    os.Subst("Z:", "C:\\data");
+    // A share that does not answer and a disk not plugged in keep their drives.
+    os.probes = {{"\\\\server\\share", {PathProbe::State::NoAnswer, "timed out"}},
+                 {"F:\\stick", {PathProbe::State::NotReady, "not ready"}}};
+    FakeListView lsv;
+    FakeComboBox cmb;
+    ScanDrives(os, lsv, cmb);
+    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "E:", "U:", "Z:"}));
+    Rows free;
+    for (char c : std::string("AFHIJKLMOPQRSTVWXY"))
+        free.push_back(std::string(1, c) + ":");
+    EXPECT_EQ(cmb.rows, free) << "B is never offered; devices and drives in use are not free";
+    EXPECT_EQ(os.runs, Rows{"G: /D"});
+
+    // A drive whose folder is gone stays listed while subst keeps it.
+    os.devices["A:"] = "\\??\\C:\\gone";
+    os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; };
+    FakeListView kept;
+    ScanDrives(os, kept, cmb);
+    EXPECT_EQ(kept.rows, (Rows{"A:", "B:", "D:", "E:", "U:", "Z:"}));
+}
+
+TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
+{
+    FakeOs os;
+    FakeListView lsv;
+    FakeComboBox cmb;
+    lsv.rows = {"K:"};
+    cmb.rows = {"X:", "Y:"};
+    os.devices["X:"] = "\\Device\\CdRom0";
+    os.Subst("Y:", "C:\\data");
+    // True when the letter is offered no more. The second time, Y: and K:
+    // are already first in their lists, and stay there once.
+    const std::pair<std::string, bool> relisted[] = {{"X:", true},  {"Y:", true},  {"K:", false},
+                                                     {"B:", false}, {"Y:", false}, {"K:", false}};
+    for (const auto& [drive, unoffered] : relisted)
+        EXPECT_EQ(RelistLetter(os, lsv, cmb, drive), unoffered) << drive;
+    EXPECT_EQ(lsv.rows, Rows{"Y:"});
+    EXPECT_EQ(cmb.rows, Rows{"K:"});
+}
+
+TEST(Subst, PresenceVerifiedDeletionAndDefinition)
+{
+    FakeOs os;
+    EXPECT_FALSE(SubstPresent(os));
+    EXPECT_EQ(SubstPath, "C:\\windows\\system32\\subst.exe");
+    os.files[SubstPath] = "MZ";
+    EXPECT_TRUE(SubstPresent(os));
+    os.Subst("X:", "C:\\data");
+    EXPECT_TRUE(DeleteDrive(os, "X:").done);
+    EXPECT_EQ(os.runs, Rows{"X: /D"});
+    EXPECT_FALSE(os.devices.count("X:"));
+    // Neither subst's exit code nor a definition is trusted: another program
+    // may keep or take the letter.
+    os.Subst("Y:", "C:\\data");
+    os.onRun = [](const ProgramCall&) { return Ended(0); };
+    EXPECT_EQ(DeleteDrive(os, "Y:").why, "Y: is still in use after subst.exe ran");
+    os.onDefine = [&] { os.devices["Q:"] = "\\??\\C:\\other"; };
+    EXPECT_EQ(DefineDrive(os, {"Q:", "C:\\windows"}, true).why, "Q: does not stand for C:\\windows after it was defined");
+}
+
+TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
+{
+    FakeOs os;
+    os.shortNames = {{"C:\\Program Files\\Data", "C:\\PROGRA~1\\DATA"}, {"\\\\nas\\media\\Old Films", "\\\\nas\\media\\OLDFIL~1"}};
+    os.Subst("X:", "C:\\PROGRA~1\\DATA");
+    os.Subst("D:", "C:\\");
+    os.devices["G:"] = "\\??\\C:\\gone";
+    // A share is not asked (its server may not answer) unless a short name needs expanding.
+    os.devices["N:"] = "\\??\\UNC\\nas\\media\\Films";
+    os.devices["O:"] = "\\??\\UNC\\nas\\media\\OLDFIL~1";
+    EXPECT_EQ(GetDriveTarget(os, "X:"), "C:\\PROGRA~1\\DATA");
+    EXPECT_EQ(GetDriveTarget(os, "Q:"), std::nullopt);
+    const Texts longTargets = {{"X:", "C:\\Program Files\\Data"}, {"D:", "C:\\"}, {"G:", ""}, {"Q:", ""},
+                               {"N:", "\\\\nas\\media\\Films"}, {"O:", "\\\\nas\\media\\Old Films"}};
+    for (const auto& [drive, folder] : longTargets)
+        EXPECT_EQ(GetDriveLongTarget(os, drive), folder) << drive;
+    // 255 characters and the NUL are what the places that show it take; a
+    // longer long form leaves the folder as the drive stores it.
+    for (const std::size_t length : {255, 256}) {
+        const std::string deep = "C:\\" + std::string(length - 3, 'd');
+        os.shortNames[deep] = "C:\\DDDDDD~" + std::to_string(length);
+        os.Subst("L:", os.shortNames[deep]);
+        EXPECT_EQ(GetDriveLongTarget(os, "L:"), length == 255 ? deep : os.shortNames[deep]);
+    }
+}
+
+struct WindowTest : ::testing::Test {
+    FakeOs os;
+    FakeListView lsv;
+    FakeComboBox cmb, lst;
+    FakeChoosers lists;
+    FakeTimer tmr, tmr2;
+    FakeWindow window;
+    MainCommands commands{os, {lsv, cmb, lst, lists, lists, window, window, tmr, tmr2, window}, os};
+
+    void SetUp() override
+    {
+        cmb.rows = {"W:", "Y:"};
+        os.Subst("X:", "C:\\windows");
+        lsv.rows = {"X:"};
+    }
+    // Ticks a paced command until its timer stops: the bar and the window after each tick.
+    Rows RunTicks(FakeTimer& timer, void (MainCommands::*tick)())
+    {
+        Rows seen;
+        for (int i = 0; i < 10 && timer.enabled; ++i) {
+            (commands.*tick)();
+            seen.push_back(std::to_string(window.bar) + (window.enabled ? " enabled" : " busy") +
+                           (window.waitCursor ? " wait" : ""));
+        }
+        return seen;
+    }
+    // subst's arguments and the message the user saw.
+    Rows CreateFrom(const std::string& letter, const std::string& folder)
+    {
+        cmb.rows = {"V:", "W:", "Y:"};
+        cmb.Select(letter);
+        lists.path = folder;
+        os.messages.clear();
+        CreateDrive(os, cmb, lsv, lists);
+        EXPECT_EQ(os.messages.size(), 1u);
+        return {os.runs.back(), os.messages.back()};
+    }
+    std::string Remove(const std::string& row) // the last tick
+    {
+        lsv.Select(row);
+        commands.RemoveDriveCommand();
+        return RunTicks(tmr2, &MainCommands::OnRemoveTick).back();
+    }
+};
+
+TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter)
+{
+    os.shortNames["C:\\Program Files\\Data"] = "C:\\PROGRA~1\\DATA";
+    os.folders.insert("C:\\PROGRA~1\\DATA");
+    EXPECT_EQ(CreateFrom("V:", "C:\\Program Files\\Data"), (Rows{"V: C:\\PROGRA~1\\DATA", "(i) Virtual drive V: created."}));
+    EXPECT_EQ(cmb.rows, (Rows{"W:", "Y:"}));
+    EXPECT_EQ(lsv.rows, (Rows{"X:", "V:"}));
+    EXPECT_EQ(cmb.editText, "Avaliable Drives:");
+    EXPECT_EQ(cmb.selected, kNoSelection);
+    os.folders.insert("D:\\");
+    EXPECT_EQ(CreateFrom("W:", "D:\\")[0], "W: D:\\");
+    // Quoted where the short form keeps a blank, and taken as made even when
+    // the long form cannot be had.
+    os.folders.insert("C:\\No Short Form");
+    EXPECT_EQ(CreateFrom("Y:", "C:\\No Short Form")[0], "Y: \"C:\\No Short Form\"");
+    os.devices.erase("Y:");
+    os.shortNames["C:\\My Docs\\Sub Dir"] = "C:\\My Docs\\SUBDIR~1";
+    os.folders.insert("C:\\My Docs\\SUBDIR~1");
+    EXPECT_EQ(CreateFrom("Y:", "C:\\My Docs\\Sub Dir"),
+              (Rows{"Y: \"C:\\My Docs\\SUBDIR~1\"", "(i) Virtual drive Y: created."}));
+}
+
+// Whatever went wrong, the user hears why, and the letter's place in the
+// lists follows what the system says about it now.
+TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason)
+{
+    const std::pair<ProgramRun, std::string> failures[] = {
+        {{ProgramRun::End::NotStarted, 0, {}, "Not found."}, "the system program subst.exe could not be started (Not found.)"},
+        {{ProgramRun::End::TimedOut, 0, {}, {}}, "the system program subst.exe did not finish within 8 seconds"},
+        {Ended(0), "W: does not stand for C:\\windows after subst.exe ran"},
+        {Ended(3), "subst.exe ended with exit code 3"}};
+    for (const auto& [run, why] : failures) {
+        os.onRun = [run = run](const ProgramCall&) { return run; };
+        EXPECT_EQ(CreateFrom("W:", "C:\\windows")[1], "(x) Virtual drive W: could not be created: " + why + ".");
+        EXPECT_EQ(cmb.selected, 1) << "a letter still free stays offered and chosen, for another try";
+    }
+    os.onRun = nullptr;
+    os.devices["V:"] = "\\Device\\HarddiskVolume3"; // taken by another program a moment ago
+    EXPECT_EQ(CreateFrom("V:", "C:\\windows")[1],
+              "(x) Virtual drive V: could not be created: subst.exe answered \"Drive already SUBSTed\".");
+    EXPECT_EQ(cmb.rows, (Rows{"W:", "Y:"}));
+    EXPECT_EQ(cmb.editText, "Avaliable Drives:");
+    EXPECT_EQ(lsv.rows, Rows{"X:"});
+    // Made a drive by another program, for a folder whose name only begins the same.
+    os.onRun = [&](const ProgramCall&) {
+        os.Subst("W:", "C:\\windows2");
+        return Ended(0);
+    };
+    EXPECT_EQ(CreateFrom("W:", "C:\\windows")[1],
+              "(x) Virtual drive W: could not be created: W: does not stand for C:\\windows after subst.exe ran.");
+    EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
+    EXPECT_EQ(cmb.rows, (Rows{"V:", "Y:"}));
+    // The file system's own comparison: letter case and a closing separator aside.
+    os.onRun = [&](const ProgramCall&) {
+        os.devices["Y:"] = "\\??\\c:\\WINDOWS\\";
+        return Ended(0);
+    };
+    EXPECT_EQ(CreateFrom("Y:", "C:\\windows")[1], "(i) Virtual drive Y: created.");
+}
+
+TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce)
+{
+    cmb.Select("W:");
+    commands.CreateDriveCommand();
+    EXPECT_TRUE(window.enabled) << "the first interval is quiet";
+    os.onMessage = [&] { EXPECT_EQ(window.bar, 100); };
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick),
+              (Rows{"20 busy wait", "40 busy wait", "60 busy wait", "80 busy wait", "0 enabled"}));
+    EXPECT_EQ(os.runs, Rows{"W: C:\\windows"});
+    EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
+    EXPECT_EQ(lists.refreshes, 1) << "the drive list learns the new letter";
+    // A letter given up meanwhile makes nothing.
+    cmb.Select("Y:");
+    commands.CreateDriveCommand();
+    cmb.SetEditText("Avaliable Drives:");
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick).back(), "0 enabled");
+    EXPECT_EQ(os.runs.size(), 1u);
+}
+
+TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave)
+{
+    lst.rows = {" X: ", "Y:", "x:"};
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    lists.drive = "D:";
+    os.onMessage = [&] { EXPECT_EQ(lsv.rows, Rows{"X:"}) << "still listed while the message is open"; };
+    EXPECT_EQ(Remove("X:"), "0 enabled");
+    EXPECT_EQ(os.runs, Rows{"X: /D"});
+    EXPECT_EQ(os.messages.back(), "(i) Virtual drive X: has been deleted!");
+    EXPECT_EQ(lst.rows, (Rows{"Y:", "x:"})) << "trimmed, case-sensitive match";
+    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\X.ini"));
+    EXPECT_TRUE(lsv.rows.empty() && lists.refreshes == 1);
+    EXPECT_EQ(lists.drive + " " + lists.path, "C: C:\\current");
+    // A record that cannot go keeps its entry, and the user is told why.
+    os.onMessage = [] {};
+    os.Subst("V:", "C:\\windows");
+    os.Subst("H:", "C:\\windows");
+    lsv.rows = {"V:", "H:"};
+    lst.Add("V:");
+    os.lockedFiles.insert("C:\\Tools\\kordat\\V.ini");
+    Remove("V:");
+    EXPECT_EQ(os.messages.back(), "(x) Virtual drive V: has been deleted, but saved drive V: could not be removed: "
+                                  "Access is denied.");
+    EXPECT_EQ(lst.rows, (Rows{"V: (not present)", "Y:", "x:"}));
+    // The drive removed is the one confirmed, wherever the selection moved.
+    os.Subst("K:", "C:\\windows");
+    lsv.rows = {"H:", "K:"};
+    lsv.Select("K:");
+    commands.RemoveDriveCommand();
+    lsv.Select("H:"); // a click in the quiet first interval
+    RunTicks(tmr2, &MainCommands::OnRemoveTick);
+    EXPECT_EQ(os.runs.back(), "K: /D");
+    // One removed by another program meanwhile is only no longer listed.
+    os.onMessage = [&] { os.devices.erase("H:"); };
+    EXPECT_EQ(Remove("H:"), "0 enabled");
+    EXPECT_EQ(os.runs.size(), 3u);
+    EXPECT_EQ(os.messages.back(), "(?) Delete virtual drive H: ?") << "nothing more to say";
+    EXPECT_EQ(lsv.rows, Rows{});
+    EXPECT_EQ(cmb.rows, (Rows{"H:", "K:", "V:", "W:", "X:", "Y:"}));
+}
+
+TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
+{
+    commands.SaveDriveCommand();
+    os.Subst("W:", "C:\\Work");
+    lsv.rows = {"X:", "W:"};
+    lsv.Select("X:");
+    commands.SaveDriveCommand();
+    os.files["C:\\Tools\\kordat\\X.ini"] = "kept";
+    commands.SaveDriveCommand();
+    lsv.Select("W:");
+    commands.SaveDriveCommand();
+    EXPECT_EQ(lst.rows, (Rows{"W:", "X:"}));
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\X.ini"] + os.files["C:\\Tools\\kordat\\W.ini"], "keptC:\\Work\r\n");
+    // A save whose drive was not there is replaced by the drive there now.
+    lst.rows = {"W: (not present)", "X:"};
+    os.files["C:\\Tools\\kordat\\W.ini"] = "C:\\Old\r\n";
+    commands.SaveDriveCommand();
+    EXPECT_EQ(lst.rows, (Rows{"W:", "X:"}));
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\W.ini"], "C:\\Work\r\n");
+    EXPECT_TRUE(os.messages.empty());
+    // A bare drive is saved as its root; a name the code page cannot hold
+    // goes as UTF-8 behind a byte order mark.
+    const std::string cyrillic = "C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xE6\x96\x87";
+    os.devices["E:"] = "\\??\\E:";
+    os.Subst("F:", cyrillic);
+    for (const std::string drive : {"E:", "F:"}) {
+        lsv.rows.push_back(drive);
+        lsv.Select(drive);
+        commands.SaveDriveCommand();
+    }
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\E.ini"] + os.files["C:\\Tools\\kordat\\F.ini"], "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
+    // The companion would never bring back a share, so it is not saved; nor
+    // a drive gone meanwhile.
+    os.devices["U:"] = "\\??\\UNC\\server\\share\\dir";
+    os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
+    for (const std::string drive : {"U:", "G:"}) {
+        lsv.rows.push_back(drive);
+        lsv.Select(drive);
+        commands.SaveDriveCommand();
+    }
+    EXPECT_EQ(os.messages, (Rows{"(x) Virtual drive U: could not be saved: its folder \\\\server\\share\\dir is on a "
+                                 "network path, and only folders on a drive letter come back at logon.",
+                                 "(x) Virtual drive G: could not be saved: the folder behind it could not be read."}));
+    EXPECT_EQ(lst.rows, (Rows{"E:", "F:", "W:", "X:"}));
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
+}
+
+TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly)
+{
+    lst.rows = {"W:", "X: (not present)"};
+    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(os.messages.back(), "(i) Please select a drive to remove!");
+    EXPECT_TRUE(lst.focused && window.enabled && !window.waitCursor);
+    lst.Select("X: (not present)");
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(lst.rows, Rows{"W:"});
+    EXPECT_TRUE(os.files.empty());
+    EXPECT_EQ(os.devices.count("X:"), 1u) << "the drive itself stays";
+    os.lockedFiles.insert("C:\\Tools\\kordat\\W.ini");
+    lst.Select("W:");
+    commands.RemoveSaveCommand();
+    EXPECT_EQ(os.messages.back(), "(x) Saved drive W: could not be removed: Access is denied.");
+    EXPECT_EQ(lst.rows, Rows{"W:"}) << "the record stays, so does its entry";
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
+}
+
+TEST_F(WindowTest, OnePacedCommandAtATime)
+{
+    cmb.Select("W:");
+    lsv.Select("X:");
+    commands.RemoveDriveCommand();
+    commands.CreateDriveCommand(); // during the quiet first interval
+    EXPECT_FALSE(tmr.enabled);
+    commands.OnRemoveTick();
+    commands.CreateDriveCommand();
+    commands.RemoveDriveCommand();
+    EXPECT_EQ(os.beeps, 3);
+    EXPECT_EQ(os.messages.size(), 1u) << "no second question";
+    EXPECT_EQ(RunTicks(tmr2, &MainCommands::OnRemoveTick).size(), 4u);
+    EXPECT_EQ(os.runs.size(), 1u);
+    // Nor when a create began while the user answered, nor while it runs,
+    // nor while the bar is full and its message is open.
+    os.Subst("Y:", "C:\\windows");
+    lsv.rows = {"Y:"};
+    lsv.Select("Y:");
+    cmb.Select("W:");
+    os.onMessage = [&] { commands.CreateDriveCommand(); };
+    commands.RemoveDriveCommand();
+    EXPECT_FALSE(tmr2.enabled);
+    os.onMessage = [&] { commands.RemoveDriveCommand(); };
+    commands.RemoveDriveCommand();
+    RunTicks(tmr, &MainCommands::OnCreateTick);
+    EXPECT_EQ(os.beeps, 5);
+    EXPECT_EQ(os.runs.size(), 2u);
+    // A box opened in the quiet first interval holds the window; the command
+    // waits for it rather than enabling the window behind it.
+    os.onMessage = [] {};
+    cmb.Select("X:");
+    commands.CreateDriveCommand();
+    window.enabled = false;
+    commands.OnCreateTick();
+    EXPECT_EQ(window.bar, 0);
+    EXPECT_FALSE(window.enabled);
+    window.enabled = true;
+    EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick).size(), 5u);
+}
+
+// The long form is asked away from the window's thread; a drive that answers
+// late or never is held here by the test.
+TEST_F(WindowTest, StatusAndOpenPathUseTheLongFolderOfTheLatestClick)
+{
+    const std::string deep = "C:\\" + std::string(300, 'd');
+    os.shortNames = {{"C:\\Long Name", "C:\\LONG~1"}, {"C:\\Other Name", "C:\\OTHER~1"}, {deep, "C:\\DDDDDD~1"}};
+    os.Subst("L:", "C:\\LONG~1");
+    os.Subst("M:", "C:\\OTHER~1");
+    os.Subst("D:", "C:\\DDDDDD~1");
+    lsv.rows = {"L:", "M:", "D:"};
+    commands.ShowStatus();
+    commands.OpenPathCommand();
+    EXPECT_TRUE(window.status.empty() && os.explored.empty()) << "no drive selected";
+    os.hold = true;
+    lsv.Select("L:");
+    commands.ShowStatus();
+    EXPECT_EQ(window.status, "C:\\LONG~1");
+    lsv.Select("M:");
+    commands.ShowStatus();
+    os.Reply(1);
+    os.Reply(0); // the answer for the earlier click comes late
+    EXPECT_EQ(window.status, "C:\\Other Name");
+    commands.ShowStatus();
+    os.Reply(2, false);
+    EXPECT_EQ(window.status, "C:\\OTHER~1") << "no answer within the bound";
+    commands.OpenPathCommand();
+    EXPECT_TRUE(os.explored.empty()) << "nothing opens before the answer or the bound";
+    os.Reply(3, false);
+    lsv.Select("L:");
+    commands.OpenPathCommand();
+    os.Reply(4);
+    // Too long for the shell as it is, a deep folder opens by its short name.
+    os.hold = false;
+    lsv.Select("D:");
+    commands.ShowStatus();
+    EXPECT_EQ(window.status, deep);
+    commands.OpenPathCommand();
+    EXPECT_EQ(os.explored, (Rows{"C:\\OTHER~1", "C:\\Long Name", "C:\\DDDDDD~1"}));
+}
+
+} // namespace
+} // namespace kv::test
