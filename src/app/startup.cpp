@@ -43,13 +43,16 @@ bool CheckStartupFiles(Os& os)
 // The saved drives are brought back before the scan, as at logon: the
 // companion may not have run yet in this session (an elevated start has
 // letters of its own), or a folder may have come since.
+// The companion's protection is read once: it costs two security
+// descriptor reads, and both the data folder and the logon entry depend on it.
 void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
-    CreateDataFolder(os);
+    const bool companionProtected = CompanionIsProtected(os);
+    CreateDataFolder(os, companionProtected);
     RestoreAtStartup(os);
     ScanDrives(os, lsv, cmb);
     LoadSavedDrives(os, lsv, lst);
-    RegisterAutoStart(os);
+    RegisterAutoStart(os, companionProtected);
 }
 
 bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)

@@ -49,9 +49,9 @@ bool CompanionIsProtected(Os& os)
     return os.OnlyAdministratorsCanWrite(os.ProgramFolder()) && os.OnlyAdministratorsCanWrite(CompanionPath(os));
 }
 
-void CreateDataFolder(Os& os)
+void CreateDataFolder(Os& os, bool companionProtected)
 {
-    if (os.IsElevated() && CompanionIsProtected(os))
+    if (companionProtected && os.IsElevated())
         os.CreateDirectoryForUsers(DataFolder(os));
     else
         os.CreateDirectory(DataFolder(os));
@@ -62,11 +62,11 @@ void CreateDataFolder(Os& os)
 // replace; any other is registered for this user alone, who can replace it
 // already. One entry at a time: two companions at a logon would race for
 // the same letters.
-void RegisterAutoStart(Os& os)
+void RegisterAutoStart(Os& os, bool companionProtected)
 {
     os.WriteRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue, os.ProgramFolder());
     const std::string command = CompanionCommand(os);
-    if (CompanionIsProtected(os)) {
+    if (companionProtected) {
         if (RegisterForEveryone(os, command)) {
             ForgetUserValue(os, command);
             return;

@@ -22,9 +22,9 @@ std::string CompanionCommand(Os& os);
 bool CompanionIsProtected(Os& os);
 // The data folder, made so that every user may save drives when an
 // administrator starts a copy that all users share.
-void CreateDataFolder(Os& os);
-// Registers the companion to run at logon: for every user when its folder is
+void CreateDataFolder(Os& os, bool companionProtected);
+// Registers the companion to run at logon: for every user when it is
 // protected, otherwise for this user only.
-void RegisterAutoStart(Os& os);
+void RegisterAutoStart(Os& os, bool companionProtected);
 
 } // namespace kv

@@ -31,7 +31,7 @@ struct SavedTest : ::testing::Test {
     // copy in the Startup folder.
     std::string Registered()
     {
-        RegisterAutoStart(os);
+        RegisterAutoStart(os, CompanionIsProtected(os));
         return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
     }
     Rows LogLines()
@@ -81,7 +81,7 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
     Run("HKCU") = kOurs;
     EXPECT_EQ(Registered(), kOurs + "||");
     EXPECT_EQ(os.registry["HKCU\\Software\\Korvane\\ProgramFolder"], "C:\\Tools");
-    CreateDataFolder(os);
+    CreateDataFolder(os, CompanionIsProtected(os));
     EXPECT_EQ(os.sharedFolders.size(), 1u);
     // A standard user cannot write the machine's keys, and need not.
     os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
@@ -95,7 +95,7 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
     os.refusedValues.clear();
     os.protectedPaths = {"C:\\Tools"};
     os.folders.erase("C:\\Tools\\kordat");
-    CreateDataFolder(os);
+    CreateDataFolder(os, CompanionIsProtected(os));
     EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat") && os.sharedFolders.size() == 1);
     Run("HKLM") = kOurs;
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
