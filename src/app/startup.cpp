@@ -42,9 +42,9 @@ bool CheckStartupFiles(Os& os)
 
 // The saved drives are brought back before the scan, as at logon: the
 // companion may not have run yet in this session (an elevated start has
-// letters of its own), or a folder may have come since.
-// The companion's protection is read once: it costs two security
-// descriptor reads, and both the data folder and the logon entry depend on it.
+// letters of its own), or a folder may have come since. The companion's
+// protection costs two security-descriptor reads; the data folder and the
+// logon entry both depend on it, so it is read once.
 void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
 {
     const bool companionProtected = CompanionIsProtected(os);
