@@ -29,11 +29,6 @@ std::string OpenedAddress(const std::string& logLine) {
     return split == std::string::npos ? logLine : logLine.substr(split + 2);
 }
 
-POINT Centre(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
 // Each click on an address hands it to the shell once, as it is, and the
 // about window stays open and modal.
 void ExpectAddressesOpen(const MainWindow& main, HWND about) {

@@ -52,9 +52,7 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
                                               [&] { main.toolbar(IDM_CREATE); }};
     for (const auto& trigger : triggers) {
         trigger();
-        MessageBoxWindow box = app.waitMessage(10000);
-        box.expect("Please choose a drive to created from the avaliable drives.", {IDOK});
-        box.press(IDOK);
+        app.answer("Please choose a drive to created from the avaliable drives.");
         Expect(WaitFor([&] { return main.focus() == main.control(IDC_CMB) ||
                                     GetParent(main.focus()) == main.control(IDC_CMB); }, 2000),
                "the focus did not go to the letter list");
@@ -67,14 +65,14 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
     main.openFolder("C:\\kvtest\\Long Folder Name");
     main.pickLetter("X:");
     main.menu('F', 'C');
-    ExpectPacedTimeline(main.sampleUntilMessage());
+    main.expectPacedUntilMessage();
     const std::string shortPath = ShortPath("C:\\kvtest\\Long Folder Name");
     ExpectCreated(app, main, "X:", "X: " + shortPath, shortPath);
 
     main.openFolder("C:\\");
     main.pickLetter("R:");
     main.shortcut('C');
-    ExpectPacedTimeline(main.sampleUntilMessage());
+    main.expectPacedUntilMessage();
     ExpectCreated(app, main, "R:", "R: C:\\", "C:\\");
     ExpectEq(main.freeLetters(), FreeLettersBut("CRXZ"), "free letters after the creations");
     ExpectEq(static_cast<long long>(SubstLog().size()), 2, "subst launches");

@@ -30,11 +30,9 @@ KV_CASE(create_refused_on_a_taken_letter_and_without_subst) {
     main.pickLetter("Y:");
     RemoveSubst();  // gone after start-up found it
     main.shortcut('C');
-    ExpectPacedTimeline(main.sampleUntilMessage());
-    MessageBoxWindow failed = app.waitMessage(5000);
-    failed.expect("Virtual drive Y: could not be created: the system program subst.exe could not be started (" +
-                      SystemText(ERROR_FILE_NOT_FOUND) + ").", {IDOK});
-    failed.press(IDOK);
+    main.expectPacedUntilMessage();
+    app.answer("Virtual drive Y: could not be created: the system program subst.exe could not be started (" +
+               SystemText(ERROR_FILE_NOT_FOUND) + ").");
     ExpectConsistent(app, main);
     ExpectEq(main.drives(), {"X:"}, "used drives");
     ExpectEq(main.freeLetters(), FreeLettersBut("CXZ"), "free letters");
@@ -53,11 +51,9 @@ KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
     main.clickDrive("K:");
     WriteTextFile("C:\\kvtest\\subst-refuses.txt", "Access denied - K:\r\n");
     main.toolbar(IDM_REMOVE);
-    app.waitMessage(3000).press(IDYES);
-    ExpectPacedTimeline(main.sampleUntilMessage());
-    MessageBoxWindow box = app.waitMessage(2000);
-    box.expect("Virtual drive K: could not be deleted: subst.exe answered \"Access denied - K:\".", {IDOK});
-    box.press(IDOK);
+    app.answer("Delete virtual drive K: ?", IDYES, {IDYES, IDNO});
+    main.expectPacedUntilMessage();
+    app.answer("Virtual drive K: could not be deleted: subst.exe answered \"Access denied - K:\".");
     ExpectConsistent(app, main);
     ExpectEq(SubstLog(), {"K: /D"}, "subst command lines");
     ExpectEq(main.drives(), {"H:", "K:", "S:"}, "used drives");
@@ -67,9 +63,7 @@ KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
     DeleteFileW(L"C:\\kvtest\\subst-refuses.txt");
     main.clickDrive("S:");
     main.shortcut('R');
-    MessageBoxWindow question = app.waitMessage(3000);
-    question.expect("Delete virtual drive S: ?", {IDYES, IDNO});
-    question.press(IDYES);
+    app.answer("Delete virtual drive S: ?", IDYES, {IDYES, IDNO});
     Keys({VK_LEFT});  // the row left of S:, in the quiet first second
     Expect(WaitFor([&] { return main.selectedDrive() == "K:"; }, 600) && main.bar() == 0,
            "K: was not selected before the first tick (selected " + main.selectedDrive() + ")");

@@ -27,9 +27,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
                                               [&] { main.toolbar(IDM_REMOVE); }};
     for (const auto& trigger : triggers) {
         trigger();
-        MessageBoxWindow box = app.waitMessage(10000);
-        box.expect("You must select a drive to delete!", {IDOK});
-        box.press(IDOK);
+        app.answer("You must select a drive to delete!");
         Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 8000),
                "the focus did not go to the used-drives list");
     }
@@ -37,9 +35,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     const auto letters = main.freeLetters();
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
-    MessageBoxWindow refused = app.waitMessage(10000);
-    refused.expect("Delete virtual drive S: ?", {IDYES, IDNO});
-    refused.press(IDNO);
+    app.answer("Delete virtual drive S: ?", IDNO, {IDYES, IDNO});
     Pause(1800);  // past the first tick, had a timer been started
     ExpectEq(main.bar(), 0, "bar");
     Expect(main.enabled() && !app.hasMessage(), "something went on after No");
@@ -52,10 +48,8 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     Expect(WaitFor([&] { return main.drive().rfind("Z:", 0) == 0; }, 8000), "Drive did not move to Z:");
     main.clickDrive("S:");
     main.shortcut('R');
-    MessageBoxWindow question = app.waitMessage(10000);
-    question.expect("Delete virtual drive S: ?", {IDYES, IDNO});
-    question.press(IDYES);
-    ExpectPacedTimeline(main.sampleUntilMessage());
+    app.answer("Delete virtual drive S: ?", IDYES, {IDYES, IDNO});
+    main.expectPacedUntilMessage();
 
     MessageBoxWindow done = app.waitMessage(5000);
     done.expect("Virtual drive S: has been deleted!", {IDOK});

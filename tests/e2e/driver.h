@@ -29,6 +29,7 @@ void ExpectEq(long long actual, long long expected, const std::string& what);
 void ExpectEq(const std::vector<std::string>& actual, const std::vector<std::string>& expected,
               const std::string& what);
 std::string Join(const std::vector<std::string>& items);
+bool Contains(const std::vector<std::string>& items, const std::string& item);
 
 // Polls `done` every 50 ms until it holds or `timeoutMs` passes.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
@@ -86,8 +87,7 @@ public:
     StallProbe(const StallProbe&) = delete;
     StallProbe& operator=(const StallProbe&) = delete;
     DWORD longestMs() const { return longest_; }
-    DWORD elapsedMs() const { return Now() - started_; }
-    void expectNoStallOver(DWORD ms) const;  // naming every stall over half of `ms`
+    void expectNoStallOver(DWORD ms) const;
 
 private:
     static DWORD WINAPI Run(void* self);
@@ -98,10 +98,6 @@ private:
     volatile DWORD worstAt_ = 0;  // ms after the probe started
     DWORD started_ = 0;
     volatile LONG answers_ = 0;
-    static const int kNoted = 16;
-    DWORD notedAt_[kNoted] = {};  // stalls over 100 ms, when and how long
-    DWORD notedMs_[kNoted] = {};
-    volatile LONG noted_ = 0;
 };
 
 // --- The registry as the program sees it ------------------------------
@@ -155,6 +151,7 @@ std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
 void Hover(int x, int y);  // moves the pointer there, pressing nothing
 void Click(int x, int y);
 void DoubleClick(int x, int y);
+POINT Centre(HWND hwnd);  // of the window on the screen
 void ClickWindowCenter(HWND hwnd);
 void Keys(std::initializer_list<WORD> chord);  // presses in order, releases in reverse
 
@@ -174,12 +171,6 @@ private:
     HWND hwnd_;
 };
 
-struct Sample {
-    DWORD ms;  // since the command
-    int bar;
-    bool enabled;
-};
-
 class MainWindow;
 
 class Korvane {
@@ -192,11 +183,14 @@ public:
 
     DWORD pid() const { return pid_; }
     bool running() const;
-    bool waitExit(int timeoutMs);
+    bool waitExit(int timeoutMs) const;
     HWND window(const char* className) const;  // visible top-level window of this process
     HWND splash() const { return window("KorvaneSplash"); }
     bool hasMessage() const;
     MessageBoxWindow waitMessage(int timeoutMs = 8000) const;
+    // Waits for a message box, checks its text and buttons, and presses `press`.
+    void answer(const std::string& text, int press = IDOK, std::vector<int> buttons = {IDOK},
+                int timeoutMs = 20000) const;
     MainWindow waitMain(int timeoutMs = 12000) const;
 
 private:
@@ -243,22 +237,21 @@ public:
     void removeSave();                          // the Remove Save button
     // The whole create story by Ctrl+C, up to the answered "created" message.
     void create(const std::string& folder, const std::string& letter);
-    void close();                               // the title bar's close
+    // Clicks the row, saves it from the toolbar and waits for it to be listed.
+    void save(const std::string& drive);
+    void close();  // the title bar's close, and the program must end
 
-    // Bar and enabled state every 100 ms from now until a message box shows.
-    std::vector<Sample> sampleUntilMessage(int timeoutMs = 25000) const;
+    // Checks a paced command's time line, sampled from now until its message
+    // shows: one quiet second, then the bar at 20, 40, 60, 80, 100 about a
+    // second apart, the window disabled from 20 on.
+    void expectPacedUntilMessage() const;
 
 private:
     POINT driveIcon(const std::string& drive) const;
     void clickListRow(HWND list, int index, bool twice);
-    void leaveMenuMode();
     const Korvane* app_;
     HWND hwnd_;
 };
-
-// Checks a paced command's time line: one quiet second, then the bar at
-// 20, 40, 60, 80, 100 about a second apart, window disabled from 20 on.
-void ExpectPacedTimeline(const std::vector<Sample>& samples);
 
 // What must hold whenever the program is at rest, checked at the end of
 // every case and after every action of the monkey: the program runs and

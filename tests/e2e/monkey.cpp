@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -19,10 +18,6 @@ namespace {
 
 const char kRoot[] = "C:\\kvtest\\monkey";
 const char* const kFolders[] = {"\\Plain", "\\With Blanks", "\\Deep\\Inner Folder"};
-
-bool Contains(const std::vector<std::string>& items, const std::string& item) {
-    return std::find(items.begin(), items.end(), item) != items.end();
-}
 
 class Monkey {
 public:
@@ -64,12 +59,6 @@ private:
         else main_.toolbar(id);
     }
 
-    void answer(const std::string& text, std::vector<int> buttons, int press) {
-        MessageBoxWindow box = app_.waitMessage(30000);
-        box.expect(text, buttons);
-        box.press(press);
-    }
-
     bool create() {
         const auto letters = main_.freeLetters();
         if (letters.empty() || main_.drives().size() >= 6) return false;
@@ -77,7 +66,7 @@ private:
         main_.openFolder(folder);
         main_.pickLetter(letter);
         command("create " + letter + " on " + folder, 'C', IDM_CREATE);
-        answer("Virtual drive " + letter + " created.", {IDOK}, IDOK);
+        app_.answer("Virtual drive " + letter + " created.", IDOK, {IDOK}, 30000);
         Expect(WaitFor([&] { return LongPath(DriveTarget(letter).substr(4)) == folder; }, 15000),
                letter + " stands for \"" + DriveTarget(letter) + "\", not " + folder);
         main_.clickDrive(letter);
@@ -93,12 +82,12 @@ private:
         command("remove " + (selected.empty() ? "with no row selected" : selected + (yes ? ", Yes" : ", No")), 'R',
                 IDM_REMOVE);
         if (selected.empty()) {
-            answer("You must select a drive to delete!", {IDOK}, IDOK);
+            app_.answer("You must select a drive to delete!");
             return true;
         }
-        answer("Delete virtual drive " + selected + " ?", {IDYES, IDNO}, yes ? IDYES : IDNO);
+        app_.answer("Delete virtual drive " + selected + " ?", yes ? IDYES : IDNO, {IDYES, IDNO});
         if (!yes) return true;
-        answer("Virtual drive " + selected + " has been deleted!", {IDOK}, IDOK);
+        app_.answer("Virtual drive " + selected + " has been deleted!", IDOK, {IDOK}, 30000);
         Expect(WaitFor([&] { return DriveTarget(selected).empty(); }, 15000), selected + " still exists");
         return true;
     }
