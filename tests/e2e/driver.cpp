@@ -562,17 +562,31 @@ void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
 }
 }  // namespace
 
-// Visible top-level windows, front first, of the process `pid` (any when 0)
-// and of the class `className` (any when "").
-std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
+namespace {
+struct TopSearch {
+    const std::string& className;
+    DWORD pid;
     std::vector<HWND> found;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (IsWindowVisible(w) && (!pid || owner == pid) && (className.empty() || ClassOf(w) == className))
-            found.push_back(w);
-    }
-    return found;
+};
+
+BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
+    auto& search = *reinterpret_cast<TopSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (IsWindowVisible(hwnd) && (!search.pid || owner == search.pid) &&
+        (search.className.empty() || ClassOf(hwnd) == search.className))
+        search.found.push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+// Visible top-level windows, front first, of the process `pid` (any when 0)
+// and of the class `className` (any when ""). EnumWindows, not a GetWindow
+// loop: windows come and go while the driver looks.
+std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
+    TopSearch search{className, pid, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 namespace {
