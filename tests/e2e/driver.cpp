@@ -285,6 +285,8 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
     return letters;
 }
 
+namespace {
+// "X:" for each X.ini in the data folder.
 std::vector<std::string> RecordFiles() {
     std::vector<std::string> drives;
     for (const auto& file : FolderFiles(ProgramFile("kordat"))) {
@@ -293,6 +295,7 @@ std::vector<std::string> RecordFiles() {
     }
     return drives;
 }
+}  // namespace
 
 void RemoveSubst() {
     char system[MAX_PATH] = {};
@@ -455,11 +458,13 @@ std::vector<std::string> CompanionLog() {
 // ----------------------------------------------------- windows of others
 
 
+namespace {
 std::string ClassOf(HWND hwnd) {
     char name[256] = {};
     GetClassNameA(hwnd, name, sizeof name);
     return name;
 }
+}  // namespace
 
 // The ANSI forms come back truncated across processes under Wine.
 std::string TextOf(HWND hwnd) {
@@ -553,11 +558,12 @@ namespace {
 // X11 side reports late can put the cursor back where the previous click
 // was, and a press taken there would make a double click of two clicks on
 // different rows.
-void SendMouse(int x, int y, std::initializer_list<DWORD> buttons) {
+void SendClicks(int x, int y, int clicks) {
     Hover(x, y);
     Sleep(120);
     std::vector<INPUT> inputs;
-    for (DWORD flag : buttons) inputs.push_back(MouseAt(x, y, flag));
+    for (int i = 0; i < clicks; ++i)
+        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) inputs.push_back(MouseAt(x, y, flag));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 }  // namespace
@@ -605,25 +611,17 @@ void KeepClicksApart(int x, int y) {
     if (since < apart) Sleep(apart - since);
 }
 
-void NoteClick(int x, int y) {
+// One click, or two for a double click.
+void ClickTimes(int x, int y, int clicks) {
+    KeepClicksApart(x, y);
+    SendClicks(x, y, clicks);
     lastClick.at = GetTickCount();
     lastClick.where = {x, y};
+    Sleep(100 + 50 * clicks);
 }
 }  // namespace
 
-void Click(int x, int y) {
-    KeepClicksApart(x, y);
-    SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
-    NoteClick(x, y);
-    Sleep(150);
-}
-
-void DoubleClick(int x, int y) {
-    KeepClicksApart(x, y);
-    SendMouse(x, y, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
-    NoteClick(x, y);
-    Sleep(200);
-}
+void Click(int x, int y) { ClickTimes(x, y, 1); }
 
 POINT Centre(HWND hwnd) {
     RECT r;
@@ -661,14 +659,6 @@ std::string MessageBoxWindow::title() const { return TextOf(hwnd_); }
 
 std::string MessageBoxWindow::text() const { return TextOf(GetDlgItem(hwnd_, 0xFFFF)); }
 
-std::vector<int> MessageBoxWindow::buttons() const {
-    std::vector<int> ids;
-    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Button" && IsWindowVisible(child)) ids.push_back(GetDlgCtrlID(child));
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
-
 void MessageBoxWindow::press(int id) {
     HWND button = GetDlgItem(hwnd_, id);
     Expect(button != nullptr, "the message box has no button " + std::to_string(id));
@@ -681,13 +671,17 @@ void MessageBoxWindow::press(int id) {
 void MessageBoxWindow::expect(const std::string& text, std::vector<int> buttons) const {
     ExpectEq(title(), "Korvane", "message box title");
     ExpectEq(this->text(), text, "message box text");
+    std::vector<int> shown;
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Button" && IsWindowVisible(child)) shown.push_back(GetDlgCtrlID(child));
+    std::sort(shown.begin(), shown.end());
     std::sort(buttons.begin(), buttons.end());
     const auto ids = [](const std::vector<int>& numbers) {
         std::vector<std::string> texts;
         for (int n : numbers) texts.push_back(std::to_string(n));
         return texts;
     };
-    ExpectEq(ids(this->buttons()), ids(buttons), "message box button ids");
+    ExpectEq(ids(shown), ids(buttons), "message box button ids");
 }
 
 // ---------------------------------------------------------------- Korvane
@@ -842,11 +836,6 @@ int MainWindow::bar() const {
 
 bool MainWindow::enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
 
-bool MainWindow::responds(int timeoutMs) const {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
-}
-
 HWND MainWindow::focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -954,7 +943,7 @@ void MainWindow::clickDrive(const std::string& drive) {
 void MainWindow::doubleClickDrive(const std::string& drive) {
     clickDrive(drive);
     const POINT p = driveIcon(drive);
-    DoubleClick(p.x, p.y);
+    ClickTimes(p.x, p.y, 2);
 }
 
 // Clicks a row of a list box (or of a combo box's dropped list) where it is
@@ -972,8 +961,7 @@ void MainWindow::clickListRow(HWND list, int index, bool twice) {
     const int first = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
     RECT row{client.left, (index - first) * height, client.right, (index - first + 1) * height};
     const POINT p = CenterOnScreen(list, row);
-    if (twice) DoubleClick(p.x, p.y);
-    else Click(p.x, p.y);
+    ClickTimes(p.x, p.y, twice ? 2 : 1);
 }
 
 namespace {
@@ -1193,7 +1181,9 @@ std::string LetterFault(const MainWindow& main, const std::string& deletedAtStar
 
 void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart) {
     Expect(app.running(), "the program ended");
-    Expect(main.responds(15000), "the program does not respond");
+    DWORD_PTR result = 0;
+    Expect(SendMessageTimeoutW(main.hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 15000, &result) != 0,
+           "the program does not respond");
     Expect(WaitFor([&] { return main.enabled() && main.bar() == 0; }, 15000),
            "the window did not come back to rest: bar " + std::to_string(main.bar()) +
                (main.enabled() ? ", enabled" : ", disabled"));

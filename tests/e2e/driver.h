@@ -54,7 +54,6 @@ bool WaitDriveTarget(const std::string& drive, const std::string& target, int ti
 std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
 std::vector<std::string> OpenLog();   // command lines of the .html handler
 std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
-std::vector<std::string> RecordFiles();  // "X:" for each X.ini in the data folder
 std::string FileBytes(const std::string& path);  // "" when it cannot be read
 std::map<std::string, std::string> FolderFiles(const std::string& folder);  // name -> bytes
 std::string LongPath(const std::string& path);
@@ -145,12 +144,10 @@ std::vector<std::string> DriveTargets(const std::string& drive);  // every targe
 std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
-std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
 void Hover(int x, int y);  // moves the pointer there, pressing nothing
 void Click(int x, int y);
-void DoubleClick(int x, int y);
 POINT Centre(HWND hwnd);  // of the window on the screen
 void ClickWindowCenter(HWND hwnd);
 void Keys(std::initializer_list<WORD> chord);  // presses in order, releases in reverse
@@ -161,7 +158,6 @@ public:
     HWND hwnd() const { return hwnd_; }
     std::string title() const;
     std::string text() const;
-    std::vector<int> buttons() const;  // IDOK, IDYES, ... in child order
     void press(int id);                // real click on the button, then waits for the box to go
     // Checks text, title "Korvane" and buttons in one go. Which icon a box
     // shows is the style the program passes, which the unit tests check.
@@ -220,10 +216,8 @@ public:
     int bar() const;
     bool enabled() const;
     HWND focus() const;
-    bool responds(int timeoutMs) const;            // handles a message within the time
 
     // What the user does.
-    void activate();
     void shortcut(char letter);             // Ctrl+letter
     void menu(char menuKey, char entryKey);  // Alt+menu, then the entry's access key
     void toolbar(int command);              // click the button of that command
@@ -247,6 +241,7 @@ public:
     void expectPacedUntilMessage() const;
 
 private:
+    void activate();
     POINT driveIcon(const std::string& drive) const;
     void clickListRow(HWND list, int index, bool twice);
     const Korvane* app_;
