@@ -98,7 +98,7 @@ std::string TimeAgainstOthers(const std::string& name, std::function<void()> cal
 }  // namespace
 
 std::string CheckSlowDrive() {
-    MapSlowDrive(0);
+    MapSlowDrive();
     MakeFolder(std::string(kSlowRoot) + "\\Folder");
     std::string report;
     for (const char* mode : {"3", "3 all"}) {

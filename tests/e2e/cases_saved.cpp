@@ -10,6 +10,24 @@
 using namespace e2e;
 
 namespace {
+// Makes the letter lead to a folder of C:\kvtest for file calls from now on,
+// as a disk plugged in late; the device table does not list it.
+void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
+    WriteTextFile(std::string(kScratch) + "\\attach-" + drive.substr(0, 1) + ".txt", scratchFolder);
+    const std::wstring root = Wide(drive + "\\");
+    Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
+           "the harness did not attach " + drive);
+}
+
+// Every target of the drive, newest first.
+std::vector<std::string> DriveTargets(const std::string& drive) {
+    wchar_t buffer[4096] = {};
+    std::vector<std::string> targets;
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
+    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
+    return targets;
+}
+
 // The folder a drive stands for, as the device namespace says it; "" for none.
 std::string FolderOf(const std::string& drive) {
     const std::string target = DriveTarget(drive);

@@ -20,7 +20,7 @@ constexpr DWORD kProbeBoundMs = 3000;  // how long Korvane waits for a drive
 // path hands it over; picking N: in the drive list says it is not ready once
 // the bound has passed, and the lists go back.
 KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
-    MapSlowDrive(0);
+    MapSlowDrive();
     for (const char* name : {"Alpha", "Beta", "Gamma", "Long Folder Name"})
         MakeFolder(std::string(kSlowRoot) + "\\" + name);
     MakeFolder("C:\\kvtest\\Plain");
@@ -82,7 +82,7 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
 // the disk: the two are made at once, the three once their one shared bound
 // has passed, and the companion is gone soon after, however many there are.
 KV_CASE(slow_companion_makes_every_saved_drive_within_one_bound) {
-    MapSlowDrive(0);
+    MapSlowDrive();
     MakeFolder(ProgramFile("kordat"));
     const char* slow[] = {"J:", "K:", "L:"};
     for (const char* drive : slow) {

@@ -10,7 +10,7 @@ using namespace e2e;
 // A missing companion costs only the saves at the next logon: Korvane warns
 // and goes on. Without subst.exe it can do nothing: it says so and ends.
 KV_CASE(startup_without_companion_or_subst) {
-    RemoveCompanion();
+    DeleteFileW(Wide(ProgramFile("korstart.exe")).c_str());
     {
         Korvane app = Korvane::Start();
         MessageBoxWindow box = app.waitMessage();

@@ -205,23 +205,22 @@ void SetSlowDelay(double seconds) {
 
 // The prefix's link for N: is there before the Wine server starts, so Wine
 // enters N: in its device table as a disk volume of its own.
-void MapSlowDrive(double seconds) {
+void MapSlowDrive() {
     MakeFolder(kSlowRoot);
     SetSlowDelay(0);
     WriteTextFile(std::string(kSlowRoot) + "\\kvslow.txt", "the slow drive\r\n");
     Expect(DriveTarget("N:").rfind("\\Device\\", 0) == 0,
            "N: is not a device but \"" + DriveTarget("N:") + "\"; is the slow drive linked (scripts/lib/slowdrive.sh)?");
     Expect(Exists("N:\\kvslow.txt"), "N: does not show the slow drive; is it mounted (scripts/lib/slowdrive.sh)?");
-    SetSlowDelay(seconds);
 }
 
-StallProbe::StallProbe(std::function<HWND()> target) : target_(std::move(target)), started_(Now()) {
-    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+StallProbe::StallProbe(std::function<HWND()> target)
+    : target_(std::move(target)), started_(Now()), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     Expect(thread_ != nullptr, "could not start the stall probe");
 }
 
 StallProbe::~StallProbe() {
-    InterlockedExchange(&stop_, 1);
+    stop_ = true;
     WaitForSingleObject(thread_, 60000);
     CloseHandle(thread_);
 }
@@ -230,31 +229,28 @@ StallProbe::~StallProbe() {
 // them: it also counts a wait that happened anywhere on the way, in the Wine
 // server say, not only in the window's own thread.
 DWORD WINAPI StallProbe::Run(void* param) {
-    auto* self = static_cast<StallProbe*>(param);
-    DWORD last = 0;
-    while (!self->stop_) {
-        HWND target = self->target_();
+    auto& self = *static_cast<StallProbe*>(param);
+    for (DWORD last = 0; !self.stop_; Sleep(50)) {
+        HWND target = self.target_();
         DWORD_PTR result = 0;
-        if (target && SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
-            const DWORD now = Now();
-            InterlockedIncrement(&self->answers_);
-            const DWORD stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
-            if (stall > self->longest_) {
-                self->longest_ = stall;
-                self->worstAt_ = last - self->started_;
-            }
-            last = now;
-        } else {
+        if (!target || !SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
             last = 0;  // no window to ask yet, or it has gone
+            continue;
         }
-        Sleep(50);
+        const DWORD now = Now(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
+        ++self.answers_;
+        if (stall > self.longest_) {
+            self.longest_ = stall;
+            self.worstAt_ = last - self.started_;
+        }
+        last = now;
     }
     return 0;
 }
 
 void StallProbe::expectNoStallOver(DWORD ms) const {
-    std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_),
-                static_cast<long>(answers_));
+    std::printf("longest stall %lu ms over %ld answers\n", static_cast<unsigned long>(longest_.load()),
+                static_cast<long>(answers_.load()));
     Expect(answers_ > 0, "the stall probe got no answer at all");
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
@@ -322,11 +318,6 @@ void CopyProgramTo(const std::string& folder) {
         Expect(CopyFileW(Wide(ProgramFile(name)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE) != 0,
                std::string("could not copy ") + name + " to " + folder);
     }
-}
-
-void RemoveCompanion() {
-    DeleteFileA(ProgramFile("korstart.exe").c_str());
-    Expect(!Exists(ProgramFile("korstart.exe")), "could not remove korstart.exe");
 }
 
 // ----------------------------------------------------------- registry
@@ -432,21 +423,6 @@ void RunAtLogon(const std::vector<std::string>& commandLines, const std::functio
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
 
-void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
-    WriteTextFile(std::string(kScratch) + "\\attach-" + drive.substr(0, 1) + ".txt", scratchFolder);
-    const std::wstring root = Wide(drive + "\\");
-    Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
-           "the harness did not attach " + drive);
-}
-
-std::vector<std::string> DriveTargets(const std::string& drive) {
-    wchar_t buffer[4096] = {};
-    std::vector<std::string> targets;
-    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
-    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
-    return targets;
-}
-
 std::vector<std::string> CompanionLog() {
     wchar_t appData[MAX_PATH] = {};
     GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
@@ -481,7 +457,7 @@ namespace {
 // messages whose pointers Wine does not carry across.
 class RemoteBuffer {
 public:
-    RemoteBuffer(HWND owner, size_t size) : size_(size) {
+    RemoteBuffer(HWND owner, size_t size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(owner, &pid);
         process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
@@ -511,7 +487,6 @@ public:
     }
 
 private:
-    size_t size_;
     HANDLE process_ = nullptr;
     void* address_ = nullptr;
 };
@@ -636,19 +611,15 @@ void ClickWindowCenter(HWND hwnd) {
 
 void Keys(std::initializer_list<WORD> chord) {
     std::vector<INPUT> inputs;
-    for (WORD vk : chord) {
+    const auto key = [&inputs](WORD vk, DWORD flags) {
         INPUT in{};
         in.type = INPUT_KEYBOARD;
         in.ki.wVk = vk;
+        in.ki.dwFlags = flags;
         inputs.push_back(in);
-    }
-    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = *it;
-        in.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(in);
-    }
+    };
+    for (WORD vk : chord) key(vk, 0);
+    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it) key(*it, KEYEVENTF_KEYUP);
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     Sleep(150);
 }
@@ -668,20 +639,16 @@ void MessageBoxWindow::press(int id) {
            "a click on button " + std::to_string(id) + " did not close the message box \"" + text() + "\"");
 }
 
-void MessageBoxWindow::expect(const std::string& text, std::vector<int> buttons) const {
+void MessageBoxWindow::expect(const std::string& text, const std::vector<int>& buttons) const {
     ExpectEq(title(), "Korvane", "message box title");
     ExpectEq(this->text(), text, "message box text");
-    std::vector<int> shown;
+    std::vector<std::string> shown, wanted;
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Button" && IsWindowVisible(child)) shown.push_back(GetDlgCtrlID(child));
+        if (ClassOf(child) == "Button" && IsWindowVisible(child)) shown.push_back(std::to_string(GetDlgCtrlID(child)));
+    for (int id : buttons) wanted.push_back(std::to_string(id));
     std::sort(shown.begin(), shown.end());
-    std::sort(buttons.begin(), buttons.end());
-    const auto ids = [](const std::vector<int>& numbers) {
-        std::vector<std::string> texts;
-        for (int n : numbers) texts.push_back(std::to_string(n));
-        return texts;
-    };
-    ExpectEq(ids(shown), ids(buttons), "message box button ids");
+    std::sort(wanted.begin(), wanted.end());
+    ExpectEq(shown, wanted, "message box button ids");
 }
 
 // ---------------------------------------------------------------- Korvane
@@ -720,9 +687,9 @@ HWND Korvane::window(const char* className) const {
     return found.empty() ? nullptr : found.front();
 }
 
-void Korvane::answer(const std::string& text, int press, std::vector<int> buttons, int timeoutMs) const {
+void Korvane::answer(const std::string& text, int press, const std::vector<int>& buttons, int timeoutMs) const {
     MessageBoxWindow box = waitMessage(timeoutMs);
-    box.expect(text, std::move(buttons));
+    box.expect(text, buttons);
     box.press(press);
 }
 
@@ -1092,30 +1059,20 @@ void MainWindow::expectPacedUntilMessage() const {
         if (line.empty() || s.ms / 1000 != (&s - 1)->ms / 1000 || &s == &samples.back())
             line += " " + std::to_string(s.ms) + "ms:" + std::to_string(s.bar) + (s.enabled ? "/on" : "/off");
     const std::string where = " (time line:" + line + ")";
-    Expect(!samples.empty(), "no samples");
-
-    const int steps[] = {20, 40, 60, 80, 100};
-    DWORD firstSeen[5] = {};
-    int reached = -1;
+    std::vector<DWORD> firstSeen;  // when the bar first showed 20, 40, 60, ...
     for (const Sample& s : samples) {
         if (s.bar == 0) {
-            Expect(reached < 0, "the bar fell back to 0 before the work" + where);
-            Expect(s.enabled, "the window was disabled before the first tick" + where);
-            Expect(s.ms < 1600, "the first tick came late" + where);
+            Expect(firstSeen.empty(), "the bar fell back to 0 before the work" + where);
+            Expect(s.enabled && s.ms < 1600, "the window was disabled, or the first tick came late" + where);
             continue;
         }
         Expect(!s.enabled, "the window was enabled while the bar ran" + where);
-        int i = 0;
-        while (i < 5 && steps[i] != s.bar) ++i;
-        Expect(i < 5, "the bar showed " + std::to_string(s.bar) + where);
-        Expect(i >= reached, "the bar went backwards" + where);
-        if (i > reached) {
-            Expect(i == reached + 1, "the bar skipped a step" + where);
-            firstSeen[i] = s.ms;
-            reached = i;
-        }
+        const size_t step = static_cast<size_t>(s.bar / 20);
+        Expect(s.bar % 20 == 0 && step <= 5 && (step == firstSeen.size() || step == firstSeen.size() + 1),
+               "the bar showed " + std::to_string(s.bar) + " out of turn" + where);
+        if (step > firstSeen.size()) firstSeen.push_back(s.ms);
     }
-    Expect(reached >= 3, "the bar did not reach 80 before the message" + where);
+    Expect(firstSeen.size() >= 4, "the bar did not reach 80 before the message" + where);
     Expect(firstSeen[0] >= 700 && firstSeen[0] <= 1600, "the first tick was not about 1 s after the command" + where);
     for (int i = 1; i <= 3; ++i) {
         const int gap = static_cast<int>(firstSeen[i] - firstSeen[i - 1]);
@@ -1127,7 +1084,7 @@ void MainWindow::expectPacedUntilMessage() const {
     Expect(messageAt >= 4300 && messageAt <= 20000, "the work did not come at the fifth tick" + where);
 }
 
-// ---------------------------------------------------------------- registry
+// ---------------------------------------------------------------- at rest
 
 bool Contains(const std::vector<std::string>& items, const std::string& item) {
     return std::find(items.begin(), items.end(), item) != items.end();

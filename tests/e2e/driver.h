@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -59,7 +60,6 @@ std::map<std::string, std::string> FolderFiles(const std::string& folder);  // n
 std::string LongPath(const std::string& path);
 std::string SystemText(DWORD error);  // the system's sentence for an error code
 void RemoveSubst();      // takes subst.exe out of the system folder
-void RemoveCompanion();  // takes korstart.exe out of the program folder
 std::string ProgramFile(const std::string& name);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
@@ -73,12 +73,12 @@ void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 // (scripts/lib/slowdrive.sh mounts it for cases named slow_*). N: is a
 // device to the program, as a network drive is.
 extern const char kSlowRoot[];  // C:\kvtest\slow, what N:\ shows
-void MapSlowDrive(double seconds);
+void MapSlowDrive();                // answering at once
 void SetSlowDelay(double seconds);  // from the next call on
 
 // Sends WM_NULL to the window `target` names every 50 ms, from a thread of
-// its own, and keeps the longest time an answer took: how long the user
-// would have looked at a frozen window.
+// its own, and keeps the longest stall: how long the user would have looked
+// at a frozen window.
 class StallProbe {
 public:
     explicit StallProbe(std::function<HWND()> target);
@@ -91,12 +91,11 @@ public:
 private:
     static DWORD WINAPI Run(void* self);
     std::function<HWND()> target_;
-    HANDLE thread_ = nullptr;
-    volatile LONG stop_ = 0;
-    volatile DWORD longest_ = 0;
-    volatile DWORD worstAt_ = 0;  // ms after the probe started
-    DWORD started_ = 0;
-    volatile LONG answers_ = 0;
+    DWORD started_;
+    std::atomic<bool> stop_{false};
+    std::atomic<DWORD> longest_{0}, worstAt_{0};  // worstAt_: ms after the probe started
+    std::atomic<long> answers_{0};
+    HANDLE thread_;
 };
 
 // --- The registry as the program sees it ------------------------------
@@ -137,10 +136,6 @@ void RunAtLogon(const std::string& commandLine);
 // Several at once, as a Run value and a Startup folder copy start together;
 // `meanwhile` runs once they are started.
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
-// Makes the letter lead to a folder of C:\kvtest for file calls from now on,
-// as a disk plugged in late; the device table does not list it.
-void AttachDrive(const std::string& drive, const std::string& scratchFolder);
-std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
 std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
@@ -161,7 +156,7 @@ public:
     void press(int id);                // real click on the button, then waits for the box to go
     // Checks text, title "Korvane" and buttons in one go. Which icon a box
     // shows is the style the program passes, which the unit tests check.
-    void expect(const std::string& text, std::vector<int> buttons) const;
+    void expect(const std::string& text, const std::vector<int>& buttons) const;
 
 private:
     HWND hwnd_;
@@ -185,7 +180,7 @@ public:
     bool hasMessage() const;
     MessageBoxWindow waitMessage(int timeoutMs = 8000) const;
     // Waits for a message box, checks its text and buttons, and presses `press`.
-    void answer(const std::string& text, int press = IDOK, std::vector<int> buttons = {IDOK},
+    void answer(const std::string& text, int press = IDOK, const std::vector<int>& buttons = {IDOK},
                 int timeoutMs = 20000) const;
     MainWindow waitMain(int timeoutMs = 12000) const;
 
