@@ -19,15 +19,6 @@ void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
            "the harness did not attach " + drive);
 }
 
-// Every target of the drive, newest first.
-std::vector<std::string> DriveTargets(const std::string& drive) {
-    wchar_t buffer[4096] = {};
-    std::vector<std::string> targets;
-    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
-    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
-    return targets;
-}
-
 // The folder a drive stands for, as the device namespace says it; "" for none.
 std::string FolderOf(const std::string& drive) {
     const std::string target = DriveTarget(drive);

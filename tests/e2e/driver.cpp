@@ -185,10 +185,17 @@ void MapDrive(const std::string& drive, const std::string& folder) {
     Expect(DefineDosDeviceW(0, Wide(drive).c_str(), Wide(folder).c_str()) != 0, "could not map " + drive);
 }
 
+std::vector<std::string> DriveTargets(const std::string& drive) {
+    wchar_t buffer[4096] = {};
+    std::vector<std::string> targets;
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
+    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
+    return targets;
+}
+
 std::string DriveTarget(const std::string& drive) {
-    wchar_t buffer[1024] = {};
-    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 1024)) return "";
-    return Narrow(buffer);
+    const std::vector<std::string> targets = DriveTargets(drive);
+    return targets.empty() ? "" : targets.front();
 }
 
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs) {

@@ -48,7 +48,8 @@ bool Exists(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::string ShortPath(const std::string& path);
 void MapDrive(const std::string& drive, const std::string& folder);  // as subst would
-std::string DriveTarget(const std::string& drive);  // QueryDosDevice's first target, "" if none
+std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
+std::string DriveTarget(const std::string& drive);  // the newest target, "" if none
 // subst.exe is started without waiting, and under emulation a process
 // start alone can take seconds: wait generously.
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 15000);
