@@ -6,6 +6,7 @@
 
 #include "app/splash_window.h"
 #include "app/startup.h"
+#include "platform/win32/folder_list.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_window.h"
 
@@ -95,6 +96,7 @@ int RunProgram(HINSTANCE instance) {
     if (!kv::CheckStartupFiles(os)) {
         return 0;
     }
+    kv::WarmFolderIcons();
     kv::MainWindow window(instance, os);
     kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
     const bool splashShown = splash.Create();

@@ -187,6 +187,13 @@ std::string ChainPath(const std::vector<std::string>& chain, size_t count)
     return path;
 }
 
+void WarmFolderIcons()
+{
+    for (bool open : {true, false})
+        if (HICON icon = LoadFolderIcon(open))
+            DestroyIcon(icon);
+}
+
 FolderList::~FolderList()
 {
     if (openIcon_ != nullptr)

@@ -28,6 +28,11 @@ std::vector<std::string> FolderChain(const std::string& path);
 // except at a root.
 std::string ChainPath(const std::vector<std::string>& chain, size_t count);
 
+// Has the shell load its folder icons before any window shows: the first
+// load can take a good part of a second, which a window made later while the
+// splash must answer would otherwise spend on its own thread.
+void WarmFolderIcons();
+
 class FolderList : public FolderChooser, public OwnerDrawnControl {
 public:
     FolderList() : OwnerDrawnControl(ODT_LISTBOX) {}
