@@ -1,7 +1,6 @@
 // A share whose server has gone quiet: N: answers each call only after 30 s.
 // Whatever the user does with it, the window goes on painting and answering;
-// a stall probe fails the story on any wait over 200 ms.
-#include <atomic>
+// a stall probe fails the story on any wait over half a second.
 #include <cstdio>
 
 #include "driver.h"
@@ -11,7 +10,12 @@ using namespace e2e;
 
 namespace {
 constexpr double kNoAnswer = 30;  // seconds a call on N: takes
-constexpr DWORD kLongestStallMs = 200;
+// A wait on N: lasts the bound or the whole call. Wine under emulation
+// spends up to about 350 ms of the window's thread on its own work with no
+// drive involved (painting the eleven owner-drawn rows of the dropped Drive
+// list, making and closing a message box), so the limit sits well above that
+// and well below the bound.
+constexpr DWORD kLongestStallMs = 500;
 constexpr DWORD kProbeBoundMs = 3000;  // how long Korvane waits for a drive
 }  // namespace
 
@@ -32,13 +36,9 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
     MapDrive("S:", onShare);
     SetSlowDelay(kNoAnswer);
     Korvane app = Korvane::Start();
-    // Dropping the Drive list paints a row for each drive, and Wine takes
-    // about 10 ms a row whatever the drive (130 ms for eleven with no slow
-    // drive at all): the probe looks away from the drop until the click.
-    std::atomic<bool> dropping{false};
     StallProbe probe([&] {
         HWND main = app.window("KorvaneMain");
-        return dropping ? nullptr : main ? main : app.splash();
+        return main ? main : app.splash();
     });
     Expect(WaitFor([&] { return app.splash() != nullptr; }, 10000), "no splash window");
     const DWORD shown = Now();
@@ -65,8 +65,7 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
     ExpectEq(main.status(), onShare, "status bar once the bound has passed");
     Expect(!app.hasMessage(), "a message was shown");
 
-    dropping = true;
-    main.pickDrive("N:", [&] { dropping = false; });
+    main.pickDrive("N:");
     const DWORD picked = Now();
     MessageBoxWindow box = app.waitMessage(kProbeBoundMs + 5000);
     Expect(Now() - picked <= kProbeBoundMs + 2000,

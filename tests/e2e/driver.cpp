@@ -971,7 +971,7 @@ void MainWindow::pickLetter(const std::string& drive) {
     Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
 }
 
-void MainWindow::pickDrive(const std::string& drive, const std::function<void()>& whileOpen) {
+void MainWindow::pickDrive(const std::string& drive) {
     activate();
     HWND combo = control(IDC_DRIVE);
     // The list reads the drives afresh when it drops down, so look it up after.
@@ -979,7 +979,6 @@ void MainWindow::pickDrive(const std::string& drive, const std::function<void()>
     int index = -1;
     WaitFor([&] { return (index = FindPrefix(driveListEntries(), drive)) >= 0; }, 8000);
     Expect(index >= 0, "the drive list has no " + drive + ": " + Join(driveListEntries()));
-    if (whileOpen) whileOpen();
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return !SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0); }, 4000),
            "a click on " + drive + " left the drive list open");

@@ -221,8 +221,7 @@ public:
     void clickDrive(const std::string& drive);
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);
-    // In the Drive list; `whileOpen` runs once the list is down, before the click.
-    void pickDrive(const std::string& drive, const std::function<void()>& whileOpen = nullptr);
+    void pickDrive(const std::string& drive);   // in the Drive list
     void openFolder(const std::string& path);   // through the Dir list
     void clickSaved(const std::string& drive);  // in the saved-drives list
     void removeSave();                          // the Remove Save button
