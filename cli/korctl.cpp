@@ -6,8 +6,7 @@
 #include "platform/win32/win32_os.h"
 #include "version.h"
 
-int main()
-{
+int main() {
     kv::LoadDllsFromSystemFolderOnly();
     kv::HeadlessOs os;
     const kv::CliResult result = kv::RunCommandLine(os, kv::CommandLineArguments(), KV_VERSION_TEXT);

@@ -5,8 +5,7 @@
 #include "platform/win32/win32_os.h"
 #include "saved/restore.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kv::LoadDllsFromSystemFolderOnly();
     kv::HeadlessOs os;
     kv::RunCompanion(os);

@@ -106,8 +106,8 @@ int RunProgram(HINSTANCE instance) {
     }
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
-                     ICC_USEREX_CLASSES;
+    controls.dwICC =
+        ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_USEREX_CLASSES;
     ::InitCommonControlsEx(&controls);
     const auto keepSplashAnswering = [&splash, splashShown] {
         if (splashShown) {

@@ -25,8 +25,8 @@ SplashWindow::~SplashWindow() {
 }
 
 bool SplashWindow::Create() {
-    picture_.Reset(static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_SPLASH), IMAGE_BITMAP,
-                                                     0, 0, LR_CREATEDIBSECTION)));
+    picture_.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_SPLASH), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<SplashWindow>;
@@ -48,8 +48,8 @@ bool SplashWindow::Create() {
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     // A tool window keeps the splash off the taskbar.
-    return ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Korvane", WS_POPUP, x, y, width, height, nullptr,
-                             nullptr, instance_, this) != nullptr;
+    return ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Korvane", WS_POPUP, x, y, width, height, nullptr, nullptr,
+                             instance_, this) != nullptr;
 }
 
 void SplashWindow::Show() {
@@ -106,8 +106,7 @@ void SplashWindow::OnPaint() {
             HGDIOBJ old = ::SelectObject(source, picture_.Get());
             ::SetStretchBltMode(dc, HALFTONE);
             ::SetBrushOrgEx(dc, 0, 0, nullptr);
-            ::StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight,
-                         SRCCOPY);
+            ::StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
             ::SelectObject(source, old);
             ::DeleteDC(source);
         }

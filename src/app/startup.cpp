@@ -14,23 +14,20 @@ constexpr char kCaption[] = "Korvane";
 
 } // namespace
 
-std::string SubstMissingMessage(const std::string& substPath)
-{
+std::string SubstMissingMessage(const std::string& substPath) {
     return std::string("Cannot find needed subst.exe in directory,  \r\n") + substPath +
            ",\r\nwithout this file Korvane cannot function.  " + kCaption + ".";
 }
 
-std::string CompanionMissingMessage(const std::string& programFolder)
-{
+std::string CompanionMissingMessage(const std::string& programFolder) {
     return std::string("Cannot find needed ") + kCompanion + " in directory,  " + programFolder +
-           ",\r\nwithout this file a user cannot start saves after rebooting.  " +
-           "You may need to reinstall " + kCaption + ".";
+           ",\r\nwithout this file a user cannot start saves after rebooting.  " + "You may need to reinstall " +
+           kCaption + ".";
 }
 
 // Without subst.exe the program can do nothing, so it ends; without the
 // companion only the return of saved drives at logon is lost, so it warns.
-bool CheckStartupFiles(Os& os)
-{
+bool CheckStartupFiles(Os& os) {
     if (!SubstPresent(os)) {
         os.MessageBox(SubstMissingMessage(SubstPath), MsgStyle::Critical);
         return false;
@@ -45,8 +42,7 @@ bool CheckStartupFiles(Os& os)
 // letters of its own), or a folder may have come since. The companion's
 // protection costs two security-descriptor reads; the data folder and the
 // logon entry both depend on it, so it is read once.
-void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
-{
+void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst) {
     const bool companionProtected = CompanionIsProtected(os);
     CreateDataFolder(os, companionProtected);
     RestoreAtStartup(os);
@@ -55,8 +51,7 @@ void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
     RegisterAutoStart(os, companionProtected);
 }
 
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst)
-{
+bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst) {
     if (!CheckStartupFiles(os))
         return false;
     PrepareLists(os, lsv, cmb, lst);

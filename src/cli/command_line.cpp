@@ -15,49 +15,44 @@ namespace {
 
 constexpr char kProgram[] = "korctl";
 
-constexpr char kHelp[] =
-    "Usage: korctl COMMAND [ARGUMENTS]\n"
-    "Makes, lists, removes and saves virtual drives as Korvane does.\n"
-    "\n"
-    "  list [--json]            the virtual drives, their folders, and which are saved\n"
-    "  create X: FOLDER [--save]  makes X: stand for FOLDER (a full path), and saves it\n"
-    "  remove X:                removes the drive X: and forgets its save\n"
-    "  save X:                  saves the drive X:, so that it comes back at logon\n"
-    "  forget X:                forgets the save of X:; the drive itself stays\n"
-    "  restore                  brings back the saved drives, as at logon\n"
-    "  --help                   this text\n"
-    "  --version                the version\n"
-    "\n"
-    "Exit code 0 on success; otherwise 1, with the reason on standard error.\n";
+constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
+                         "Makes, lists, removes and saves virtual drives as Korvane does.\n"
+                         "\n"
+                         "  list [--json]            the virtual drives, their folders, and which are saved\n"
+                         "  create X: FOLDER [--save]  makes X: stand for FOLDER (a full path), and saves it\n"
+                         "  remove X:                removes the drive X: and forgets its save\n"
+                         "  save X:                  saves the drive X:, so that it comes back at logon\n"
+                         "  forget X:                forgets the save of X:; the drive itself stays\n"
+                         "  restore                  brings back the saved drives, as at logon\n"
+                         "  --help                   this text\n"
+                         "  --version                the version\n"
+                         "\n"
+                         "Exit code 0 on success; otherwise 1, with the reason on standard error.\n";
 
 CliResult Fail(const std::string& why) { return {1, {}, std::string(kProgram) + ": " + why + "\n"}; }
 
 CliResult Done(const std::string& out) { return {0, out, {}}; }
 
 // "x:" and "X:" both name drive X:.
-std::optional<std::string> DriveArgument(const std::string& text)
-{
+std::optional<std::string> DriveArgument(const std::string& text) {
     if (text.size() != 2 || text[1] != ':' || !std::isalpha(static_cast<unsigned char>(text[0])))
         return std::nullopt;
     return DriveName(static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
 }
 
-bool IsVirtualDrive(Os& os, const std::string& drive)
-{
+bool IsVirtualDrive(Os& os, const std::string& drive) {
     return ClassifyTarget(os.QueryDosDevice(drive)) == DriveKind::Virtual;
 }
 
 bool IsSaved(Os& os, const std::string& drive) { return os.PathExists(RecordPath(os, drive)); }
 
 // The long form when it can be had, as the status bar shows it.
-std::string FolderOf(Os& os, const std::string& drive)
-{
+std::string FolderOf(Os& os, const std::string& drive) {
     const std::string longForm = GetDriveLongTarget(os, drive);
     return !longForm.empty() ? longForm : GetDriveTarget(os, drive).value_or(std::string());
 }
 
-std::string JsonText(const std::string& text)
-{
+std::string JsonText(const std::string& text) {
     std::string json = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -81,8 +76,7 @@ struct Listed {
 
 // The virtual drives, then the saves whose drives are not there, each with
 // the folder of its record.
-std::vector<Listed> ListDrives(Os& os)
-{
+std::vector<Listed> ListDrives(Os& os) {
     std::vector<Listed> listed;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
@@ -95,8 +89,7 @@ std::vector<Listed> ListDrives(Os& os)
     return listed;
 }
 
-CliResult List(Os& os, bool json)
-{
+CliResult List(Os& os, bool json) {
     std::string out = json ? "[" : "";
     bool first = true;
     for (const Listed& item : ListDrives(os)) {
@@ -113,22 +106,19 @@ CliResult List(Os& os, bool json)
     return Done(json ? out + (first ? "]\n" : "\n]\n") : out);
 }
 
-bool IsFullPath(const std::string& folder)
-{
+bool IsFullPath(const std::string& folder) {
     const bool onLetter = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
                           folder[1] == ':' && folder[2] == '\\';
     return onLetter || folder.compare(0, 2, "\\\\") == 0;
 }
 
-CliResult Save(Os& os, const std::string& drive, const std::string& done)
-{
+CliResult Save(Os& os, const std::string& drive, const std::string& done) {
     if (const auto why = WriteSavedDrive(os, drive, GetDriveTarget(os, drive)))
         return Fail(drive + " could not be saved: " + *why);
     return Done(done);
 }
 
-CliResult Create(Os& os, const std::string& drive, const std::string& folder, bool save)
-{
+CliResult Create(Os& os, const std::string& drive, const std::string& folder, bool save) {
     if (!IsFullPath(folder))
         return Fail("give the folder as a full path, such as C:\\Data, not " + folder);
     if (os.QueryDosDevice(drive))
@@ -142,8 +132,7 @@ CliResult Create(Os& os, const std::string& drive, const std::string& folder, bo
     return save ? Save(os, drive, drive + " created for " + folder + " and saved\n") : Done(created);
 }
 
-CliResult Remove(Os& os, const std::string& drive)
-{
+CliResult Remove(Os& os, const std::string& drive) {
     if (!IsVirtualDrive(os, drive))
         return Fail(drive + " is not a virtual drive");
     const SubstOutcome removed = DeleteDrive(os, drive);
@@ -155,8 +144,7 @@ CliResult Remove(Os& os, const std::string& drive)
     return Done(drive + " removed" + (wasSaved ? " and its save forgotten\n" : "\n"));
 }
 
-CliResult SaveCommand(Os& os, const std::string& drive)
-{
+CliResult SaveCommand(Os& os, const std::string& drive) {
     if (!IsVirtualDrive(os, drive))
         return Fail(drive + " is not a virtual drive");
     if (IsSaved(os, drive))
@@ -164,8 +152,7 @@ CliResult SaveCommand(Os& os, const std::string& drive)
     return Save(os, drive, drive + " saved\n");
 }
 
-CliResult Forget(Os& os, const std::string& drive)
-{
+CliResult Forget(Os& os, const std::string& drive) {
     if (!IsSaved(os, drive))
         return Fail(drive + " is not saved");
     if (const auto why = DeleteSavedDrive(os, drive))
@@ -174,8 +161,7 @@ CliResult Forget(Os& os, const std::string& drive)
 }
 
 // Letters in use count as there: the drive may well be the saved one.
-CliResult Restore(Os& os)
-{
+CliResult Restore(Os& os) {
     const SavedRecords records = ReadSavedRecords(os, DataFolder(os));
     std::string out;
     bool allThere = records.refused.empty();
@@ -184,8 +170,8 @@ CliResult Restore(Os& os)
     const auto lock = os.LockSession(kRestoreLock, 10000);
     for (const RestoreOutcome& outcome : RestorePass(os, records.drives)) {
         out += DescribeOutcome(outcome, 0) + "\n";
-        allThere = allThere && (outcome.kind == RestoreOutcome::Kind::Made ||
-                                outcome.kind == RestoreOutcome::Kind::LetterInUse);
+        allThere = allThere &&
+                   (outcome.kind == RestoreOutcome::Kind::Made || outcome.kind == RestoreOutcome::Kind::LetterInUse);
     }
     if (allThere)
         return Done(out);
@@ -194,8 +180,7 @@ CliResult Restore(Os& os)
 
 } // namespace
 
-CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version)
-{
+CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version) {
     std::vector<std::string> words;
     bool json = false, save = false;
     for (const std::string& arg : args) {

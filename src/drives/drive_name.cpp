@@ -2,16 +2,14 @@
 
 namespace kv {
 
-std::string FolderOfTarget(const std::string& target)
-{
+std::string FolderOfTarget(const std::string& target) {
     std::string folder = target.size() > 4 ? target.substr(4) : std::string();
     if (folder.compare(0, 4, "UNC\\") == 0)
         folder.replace(0, 3, "\\");
     return folder;
 }
 
-std::string Trim(const std::string& text)
-{
+std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos)
         return {};

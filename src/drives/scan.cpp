@@ -12,8 +12,7 @@ namespace {
 constexpr char kVirtualPrefix[] = "\\??\\";
 constexpr char kDevicePrefix[] = "\\Device\\";
 
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
+bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
@@ -21,8 +20,7 @@ bool StartsWith(const std::string& text, const std::string& prefix)
 
 // A virtual drive's target is "\??\" and its folder; a disk, optical drive or
 // network redirector names a "\Device\"; anything else leaves the letter free.
-DriveKind ClassifyTarget(const std::optional<std::string>& target)
-{
+DriveKind ClassifyTarget(const std::optional<std::string>& target) {
     if (!target)
         return DriveKind::Free;
     if (StartsWith(Trim(*target), kVirtualPrefix))
@@ -39,8 +37,7 @@ DriveKind ClassifyTarget(const std::optional<std::string>& target)
 // may not open) is kept and listed, as is one that subst would not delete.
 // The folders are asked about all at once, so that three dead shares hold
 // the start no longer than one.
-void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
-{
+void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb) {
     std::vector<DriveKind> kinds; // A to Z
     std::vector<std::string> folders;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
@@ -65,9 +62,8 @@ void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb)
 
 namespace {
 
-template <class List>
-int IndexOf(const List& list, const std::string& text)
-{
+template<class List>
+int IndexOf(const List& list, const std::string& text) {
     for (int i = 0; i < list.Count(); ++i)
         if (list.Text(i) == text)
             return i;
@@ -76,8 +72,7 @@ int IndexOf(const List& list, const std::string& text)
 
 } // namespace
 
-bool RelistLetter(Os& os, DriveListView& lsv, SortedList& cmb, const std::string& drive)
-{
+bool RelistLetter(Os& os, DriveListView& lsv, SortedList& cmb, const std::string& drive) {
     const DriveKind kind = ClassifyTarget(os.QueryDosDevice(drive));
     const int row = IndexOf(lsv, drive);
     const int entry = IndexOf(cmb, drive);

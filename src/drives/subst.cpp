@@ -22,8 +22,7 @@ std::string FullSubstPath(Os& os) { return os.SystemDirectory() + "\\" + kSubst;
 
 // Paths compare as the file system does: letter case aside (ASCII only, which
 // covers drive letters and short names), and a closing separator aside.
-bool SamePath(std::string a, std::string b)
-{
+bool SamePath(std::string a, std::string b) {
     auto fold = [](std::string& path) {
         if (path.size() > 3 && path.back() == '\\')
             path.pop_back();
@@ -35,28 +34,24 @@ bool SamePath(std::string a, std::string b)
     return a == b;
 }
 
-std::string Unquoted(const std::string& argument)
-{
+std::string Unquoted(const std::string& argument) {
     if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
         return argument.substr(1, argument.size() - 2);
     return argument;
 }
 
-std::string FirstLine(const std::string& text)
-{
+std::string FirstLine(const std::string& text) {
     std::string line = text.substr(0, text.find_first_of("\r\n"));
     return Trim(line);
 }
 
 // Empty when subst ended cleanly; otherwise its own refusal, or the system's words.
-std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs)
-{
+std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs) {
     switch (run.end) {
     case ProgramRun::End::NotStarted:
         return "the system program subst.exe could not be started (" + run.error + ")";
     case ProgramRun::End::TimedOut:
-        return "the system program subst.exe did not finish within " + std::to_string(timeoutMs / 1000) +
-               " seconds";
+        return "the system program subst.exe did not finish within " + std::to_string(timeoutMs / 1000) + " seconds";
     case ProgramRun::End::Exited:
         break;
     }
@@ -70,23 +65,20 @@ std::string SubstFailure(const ProgramRun& run, unsigned timeoutMs)
 
 // Runs subst.exe from the system folder, never by bare name, so that no other
 // program called subst.exe in the program's or the current folder is started.
-std::string RunSubst(Os& os, const std::string& parameters)
-{
+std::string RunSubst(Os& os, const std::string& parameters) {
     const std::string path = SubstPath.empty() ? FullSubstPath(os) : SubstPath;
     return SubstFailure(os.RunProgram({path, parameters}, kSubstTimeoutMs), kSubstTimeoutMs);
 }
 
 // The folder a letter stands for, or nothing when it is no virtual drive.
-std::optional<std::string> VirtualTarget(Os& os, const std::string& drive)
-{
+std::optional<std::string> VirtualTarget(Os& os, const std::string& drive) {
     const auto target = os.QueryDosDevice(drive);
     if (!target || target->compare(0, 4, kVirtualPrefix) != 0)
         return std::nullopt;
     return FolderOfTarget(*target);
 }
 
-bool StandsFor(Os& os, const std::string& target, const std::string& argument, const std::string& folder)
-{
+bool StandsFor(Os& os, const std::string& target, const std::string& argument, const std::string& folder) {
     if (SamePath(target, Unquoted(argument)) || SamePath(target, folder))
         return true;
     const auto longTarget = os.LongPathName(target);
@@ -96,16 +88,14 @@ bool StandsFor(Os& os, const std::string& target, const std::string& argument, c
 
 } // namespace
 
-bool SubstPresent(Os& os)
-{
+bool SubstPresent(Os& os) {
     SubstPath = FullSubstPath(os);
     return os.PathExists(SubstPath);
 }
 
 // subst takes the folder as one argument. The short form keeps blanks out of
 // it; where the system has no short form the folder is quoted instead.
-std::string SubstFolderArgument(Os& os, const std::string& folder)
-{
+std::string SubstFolderArgument(Os& os, const std::string& folder) {
     std::string argument = os.ShortPathName(folder).value_or(folder);
     if (argument.empty())
         argument = folder;
@@ -119,8 +109,7 @@ std::string SubstFolderArgument(Os& os, const std::string& folder)
 // A letter in use is left alone, as subst.exe leaves it. The short form is the
 // target subst.exe would have been given; a folder that did not answer is
 // not asked again and is given as it stands.
-SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm)
-{
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm) {
     if (os.QueryDosDevice(request.drive))
         return {false, request.drive + " is already in use"};
     const auto shortForm = askShortForm ? os.ShortPathName(request.folder) : std::nullopt;
@@ -135,8 +124,7 @@ SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm)
 
 // subst's exit code alone is not trusted: another program may have taken the
 // letter, or the folder may have gone, so the device namespace has the last word.
-SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder)
-{
+SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& folder) {
     const std::string argument = SubstFolderArgument(os, folder);
     const std::string failure = RunSubst(os, drive + ' ' + argument);
     const auto target = VirtualTarget(os, drive);
@@ -147,8 +135,7 @@ SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& fold
     return {false, drive + " does not stand for " + folder + " after subst.exe ran"};
 }
 
-SubstOutcome DeleteDrive(Os& os, const std::string& drive)
-{
+SubstOutcome DeleteDrive(Os& os, const std::string& drive) {
     const std::string why = RunSubst(os, drive + " /D");
     if (!VirtualTarget(os, drive))
         return {true, {}};
@@ -161,8 +148,7 @@ SubstOutcome DeleteDrive(Os& os, const std::string& drive)
 // letter from the free letters to the drives in use. When the drive was not
 // made, the letter is read again: another program may have taken it meanwhile,
 // and then it is no longer offered.
-void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir)
-{
+void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir) {
     const int selected = cmb.Selected();
     const std::string drive = cmb.Text(selected);
     const SubstOutcome outcome = MakeDrive(os, drive, dir.Path());

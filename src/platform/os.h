@@ -138,8 +138,8 @@ public:
 
     // ShellExecute; null pointers stand for absent arguments. Returns the shell's
     // result: above 32 when the program or document was started.
-    virtual int ShellExecute(const char* verb, const char* file, const char* params,
-                             const char* directory, int show) = 0;
+    virtual int ShellExecute(const char* verb, const char* file, const char* params, const char* directory,
+                             int show) = 0;
 
     // Starts the program hidden, without a console window, and waits up to
     // `timeoutMs` for it to end (ending it if it does not), collecting what it wrote.

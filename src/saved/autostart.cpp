@@ -8,13 +8,11 @@ namespace {
 
 std::string CompanionPath(Os& os) { return os.ProgramFolder() + "\\" + kCompanion; }
 
-bool RegisteredForEveryone(Os& os, const std::string& command)
-{
+bool RegisteredForEveryone(Os& os, const std::string& command) {
     return os.ReadRegistryText(RegistryRoot::LocalMachine, kRunKey, kRunValue) == command;
 }
 
-bool RegisterForEveryone(Os& os, const std::string& command)
-{
+bool RegisterForEveryone(Os& os, const std::string& command) {
     if (RegisteredForEveryone(os, command))
         return true;
     if (os.WriteRegistryText(RegistryRoot::LocalMachine, kRunKey, kRunValue, command) == RegistryWrite::Written)
@@ -24,33 +22,28 @@ bool RegisterForEveryone(Os& os, const std::string& command)
 }
 
 // Only a value of ours: another copy of Korvane may have registered its own.
-void ForgetUserValue(Os& os, const std::string& command)
-{
+void ForgetUserValue(Os& os, const std::string& command) {
     if (os.ReadRegistryText(RegistryRoot::CurrentUser, kRunKey, kRunValue) == command)
         os.DeleteRegistryValue(RegistryRoot::CurrentUser, kRunKey, kRunValue);
 }
 
 } // namespace
 
-bool CompanionPresent(Os& os, const std::string& fileName)
-{
+bool CompanionPresent(Os& os, const std::string& fileName) {
     return os.PathExists(os.ProgramFolder() + "\\" + fileName);
 }
 
 // Unquoted, a path with blanks lets Windows try "C:\Program.exe" first.
-std::string CompanionCommand(Os& os)
-{
+std::string CompanionCommand(Os& os) {
     const std::string path = CompanionPath(os);
     return path.find(' ') == std::string::npos ? path : '"' + path + '"';
 }
 
-bool CompanionIsProtected(Os& os)
-{
+bool CompanionIsProtected(Os& os) {
     return os.OnlyAdministratorsCanWrite(os.ProgramFolder()) && os.OnlyAdministratorsCanWrite(CompanionPath(os));
 }
 
-void CreateDataFolder(Os& os, bool companionProtected)
-{
+void CreateDataFolder(Os& os, bool companionProtected) {
     if (companionProtected && os.IsElevated())
         os.CreateDirectoryForUsers(DataFolder(os));
     else
@@ -62,8 +55,7 @@ void CreateDataFolder(Os& os, bool companionProtected)
 // replace; any other is registered for this user alone, who can replace it
 // already. One entry at a time: two companions at a logon would race for
 // the same letters.
-void RegisterAutoStart(Os& os, bool companionProtected)
-{
+void RegisterAutoStart(Os& os, bool companionProtected) {
     os.WriteRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue, os.ProgramFolder());
     const std::string command = CompanionCommand(os);
     if (companionProtected) {

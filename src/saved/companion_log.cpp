@@ -2,8 +2,7 @@
 
 namespace kv {
 
-std::string KeepNewestLines(const std::string& text, std::size_t limit)
-{
+std::string KeepNewestLines(const std::string& text, std::size_t limit) {
     if (text.size() <= limit)
         return text;
     const std::size_t lineEnd = text.find('\n', text.size() - limit - 1);
@@ -12,8 +11,7 @@ std::string KeepNewestLines(const std::string& text, std::size_t limit)
 
 void CompanionLog::Add(const std::string& line) { pending_ += os_.LocalTimeStamp() + "  " + line + "\r\n"; }
 
-void CompanionLog::Flush()
-{
+void CompanionLog::Flush() {
     if (pending_.empty())
         return;
     const auto appData = os_.LocalAppDataFolder();

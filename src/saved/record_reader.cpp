@@ -7,11 +7,15 @@ namespace kv {
 namespace {
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool IsUtf8(const std::string& text)
-{
+bool IsUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
         if (length == 0 || i + length > text.size())
             return false;
         unsigned long code = length == 1 ? lead : lead & (0xFF >> (length + 1));
@@ -29,8 +33,7 @@ bool IsUtf8(const std::string& text)
     return true;
 }
 
-bool IsAscii(const std::string& text)
-{
+bool IsAscii(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
@@ -40,16 +43,16 @@ bool IsAscii(const std::string& text)
 // cannot hold. The folder goes into subst's command line, so a quote must
 // never pass. A share is refused: a logon must not reach out to a server
 // named in a file that other users may write.
-std::optional<std::string> FolderRefusal(const std::string& folder)
-{
+std::optional<std::string> FolderRefusal(const std::string& folder) {
     if (folder.compare(0, 2, "\\\\") == 0)
         return std::string("is on a network path, and only folders on a drive letter come back at logon");
     const char letter = folder.empty() ? 0 : static_cast<char>(folder[0] & ~0x20);
     if (folder.size() < 3 || folder[1] != ':' || folder[2] != '\\' || letter < 'A' || letter > 'Z')
         return std::string("is not a full path from a drive letter");
-    const bool badCharacter = folder.back() == ' ' || std::any_of(folder.begin() + 2, folder.end(), [](char c) {
-        return (static_cast<unsigned char>(c) < 0x20) || std::string("\"*?<>|:").find(c) != std::string::npos;
-    });
+    const bool badCharacter =
+        folder.back() == ' ' || std::any_of(folder.begin() + 2, folder.end(), [](char c) {
+            return (static_cast<unsigned char>(c) < 0x20) || std::string("\"*?<>|:").find(c) != std::string::npos;
+        });
     if (badCharacter)
         return std::string("holds a character that no folder name may hold");
     return std::nullopt;
@@ -57,8 +60,7 @@ std::optional<std::string> FolderRefusal(const std::string& folder)
 
 // One line ended by CR LF, as Korvane writes it; a bare LF or no line end at
 // the end of the file are taken too, since an editor may have touched it.
-std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi, std::string* why)
-{
+std::optional<std::string> ReadRecord(const std::string& bytes, const AnsiDecoder& fromAnsi, std::string* why) {
     auto refuse = [why](const std::string& reason) {
         if (why)
             *why = reason;

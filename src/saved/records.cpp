@@ -8,8 +8,7 @@ namespace kv {
 // "C:\\kordat"; the companion builds the same name.
 std::string DataFolder(Os& os) { return os.ProgramFolder() + "\\kordat"; }
 
-std::string RecordPathIn(const std::string& dataFolder, const std::string& drive)
-{
+std::string RecordPathIn(const std::string& dataFolder, const std::string& drive) {
     return dataFolder + "\\" + drive.substr(0, 1) + ".ini";
 }
 
@@ -21,8 +20,7 @@ std::string RecordPath(Os& os, const std::string& drive) { return RecordPathIn(D
 // code page cannot name is written in UTF-8 behind a byte-order mark instead
 // of being saved under a wrong name. A folder the companion would refuse is
 // not saved at all: the save would vanish at the next logon.
-std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target)
-{
+std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target) {
     if (drive.empty())
         return std::string("no drive was given");
     if (!target)
@@ -37,8 +35,7 @@ std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, con
     return os.WriteFile(RecordPath(os, drive), line + "\r\n");
 }
 
-std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive)
-{
+std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive) {
     if (drive.empty())
         return std::nullopt;
     return os.DeleteFile(RecordPath(os, drive));

@@ -13,8 +13,7 @@ std::string RecordPath(Os& os, const std::string& drive);
 std::string RecordPathIn(const std::string& dataFolder, const std::string& drive);
 
 // Nothing when the record was written; otherwise why not, in words for the user.
-std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive,
-                                           const std::optional<std::string>& target);
+std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, const std::optional<std::string>& target);
 // Nothing when no record is left for the drive; otherwise why one is.
 std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive);
 

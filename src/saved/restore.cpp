@@ -15,8 +15,7 @@ constexpr unsigned kStartupLockWaitMs = 4000;
 // The companion waits longer: Korvane's pass ends within that.
 constexpr unsigned kCompanionLockWaitMs = 10000;
 
-RestoreOutcome::Kind KindOfProbe(PathProbe::State state)
-{
+RestoreOutcome::Kind KindOfProbe(PathProbe::State state) {
     switch (state) {
     case PathProbe::State::Missing:
         return RestoreOutcome::Kind::FolderAbsent;
@@ -36,8 +35,7 @@ std::string Seconds(unsigned long long ms) { return std::to_string((ms + 500) / 
 
 // Asked with the bound, as a program folder on a share may not answer at
 // logon; once the folder has answered, its small records are read plainly.
-std::optional<std::string> CompanionDataFolder(Os& os)
-{
+std::optional<std::string> CompanionDataFolder(Os& os) {
     const auto answers = [&os](const std::string& folder) {
         return os.ProbePath(folder).state == PathProbe::State::Exists;
     };
@@ -50,8 +48,7 @@ std::optional<std::string> CompanionDataFolder(Os& os)
     return std::nullopt;
 }
 
-SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder)
-{
+SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder) {
     const AnsiDecoder fromAnsi = [&os](const std::string& bytes) { return os.FromAnsi(bytes); };
     SavedRecords records;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
@@ -73,8 +70,7 @@ SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder)
 // Letters in use are settled before any folder is asked about, so that a
 // drive already there costs nothing; each drive whose folder answers is made
 // the moment it answers, not after the slowest.
-std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>& drives)
-{
+std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>& drives) {
     std::vector<RestoreOutcome> outcomes;
     std::vector<std::size_t> asked; // outcome of each folder asked about
     std::vector<std::string> folders;
@@ -105,8 +101,7 @@ std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>&
     return outcomes;
 }
 
-void RestoreAtStartup(Os& os)
-{
+void RestoreAtStartup(Os& os) {
     const std::string dataFolder = DataFolder(os);
     if (!os.PathExists(dataFolder))
         return;
@@ -117,8 +112,7 @@ void RestoreAtStartup(Os& os)
         RestorePass(os, records.drives);
 }
 
-std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long waitedMs)
-{
+std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long waitedMs) {
     const std::string& drive = outcome.request.drive;
     const std::string& folder = outcome.request.folder;
     switch (outcome.kind) {
@@ -130,16 +124,15 @@ std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long wa
     case RestoreOutcome::Kind::FolderAbsent:
         return drive + " not made: " + folder + " does not exist";
     case RestoreOutcome::Kind::Late:
-        return drive + " not made: " + folder + " was still not there after " + Seconds(waitedMs) + " (" +
-               outcome.why + ")";
+        return drive + " not made: " + folder + " was still not there after " + Seconds(waitedMs) + " (" + outcome.why +
+               ")";
     case RestoreOutcome::Kind::Failed:
         break;
     }
     return drive + " not made: " + outcome.why;
 }
 
-void RunCompanion(Os& os)
-{
+void RunCompanion(Os& os) {
     const auto instance = os.LockSession(kCompanionLock, 0);
     if (!instance)
         return; // another companion does this logon's work

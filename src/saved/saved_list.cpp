@@ -7,8 +7,7 @@ namespace kv {
 
 namespace {
 
-bool ListsDrive(const DriveListView& lsv, const std::string& drive)
-{
+bool ListsDrive(const DriveListView& lsv, const std::string& drive) {
     for (int row = 0; row < lsv.Count(); ++row)
         if (Trim(lsv.Text(row)) == drive)
             return true;
@@ -23,8 +22,7 @@ bool IsPresentEntry(const std::string& entry) { return Trim(entry).find(kNotPres
 
 // Entries compare as the user sees them: blanks around them aside, letter
 // case not.
-int FindSavedEntry(const SortedList& lst, const std::string& drive)
-{
+int FindSavedEntry(const SortedList& lst, const std::string& drive) {
     const std::string wanted = Trim(drive);
     for (int i = 0; i < lst.Count(); ++i) {
         const std::string entry = Trim(lst.Text(i));
@@ -35,8 +33,7 @@ int FindSavedEntry(const SortedList& lst, const std::string& drive)
 }
 
 // A letter is saved exactly when its record file exists, whatever it holds.
-void LoadSavedDrives(Os& os, const DriveListView& lsv, SortedList& lst)
-{
+void LoadSavedDrives(Os& os, const DriveListView& lsv, SortedList& lst) {
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
         if (os.PathExists(RecordPath(os, drive)))

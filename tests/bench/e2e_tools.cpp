@@ -13,7 +13,8 @@ namespace e2e {
 
 void TakeScreenshot(const std::string& bmpPath, HWND window) {
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (window) GetWindowRect(window, &area);
+    if (window)
+        GetWindowRect(window, &area);
     const int w = area.right - area.left, h = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -69,7 +70,8 @@ std::string TimeAgainstOthers(const std::string& name, std::function<void()> cal
             const DWORD start = Now();
             WIN32_FIND_DATAW data;
             HANDLE find = FindFirstFileW(L"C:\\windows\\*", &data);
-            if (find != INVALID_HANDLE_VALUE) FindClose(find);
+            if (find != INVALID_HANDLE_VALUE)
+                FindClose(find);
             slowestListing = std::max(slowestListing, Now() - start);
             Sleep(300);
         }
@@ -95,7 +97,7 @@ std::string TimeAgainstOthers(const std::string& name, std::function<void()> cal
                   static_cast<unsigned long>(slowestListing));
     return line;
 }
-}  // namespace
+} // namespace
 
 std::string CheckSlowDrive() {
     MapSlowDrive();
@@ -119,15 +121,15 @@ std::string CheckSlowDrive() {
             }
         });
         report += TimeAgainstOthers("open", [] {
-            HANDLE file = CreateFileW(L"N:\\kvslow.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+            HANDLE file =
+                CreateFileW(L"N:\\kvslow.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
         });
         SetSlowDelay(0);
     }
     return report;
 }
-
 
 int Screenshots(const std::string& folder) {
     try {
@@ -167,4 +169,4 @@ int Screenshots(const std::string& folder) {
     }
 }
 
-}  // namespace e2e
+} // namespace e2e

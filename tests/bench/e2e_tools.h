@@ -19,4 +19,4 @@ int Screenshots(const std::string& folder);
 // another process's window.
 std::string CheckSlowDrive();
 
-}  // namespace e2e
+} // namespace e2e

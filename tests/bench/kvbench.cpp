@@ -63,7 +63,8 @@ public:
                              &startup, &info_) != FALSE;
     }
     ~Run() {
-        if (!ok_) return;
+        if (!ok_)
+            return;
         TerminateProcess(info_.hProcess, 0);
         WaitForSingleObject(info_.hProcess, 5000);
         CloseHandle(info_.hThread);
@@ -71,22 +72,27 @@ public:
     }
     // Milliseconds from the start to a visible window of the class, or -1.
     double waitWindow(const char* className, int timeoutMs = 20000) const {
-        if (!ok_) return -1;
+        if (!ok_)
+            return -1;
         while (Millis() - started_ < timeoutMs) {
-            if (HasVisibleWindow(info_.dwProcessId, className)) return Millis() - started_;
-            if (WaitForSingleObject(info_.hProcess, 1) == WAIT_OBJECT_0) return -1;
+            if (HasVisibleWindow(info_.dwProcessId, className))
+                return Millis() - started_;
+            if (WaitForSingleObject(info_.hProcess, 1) == WAIT_OBJECT_0)
+                return -1;
         }
         return -1;
     }
     double waitExit(int timeoutMs = 60000) const {
-        if (!ok_ || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+        if (!ok_ || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return -1;
         return Millis() - started_;
     }
     double elapsed() const { return Millis() - started_; }
     SIZE_T peakWorkingSet() const {
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof counters;
-        return ok_ && GetProcessMemoryInfo(info_.hProcess, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+        return ok_ && GetProcessMemoryInfo(info_.hProcess, &counters, sizeof counters) ? counters.PeakWorkingSetSize
+                                                                                       : 0;
     }
 
 private:
@@ -95,9 +101,10 @@ private:
     bool ok_ = false;
 };
 
-template <typename T>
+template<typename T>
 T Median(std::vector<T> values) {
-    if (values.empty()) return T();
+    if (values.empty())
+        return T();
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -119,7 +126,8 @@ void MeasureStarts(std::vector<Program>& programs, int runs) {
         for (Program& p : programs) {
             Run run(p.exe, Folder(p.exe));
             const double ms = run.waitWindow(p.firstWindow);
-            if (i >= 0 && ms >= 0) p.starts.push_back(ms);
+            if (i >= 0 && ms >= 0)
+                p.starts.push_back(ms);
         }
     }
 }
@@ -128,7 +136,8 @@ SIZE_T MeasureMemory(const Program& p, int runs) {
     std::vector<SIZE_T> peaks;
     for (int i = 0; i < runs; ++i) {
         Run run(p.exe, Folder(p.exe));
-        if (run.waitWindow(p.workingWindow) < 0) continue;
+        if (run.waitWindow(p.workingWindow) < 0)
+            continue;
         Sleep(700);
         peaks.push_back(run.peakWorkingSet() / 1024);
     }
@@ -148,14 +157,15 @@ void MeasureCompanion(const std::string& folder, FILE* out) {
         const std::string target = std::string("C:\\kvbench\\drives\\") + letter;
         CreateDirectoryA(target.c_str(), nullptr);
         const std::string line = target + "\r\n";
-        HANDLE file = CreateFileA((data + "\\" + letter + ".ini").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileA((data + "\\" + letter + ".ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         CloseHandle(file);
         const std::string drive = std::string(1, letter) + ":";
         char device[512];
-        if (!QueryDosDeviceA(drive.c_str(), device, sizeof device)) expected.push_back(letter);
+        if (!QueryDosDeviceA(drive.c_str(), device, sizeof device))
+            expected.push_back(letter);
     }
     const auto made = [&] {
         int count = 0;
@@ -171,11 +181,14 @@ void MeasureCompanion(const std::string& folder, FILE* out) {
     Run run(exe, folder);
     double ms = run.waitExit();
     const double deadline = Millis() + 20000;
-    while (ms >= 0 && made() < static_cast<int>(expected.size()) && Millis() < deadline) Sleep(5);
+    while (ms >= 0 && made() < static_cast<int>(expected.size()) && Millis() < deadline)
+        Sleep(5);
     const int count = made();
-    if (ms >= 0) ms = run.elapsed();
+    if (ms >= 0)
+        ms = run.elapsed();
     std::fprintf(out, "korstart %.0f %d %d\n", ms, count, static_cast<int>(expected.size()));
-    for (char letter : expected) DefineDosDeviceA(DDD_REMOVE_DEFINITION, (std::string(1, letter) + ":").c_str(), nullptr);
+    for (char letter : expected)
+        DefineDosDeviceA(DDD_REMOVE_DEFINITION, (std::string(1, letter) + ":").c_str(), nullptr);
 }
 
 } // namespace
@@ -188,7 +201,8 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     const int runs = std::max(1, std::atoi(argv[3]));
     FILE* out = std::fopen(argv[4], "w");
-    if (!out) return 1;
+    if (!out)
+        return 1;
     std::vector<Program> programs = {
         {folder + "\\korvane.exe", "KorvaneSplash", "KorvaneMain", {}},
         {argv[2], "KvMinimal", "KvMinimal", {}},
@@ -196,15 +210,18 @@ int main(int argc, char** argv) {
     MeasureStarts(programs, runs);
     for (const Program& p : programs) {
         std::fprintf(out, "start %s %.1f", Name(p.exe).c_str(), Median(p.starts));
-        for (double ms : p.starts) std::fprintf(out, " %.0f", ms);
+        for (double ms : p.starts)
+            std::fprintf(out, " %.0f", ms);
         std::fprintf(out, "\n");
     }
     std::fflush(out);
     for (const Program& p : programs)
         std::fprintf(out, "memory %s %lu\n", Name(p.exe).c_str(), static_cast<unsigned long>(MeasureMemory(p, 3)));
     std::fflush(out);
-    if (std::string(argv[5]) == "yes") MeasureCompanion(folder, out);
-    else std::fprintf(out, "korstart missing\n");
+    if (std::string(argv[5]) == "yes")
+        MeasureCompanion(folder, out);
+    else
+        std::fprintf(out, "korstart missing\n");
     std::fclose(out);
     return 0;
 }

@@ -22,8 +22,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = L"KvMinimal";
     RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, L"KvMinimal", L"Minimal", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                300, 150, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExW(0, L"KvMinimal", L"Minimal", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300,
+                                150, nullptr, nullptr, instance, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     MSG msg;

@@ -7,9 +7,8 @@ using namespace e2e;
 
 namespace {
 const char kWebsite[] = "http://www.kastry.example";
-const char kDonation[] =
-    "https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
-    "&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
+const char kDonation[] = "https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
+                         "&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
 
 HWND WaitAbout(const Korvane& app, const std::string& how) {
     HWND about = nullptr;
@@ -35,8 +34,10 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
     const struct {
         int control;
         const char* address;
-    } clicks[] = {{IDC_ABOUT_WEBSITE, kWebsite}, {IDC_ABOUT_DONATE, kDonation},
-                  {IDC_ABOUT_WEBSITE, kWebsite}, {IDC_ABOUT_DONATE, kDonation}};
+    } clicks[] = {{IDC_ABOUT_WEBSITE, kWebsite},
+                  {IDC_ABOUT_DONATE, kDonation},
+                  {IDC_ABOUT_WEBSITE, kWebsite},
+                  {IDC_ABOUT_DONATE, kDonation}};
     size_t opened = 0;
     for (const auto& click : clicks) {
         Focus(about);
@@ -56,7 +57,7 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
     Pause(1000);
     ExpectEq(static_cast<long long>(OpenLog().size()), 4, "addresses handed to the shell");
 }
-}  // namespace
+} // namespace
 
 KV_CASE(about_opens_modally_and_closes_every_way) {
     Korvane app = Korvane::Start();
@@ -73,8 +74,16 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
     } ways[] = {
         {"Ctrl+A", [&] { main.shortcut('A'); }, "the title bar's close",
          [](HWND a) { PostMessageW(a, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"Help > About", [&] { main.menu('H', 'A'); }, "Enter", [](HWND a) { Focus(a); Keys({VK_RETURN}); }},
-        {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc", [](HWND a) { Focus(a); Keys({VK_ESCAPE}); }},
+        {"Help > About", [&] { main.menu('H', 'A'); }, "Enter",
+         [](HWND a) {
+             Focus(a);
+             Keys({VK_RETURN});
+         }},
+        {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc",
+         [](HWND a) {
+             Focus(a);
+             Keys({VK_ESCAPE});
+         }},
         {"Help > About", [&] { main.menu('H', 'A'); }, "OK", ok},
     };
     bool first = true;
@@ -95,7 +104,8 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
             Expect(!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)), "the about window has a minimize or maximize box");
             Expect(GetWindow(about, GW_OWNER) == main.hwnd(), "the about window is not kept over the main window");
             const POINT a = Centre(about), m = Centre(main.hwnd());
-            Expect(std::abs(a.x - m.x) <= 2 && std::abs(a.y - m.y) <= 2, "the about window is not centred over the main window");
+            Expect(std::abs(a.x - m.x) <= 2 && std::abs(a.y - m.y) <= 2,
+                   "the about window is not centred over the main window");
             // A click on the main window's Manual button must not get through.
             const POINT manual = main.toolbarButton(IDM_MANUAL);
             Click(manual.x, manual.y);

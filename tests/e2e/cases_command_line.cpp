@@ -17,7 +17,8 @@ std::string ReadAll(HANDLE pipe) {
     std::string bytes;
     char chunk[4096];
     DWORD read = 0;
-    while (ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    while (ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
     return bytes;
 }
 
@@ -59,7 +60,7 @@ void ExpectRefused(const std::string& arguments, const std::string& why) {
     ExpectEq(outcome.err, "korctl: " + why + "\n", "standard error of korctl " + arguments);
     ExpectEq(outcome.exitCode, 1, "exit code of korctl " + arguments);
 }
-}  // namespace
+} // namespace
 
 KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     const std::string photos = "C:\\kvtest\\Фото 写真", work = "C:\\kvtest\\Work";

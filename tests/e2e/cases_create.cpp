@@ -24,7 +24,7 @@ void ExpectCreated(Korvane& app, MainWindow& main, const std::string& drive, con
     Expect(std::any_of(listed.begin(), listed.end(), [&](const std::string& e) { return e.rfind(drive, 0) == 0; }),
            "the drive list does not show " + drive + ": " + Join(listed));
 }
-}  // namespace
+} // namespace
 
 // Without a letter every trigger asks for one; with one, a folder whose name
 // has blanks and a drive's root each become a drive, paced over five seconds.
@@ -53,8 +53,11 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
     for (const auto& trigger : triggers) {
         trigger();
         app.answer("Please choose a drive to created from the avaliable drives.");
-        Expect(WaitFor([&] { return main.focus() == main.control(IDC_CMB) ||
-                                    GetParent(main.focus()) == main.control(IDC_CMB); }, 2000),
+        Expect(WaitFor(
+                   [&] {
+                       return main.focus() == main.control(IDC_CMB) || GetParent(main.focus()) == main.control(IDC_CMB);
+                   },
+                   2000),
                "the focus did not go to the letter list");
     }
     Pause(1500);

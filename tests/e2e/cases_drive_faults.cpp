@@ -28,7 +28,7 @@ KV_CASE(create_refused_on_a_taken_letter_and_without_subst) {
     ExpectEq(DriveTarget("X:"), "\\??\\C:\\kvtest\\Other", "X: target");
 
     main.pickLetter("Y:");
-    RemoveSubst();  // gone after start-up found it
+    RemoveSubst(); // gone after start-up found it
     main.shortcut('C');
     main.expectPacedUntilMessage();
     app.answer("Virtual drive Y: could not be created: the system program subst.exe could not be started (" +
@@ -42,7 +42,8 @@ KV_CASE(create_refused_on_a_taken_letter_and_without_subst) {
 // A removal subst refuses keeps the drive and its save; a removal takes the
 // drive the user confirmed, even when the selection moves before the work.
 KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
-    for (const char* name : {"Home", "Kept", "Stuff"}) MakeFolder(std::string("C:\\kvtest\\") + name);
+    for (const char* name : {"Home", "Kept", "Stuff"})
+        MakeFolder(std::string("C:\\kvtest\\") + name);
     LeaveSavedDrive("K:", "C:\\kvtest\\Kept");
     MapDrive("H:", "C:\\kvtest\\Home");
     MapDrive("S:", "C:\\kvtest\\Stuff");
@@ -64,7 +65,7 @@ KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
     main.clickDrive("S:");
     main.shortcut('R');
     app.answer("Delete virtual drive S: ?", IDYES, {IDYES, IDNO});
-    Keys({VK_LEFT});  // the row left of S:, in the quiet first second
+    Keys({VK_LEFT}); // the row left of S:, in the quiet first second
     Expect(WaitFor([&] { return main.selectedDrive() == "K:"; }, 600) && main.bar() == 0,
            "K: was not selected before the first tick (selected " + main.selectedDrive() + ")");
     MessageBoxWindow done = app.waitMessage(9000);

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 using namespace e2e;
 
 namespace {
@@ -22,7 +21,8 @@ const char kFolder[] = "C:\\kvtest\\Installed Drive";
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
-    if (!value || !*value) Fail(std::string(name) + " is not set: run the case through run_cases.sh");
+    if (!value || !*value)
+        Fail(std::string(name) + " is not set: run the case through run_cases.sh");
     return value;
 }
 
@@ -41,29 +41,29 @@ std::string KnownFolder(int csidl) {
 // msi resolves ProgramMenuFolder and StartupFolder to the user's own folders
 // whatever ALLUSERS says, so there the case looks where Wine puts them.
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-std::string MenuFolder() {
-    return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane";
-}
+std::string MenuFolder() { return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane"; }
 std::string CompanionLog() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
-std::string StartupCopy() {
-    return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe";
-}
+std::string StartupCopy() { return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe"; }
 
 // As an administrator's deployment runs it: the 64-bit msiexec, which on
 // 64-bit Windows installs every package.
 // `meanwhile` runs once msiexec has started, with its process id.
 DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& meanwhile = nullptr) {
     const PROCESS_INFORMATION info = Launch("C:\\windows\\sysnative\\msiexec.exe " + arguments);
-    if (meanwhile) meanwhile(info.dwProcessId);
+    if (meanwhile)
+        meanwhile(info.dwProcessId);
     return Finish(info.hProcess, 90000, "msiexec " + arguments);
 }
 
-void ExpectMsiexec(const std::string& arguments) { ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments); }
+void ExpectMsiexec(const std::string& arguments) {
+    ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments);
+}
 
 std::vector<std::string> InstalledProducts() {
     std::vector<std::string> codes;
     wchar_t code[39];
-    for (DWORD i = 0; MsiEnumRelatedProductsW(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) codes.push_back(Narrow(code));
+    for (DWORD i = 0; MsiEnumRelatedProductsW(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i)
+        codes.push_back(Narrow(code));
     return codes;
 }
 
@@ -84,13 +84,15 @@ std::string UninstallValue(const std::string& productCode, const char* name) {
                      RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &bytes) != ERROR_SUCCESS)
         return "";
     DWORD number = 0;
-    if (type == REG_DWORD) memcpy(&number, data, sizeof number);
+    if (type == REG_DWORD)
+        memcpy(&number, data, sizeof number);
     return type == REG_DWORD ? std::to_string(number) : Narrow(data);
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
@@ -116,7 +118,7 @@ std::string ShortcutTarget(const std::string& link) {
 }
 
 void ExpectInstalled(const std::string& version) {
-    const auto harness = FolderFiles(kProgramDir);  // this build's programs
+    const auto harness = FolderFiles(kProgramDir); // this build's programs
     const auto files = FolderFiles(kInstallDir);
     for (const char* name : {"korvane.exe", "korstart.exe", "korctl.exe"})
         Expect(files.count(name) && files.at(name) == harness.at(name), std::string(name) + " is not this build's");
@@ -139,7 +141,7 @@ void ExpectInstalled(const std::string& version) {
         entry.push_back(UninstallValue(product, name));
     ExpectEq(entry, {"Korvane", version, "Ondrel Kastry", "http://www.kastry.example"},
              "Add/Remove Programs name, version, publisher and help link");
-    Expect(!UninstallValue(product, "EstimatedSize").empty(), "Add/Remove Programs has no size");  // 0 under Wine
+    Expect(!UninstallValue(product, "EstimatedSize").empty(), "Add/Remove Programs has no size"); // 0 under Wine
     wchar_t icon[MAX_PATH] = {};
     DWORD length = MAX_PATH;
     MsiGetProductInfoW(Wide(product).c_str(), L"ProductIcon", icon, &length);
@@ -164,7 +166,8 @@ void ExpectRegisteredByKorvane() {
 void Logon() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         const RegText run = RunValue(root);
-        if (run.found) RunAtLogon(run.data);
+        if (run.found)
+            RunAtLogon(run.data);
     }
 }
 
@@ -176,16 +179,19 @@ void ExpectDriveBack() {
 
 // What this case leaves, so that other cases and later runs start clean.
 void CleanMachine() {
-    for (const auto& code : InstalledProducts()) Msiexec("/x " + code + " /qn");
+    for (const auto& code : InstalledProducts())
+        Msiexec("/x " + code + " /qn");
     RemoveFolder(kInstallDir);
     DeleteFileW(Wide(StartupCopy()).c_str());
-    if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand()) DeleteRunValue(HKEY_CURRENT_USER);
+    if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand())
+        DeleteRunValue(HKEY_CURRENT_USER);
 }
 
 // Runs a story on a machine without Korvane installed and leaves it so,
 // passed or failed; a reboot is no end.
 void WithCleanMachine(void (*story)()) {
-    if (Boot() == 0) CleanMachine();
+    if (Boot() == 0)
+        CleanMachine();
     try {
         story();
     } catch (const CaseFailure&) {
@@ -227,7 +233,7 @@ void AdministratorsRound() {
         // As the package (Wine's msiexec has no /f for a product code).
         ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn");
         ExpectInstalled(version);
-        ExpectMsiexec("/i " + msi + " /qn");  // the same package again changes nothing
+        ExpectMsiexec("/i " + msi + " /qn"); // the same package again changes nothing
         ExpectInstalled(version);
 
         ExpectMsiexec("/i " + newer + " /qn");
@@ -236,7 +242,7 @@ void AdministratorsRound() {
         Reboot();
     }
     Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
-    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data);  // the package's own entry
+    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data); // the package's own entry
     ExpectDriveBack();
 
     // The older package refuses, says why, and leaves the newer one.
@@ -270,7 +276,7 @@ void AdministratorsRound() {
     Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
            "cannot copy the companion to " + StartupCopy());
     const std::string product = OnlyProduct();
-    ExpectMsiexec("/x " + newer + " /qn");  // as deployed: by the package
+    ExpectMsiexec("/x " + newer + " /qn"); // as deployed: by the package
 
     Expect(InstalledProducts().empty(), "Korvane is still installed");
     Expect(!Exists(kInstallDir), "the program folder is left");
@@ -282,14 +288,13 @@ void AdministratorsRound() {
     // cannot tell that value from one another copy of Korvane wrote.
     ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");
     Expect(!Exists(CompanionLog().substr(0, CompanionLog().rfind('\\'))), "the companion's log folder is left");
-    Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product),
-           "the Add/Remove Programs entry is left");
+    Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product), "the Add/Remove Programs entry is left");
     Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
     Expect(!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
     // Drives made stay until logoff, as with subst.
     Expect(!DriveTarget("K:").empty(), "uninstalling removed K:");
 }
-}  // namespace
+} // namespace
 
 KV_CASE(msi_install_logon_repair_upgrade_uninstall) { WithCleanMachine(AdministratorsRound); }
 
@@ -316,6 +321,6 @@ void ChosenFolder() {
     Expect(FolderFiles(folder).empty(), "files left beside kordat in " + folder);
     Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value is left");
 }
-}  // namespace
+} // namespace
 
 KV_CASE(msi_in_a_chosen_folder_upgrades_in_place_and_keeps_records) { WithCleanMachine(ChosenFolder); }

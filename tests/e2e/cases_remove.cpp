@@ -11,7 +11,7 @@ void PrepareSavedDrive() {
     MakeFolder("C:\\kvtest\\Saved Stuff");
     LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
 }
-}  // namespace
+} // namespace
 
 // Remove asks for a row when none is selected, changes nothing after No and
 // after Yes deletes the drive and its save, paced over five seconds, with the
@@ -36,7 +36,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
     app.answer("Delete virtual drive S: ?", IDNO, {IDYES, IDNO});
-    Pause(1800);  // past the first tick, had a timer been started
+    Pause(1800); // past the first tick, had a timer been started
     ExpectEq(main.bar(), 0, "bar");
     Expect(main.enabled() && !app.hasMessage(), "something went on after No");
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives after No");
@@ -44,7 +44,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     Expect(SubstLog().empty() && Exists(kRecord) && !DriveTarget("S:").empty(), "No removed something");
 
     const std::string home = main.folder();
-    main.pickDrive("Z:");  // away from the system drive, to see the way back
+    main.pickDrive("Z:"); // away from the system drive, to see the way back
     Expect(WaitFor([&] { return main.drive().rfind("Z:", 0) == 0; }, 8000), "Drive did not move to Z:");
     main.clickDrive("S:");
     main.shortcut('R');

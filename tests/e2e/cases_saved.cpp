@@ -33,7 +33,7 @@ void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& 
     Expect(WaitFor([&] { return main.enabled(); }, 2000), "the window stayed disabled");
     ExpectEq(main.savedDrives(), saved, "saved drives");
 }
-}  // namespace
+} // namespace
 
 // Saving writes a record once; Remove Save forgets the selected save and
 // nothing else. A save that cannot be made or forgotten is reported with the
@@ -77,7 +77,8 @@ KV_CASE(save_and_remove_save) {
 
     // A record another program holds open cannot go, so its entry stays
     // too: after Remove Save, and after removing the drive itself.
-    HANDLE held = CreateFileA(RecordFile('W').c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileA(RecordFile('W').c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     Expect(held != INVALID_HANDLE_VALUE, "could not hold W's record open");
     const std::string busy = SystemText(ERROR_SHARING_VIOLATION);
     main.clickSaved("W:");
@@ -98,7 +99,7 @@ KV_CASE(save_and_remove_save) {
 
     RemoveFolder(ProgramFile("kordat"));
     ExpectSaveRefused(app, main, "M:", SystemText(ERROR_PATH_NOT_FOUND), {"W: (not present)"});
-    MakeFolder(ProgramFile("kordat\\M.ini"));  // the record's name is taken
+    MakeFolder(ProgramFile("kordat\\M.ini")); // the record's name is taken
     ExpectSaveRefused(app, main, "M:", SystemText(ERROR_ACCESS_DENIED), {"W: (not present)"});
 }
 
@@ -158,9 +159,11 @@ KV_CASE(saved_drives_come_back_at_logon) {
     const std::string spaced = "C:\\kvtest\\Saved Stuff", plain = "C:\\kvtest\\Plain";
     const std::string unicode = "C:\\kvtest\\Фото 写真";
     std::string deep = "C:\\kvtest\\Deep";
-    for (int i = 1; deep.size() < 300; ++i) deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
+    for (int i = 1; deep.size() < 300; ++i)
+        deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
     if (Boot() == 0) {
-        for (const std::string& folder : {spaced, plain, unicode, deep}) MakeFolder(folder);
+        for (const std::string& folder : {spaced, plain, unicode, deep})
+            MakeFolder(folder);
         MapDrive("S:", spaced);
         MapDrive("P:", plain);
         MapDrive("U:", unicode);
@@ -198,20 +201,23 @@ KV_CASE(saved_drives_come_back_at_logon) {
         RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
         comeBack();
         ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
-        for (const char* drive : {"G:", "E:", "B:", "O:"}) ExpectEq(DriveTarget(drive), "", drive);
+        for (const char* drive : {"G:", "E:", "B:", "O:"})
+            ExpectEq(DriveTarget(drive), "", drive);
         Expect(FolderFiles(ProgramFile("kordat")) == records, "the companion changed a record");
         const auto log = CompanionLog();
-        for (const std::string& line : {std::string("G: not made: C:\\kvtest\\Gone does not exist"),
-                                        std::string("P: made, standing for ") + plain,
-                                        std::string("T: left alone: the letter is in use")})
+        for (const std::string& line :
+             {std::string("G: not made: C:\\kvtest\\Gone does not exist"),
+              std::string("P: made, standing for ") + plain, std::string("T: left alone: the letter is in use")})
             Expect(std::find(log.begin(), log.end(), line) != log.end(), "the log " + Join(log) + " lacks " + line);
-        for (const char letter : {'T', 'G', 'E', 'B', 'O'}) DeleteFileW(Wide(RecordFile(letter)).c_str());
+        for (const char letter : {'T', 'G', 'E', 'B', 'O'})
+            DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();
     }
     wchar_t startup[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
     const std::string copy = Narrow(startup) + "\\korstart.exe";
-    Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0, "cannot copy to " + copy);
+    Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0,
+           "cannot copy to " + copy);
     RunAtLogon({"\"" + copy + "\"", RunValue(HKEY_CURRENT_USER).data});
     DeleteFileW(Wide(copy).c_str());
     comeBack();

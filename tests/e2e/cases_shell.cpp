@@ -7,7 +7,7 @@ using namespace e2e;
 
 namespace {
 std::vector<HWND> Explorers() { return TopWindows("ExplorerWClass"); }
-}  // namespace
+} // namespace
 
 // With no row selected open path does nothing; with one, each of its five
 // triggers opens the drive's long folder in explorer. Each of the manual's
@@ -28,7 +28,8 @@ KV_CASE(open_path_manual_and_exit) {
 
     main.clickDrive("P:");
     const std::pair<const char*, std::function<void()>> triggers[] = {
-        {"Enter on the row", [&] {
+        {"Enter on the row",
+         [&] {
              main.clickDrive("P:");
              Expect(WaitFor([&] { return main.focus() == main.control(IDC_LSV); }, 5000),
                     "the used-drives list does not have the focus");
@@ -65,4 +66,3 @@ KV_CASE(open_path_manual_and_exit) {
     main.toolbar(IDM_EXIT);
     Expect(app.waitExit(3000), "the toolbar's Exit did not end the program");
 }
-

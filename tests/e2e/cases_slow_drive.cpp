@@ -9,15 +9,15 @@
 using namespace e2e;
 
 namespace {
-constexpr double kNoAnswer = 30;  // seconds a call on N: takes
+constexpr double kNoAnswer = 30; // seconds a call on N: takes
 // A wait on N: lasts the bound or the whole call. Wine under emulation
 // spends up to about 450 ms of the window's thread on its own work with no
 // drive involved (painting the eleven owner-drawn rows of the dropped Drive
 // list, making and closing a message box), so the limit sits well above that
 // and well below the bound.
 constexpr DWORD kLongestStallMs = 1000;
-constexpr DWORD kProbeBoundMs = 3000;  // how long Korvane waits for a drive
-}  // namespace
+constexpr DWORD kProbeBoundMs = 3000; // how long Korvane waits for a drive
+} // namespace
 
 // Start-up with four drives on N: comes within its three seconds and one
 // bound; a click on such a drive shows its stored folder at once, and open
@@ -46,7 +46,7 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
     const DWORD up = Now() - shown;
     std::printf("main window up %lu ms after the splash\n", static_cast<unsigned long>(up));
     Expect(up <= 3000 + kProbeBoundMs + 1500, "the main window came " + std::to_string(up) +
-                                                   " ms after the splash: later than its three seconds and one bound");
+                                                  " ms after the splash: later than its three seconds and one bound");
     MainWindow main = app.waitMain();
     ExpectEq(main.drives(), {"J:", "K:", "L:", "P:", "S:"}, "used drives");
     const std::string home = main.folder();
@@ -57,11 +57,11 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
     main.clickDrive("P:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Plain"; }, 5000),
            "the status bar shows \"" + main.status() + "\" after a click on P:");
-    Keys({VK_END});  // to the last row, S:
+    Keys({VK_END}); // to the last row, S:
     Expect(WaitFor([&] { return main.selectedDrive() == "S:" && main.status() == onShare; }, 2000),
            "the End key selected " + main.selectedDrive() + ", status bar \"" + main.status() + "\"");
     main.toolbar(IDM_OPENPATH);
-    Pause(kProbeBoundMs + 2000);  // past the bound, the shell now has the folder
+    Pause(kProbeBoundMs + 2000); // past the bound, the shell now has the folder
     ExpectEq(main.status(), onShare, "status bar once the bound has passed");
     Expect(!app.hasMessage(), "a message was shown");
 

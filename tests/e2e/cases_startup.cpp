@@ -16,7 +16,8 @@ KV_CASE(startup_without_companion_or_subst) {
         MessageBoxWindow box = app.waitMessage();
         box.expect(std::string("Cannot find needed korstart.exe in directory,  ") + kProgramDir +
                        ",\r\nwithout this file a user cannot start saves after rebooting.  "
-                       "You may need to reinstall Korvane.", {IDOK});
+                       "You may need to reinstall Korvane.",
+                   {IDOK});
         Expect(!app.splash(), "the splash showed while the message was open");
         box.press(IDOK);
         Expect(WaitFor([&] { return app.splash() != nullptr; }, 10000), "no splash after the message");
@@ -29,7 +30,8 @@ KV_CASE(startup_without_companion_or_subst) {
     Korvane app = Korvane::Start();
     MessageBoxWindow box = app.waitMessage();
     box.expect("Cannot find needed subst.exe in directory,  \r\nC:\\windows\\system32\\subst.exe,\r\n"
-               "without this file Korvane cannot function.  Korvane.", {IDOK});
+               "without this file Korvane cannot function.  Korvane.",
+               {IDOK});
     Expect(!app.splash() && !app.window("KorvaneMain"), "a Korvane window showed beside the message");
     box.press(IDOK);
     Expect(app.waitExit(3000), "the program went on after the message");

@@ -8,7 +8,7 @@ using namespace e2e;
 namespace {
 const char kFolder[] = "C:\\kvtest\\Фото 写真";
 const char kProgramFolder[] = "C:\\kvtest\\Программы 程序";
-}  // namespace
+} // namespace
 
 // Korvane run from such a folder makes its data folder and opens its manual
 // there; a drive on such a folder is made, shown, opened and still listed

@@ -19,7 +19,7 @@ const char kScratch[] = "C:\\kvtest";
 
 namespace {
 std::string failureShot;
-}  // namespace
+} // namespace
 
 void SetFailureScreenshot(const std::string& bmpPath) { failureShot = bmpPath; }
 
@@ -33,23 +33,28 @@ void Fail(const std::string& why) {
 }
 
 void Expect(bool ok, const std::string& what) {
-    if (!ok) Fail(what);
+    if (!ok)
+        Fail(what);
 }
 
 namespace {
 std::string Quoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out + "\"";
 }
-}  // namespace
+} // namespace
 
 void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what) {
-    if (actual != expected) Fail(what + ": got " + Quoted(actual) + ", want " + Quoted(expected));
+    if (actual != expected)
+        Fail(what + ": got " + Quoted(actual) + ", want " + Quoted(expected));
 }
 
 void ExpectEq(long long actual, long long expected, const std::string& what) {
@@ -59,32 +64,36 @@ void ExpectEq(long long actual, long long expected, const std::string& what) {
 
 std::string Join(const std::vector<std::string>& items) {
     std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) out += (i ? " " : "") + items[i];
+    for (size_t i = 0; i < items.size(); ++i)
+        out += (i ? " " : "") + items[i];
     return out + "]";
 }
 
 void ExpectEq(const std::vector<std::string>& actual, const std::vector<std::string>& expected,
               const std::string& what) {
-    if (actual != expected) Fail(what + ": got " + Join(actual) + ", want " + Join(expected));
+    if (actual != expected)
+        Fail(what + ": got " + Join(actual) + ", want " + Join(expected));
 }
 
 // Texts of the program and of the machine are compared as UTF-8, so that
 // names outside the system's ANSI code page compare exactly.
 std::string Narrow(const std::wstring& wide) {
-    if (wide.empty()) return "";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
+    if (wide.empty())
+        return "";
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], size, nullptr, nullptr);
     return out;
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
-        if (done()) return true;
-        if (static_cast<int>(GetTickCount() - start) >= timeoutMs) return false;
+        if (done())
+            return true;
+        if (static_cast<int>(GetTickCount() - start) >= timeoutMs)
+            return false;
         Sleep(50);
     }
 }
@@ -95,7 +104,8 @@ DWORD Now() { return GetTickCount(); }
 // ------------------------------------------------------------ the machine
 
 std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return L"";
+    if (utf8.empty())
+        return L"";
     const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(size, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
@@ -104,7 +114,8 @@ std::wstring Wide(const std::string& utf8) {
 
 void MakeFolder(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '\\') CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
     Expect(Exists(path), "could not make folder " + path);
 }
 
@@ -114,10 +125,13 @@ void RemoveFolder(const std::string& path) {
     if (find != INVALID_HANDLE_VALUE) {
         do {
             const std::string name = Narrow(data.cFileName);
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             const std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolder(child);
-            else DeleteFileW(Wide(child).c_str());
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(child);
+            else
+                DeleteFileW(Wide(child).c_str());
         } while (FindNextFileW(find, &data));
         FindClose(find);
     }
@@ -125,13 +139,11 @@ void RemoveFolder(const std::string& path) {
     Expect(!Exists(path), "could not remove folder " + path);
 }
 
-bool Exists(const std::string& path) {
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     Expect(file != INVALID_HANDLE_VALUE, "could not write " + path);
     DWORD written = 0;
     const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -147,10 +159,12 @@ std::string ShortPath(const std::string& path) {
 
 std::string FileBytes(const std::string& path) {
     HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
     std::string bytes(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    if (!bytes.empty())
+        ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
     CloseHandle(file);
     return bytes.substr(0, read);
 }
@@ -159,10 +173,12 @@ std::map<std::string, std::string> FolderFiles(const std::string& folder) {
     std::map<std::string, std::string> files;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return files;
+    if (find == INVALID_HANDLE_VALUE)
+        return files;
     do {
         const std::string name = Narrow(data.cFileName);
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files[name] = FileBytes(folder + "\\" + name);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files[name] = FileBytes(folder + "\\" + name);
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return files;
@@ -177,7 +193,8 @@ std::string SystemText(DWORD error) {
     wchar_t text[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
     std::string words = Narrow(text);
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) words.pop_back();
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' '))
+        words.pop_back();
     return words;
 }
 
@@ -188,8 +205,10 @@ void MapDrive(const std::string& drive, const std::string& folder) {
 std::vector<std::string> DriveTargets(const std::string& drive) {
     wchar_t buffer[4096] = {};
     std::vector<std::string> targets;
-    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096)) return targets;
-    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1) targets.push_back(Narrow(target));
+    if (!QueryDosDeviceW(Wide(drive).c_str(), buffer, 4096))
+        return targets;
+    for (const wchar_t* target = buffer; *target; target += wcslen(target) + 1)
+        targets.push_back(Narrow(target));
     return targets;
 }
 
@@ -217,7 +236,8 @@ void MapSlowDrive() {
     SetSlowDelay(0);
     WriteTextFile(std::string(kSlowRoot) + "\\kvslow.txt", "the slow drive\r\n");
     Expect(DriveTarget("N:").rfind("\\Device\\", 0) == 0,
-           "N: is not a device but \"" + DriveTarget("N:") + "\"; is the slow drive linked (scripts/lib/slowdrive.sh)?");
+           "N: is not a device but \"" + DriveTarget("N:") +
+               "\"; is the slow drive linked (scripts/lib/slowdrive.sh)?");
     Expect(Exists("N:\\kvslow.txt"), "N: does not show the slow drive; is it mounted (scripts/lib/slowdrive.sh)?");
 }
 
@@ -241,7 +261,7 @@ DWORD WINAPI StallProbe::Run(void* param) {
         HWND target = self.target_();
         DWORD_PTR result = 0;
         if (!target || !SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
-            last = 0;  // no window to ask yet, or it has gone
+            last = 0; // no window to ask yet, or it has gone
             continue;
         }
         const DWORD now = Now(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
@@ -271,12 +291,13 @@ std::vector<std::string> Lines(const std::string& path) {
     std::istringstream in(FileBytes(path));
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         lines.push_back(line);
     }
     return lines;
 }
-}  // namespace
+} // namespace
 
 std::vector<std::string> SubstLog() { return Lines(std::string(kScratch) + "\\subst.log"); }
 std::vector<std::string> OpenLog() { return Lines(std::string(kScratch) + "\\open.log"); }
@@ -284,7 +305,8 @@ std::vector<std::string> OpenLog() { return Lines(std::string(kScratch) + "\\ope
 std::vector<std::string> FreeLettersBut(const std::string& taken) {
     std::vector<std::string> letters;
     for (char c = 'A'; c <= 'Z'; ++c)
-        if (c != 'B' && taken.find(c) == std::string::npos) letters.push_back(std::string{c, ':'});
+        if (c != 'B' && taken.find(c) == std::string::npos)
+            letters.push_back(std::string{c, ':'});
     return letters;
 }
 
@@ -298,7 +320,7 @@ std::vector<std::string> RecordFiles() {
     }
     return drives;
 }
-}  // namespace
+} // namespace
 
 void RemoveSubst() {
     char system[MAX_PATH] = {};
@@ -321,7 +343,8 @@ void LeaveSavedDrive(const std::string& drive, const std::string& folder) {
 void CopyProgramTo(const std::string& folder) {
     MakeFolder(folder);
     for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"}) {
-        if (!Exists(ProgramFile(name))) continue;
+        if (!Exists(ProgramFile(name)))
+            continue;
         Expect(CopyFileW(Wide(ProgramFile(name)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE) != 0,
                std::string("could not copy ") + name + " to " + folder);
     }
@@ -342,12 +365,13 @@ HKEY OpenRunKey(HKEY root, REGSAM access) {
                   &key);
     return key;
 }
-}  // namespace
+} // namespace
 
 RegText RunValue(HKEY root, REGSAM view) {
     RegText value;
     HKEY key = OpenRunKey(root, KEY_QUERY_VALUE | view);
-    if (!key) return value;
+    if (!key)
+        return value;
     wchar_t data[2048] = {};
     DWORD bytes = sizeof data;
     value.found = RegQueryValueExW(key, L"Korvane", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &bytes) ==
@@ -388,7 +412,7 @@ void ExpectRunValue(HKEY root, const std::string& data) {
 
 namespace {
 int boot = 0;
-}  // namespace
+} // namespace
 
 int Boot() { return boot; }
 void SetBoot(int next) { boot = next; }
@@ -412,7 +436,8 @@ DWORD Finish(HANDLE process, int timeoutMs, const std::string& what) {
     const bool ended = WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
-    if (!ended) TerminateProcess(process, 1);
+    if (!ended)
+        TerminateProcess(process, 1);
     CloseHandle(process);
     Expect(ended, what + " did not end by itself");
     return code;
@@ -424,8 +449,10 @@ void RunAtLogon(const std::vector<std::string>& commandLines, const std::functio
     std::vector<HANDLE> processes;
     for (const std::string& commandLine : commandLines)
         processes.push_back(Launch(commandLine, Narrow(system)).hProcess);
-    if (meanwhile) meanwhile();
-    for (size_t i = 0; i < processes.size(); ++i) Finish(processes[i], 30000, commandLines[i]);
+    if (meanwhile)
+        meanwhile();
+    for (size_t i = 0; i < processes.size(); ++i)
+        Finish(processes[i], 30000, commandLines[i]);
 }
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
@@ -434,12 +461,12 @@ std::vector<std::string> CompanionLog() {
     wchar_t appData[MAX_PATH] = {};
     GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
     std::vector<std::string> lines = Lines(Narrow(appData) + "\\Korvane\\korstart.log");
-    for (std::string& line : lines) line.erase(0, std::min<size_t>(line.size(), 21));  // the time
+    for (std::string& line : lines)
+        line.erase(0, std::min<size_t>(line.size(), 21)); // the time
     return lines;
 }
 
 // ----------------------------------------------------- windows of others
-
 
 namespace {
 std::string ClassOf(HWND hwnd) {
@@ -447,11 +474,12 @@ std::string ClassOf(HWND hwnd) {
     GetClassNameA(hwnd, name, sizeof name);
     return name;
 }
-}  // namespace
+} // namespace
 
 // The ANSI forms come back truncated across processes under Wine.
 std::string TextOf(HWND hwnd) {
-    if (!hwnd) return "";
+    if (!hwnd)
+        return "";
     const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
@@ -524,7 +552,7 @@ INPUT MouseAt(int x, int y, DWORD flags) {
     input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     return input;
 }
-}  // namespace
+} // namespace
 
 void Hover(int x, int y) {
     INPUT move = MouseAt(x, y, 0);
@@ -545,10 +573,11 @@ void SendClicks(int x, int y, int clicks) {
     Sleep(120);
     std::vector<INPUT> inputs;
     for (int i = 0; i < clicks; ++i)
-        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) inputs.push_back(MouseAt(x, y, flag));
+        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+            inputs.push_back(MouseAt(x, y, flag));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
-}  // namespace
+} // namespace
 
 namespace {
 struct TopSearch {
@@ -566,7 +595,7 @@ BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
         search.found.push_back(hwnd);
     return TRUE;
 }
-}  // namespace
+} // namespace
 
 // Visible top-level windows, front first, of the process `pid` (any when 0)
 // and of the class `className` (any when ""). EnumWindows, not a GetWindow
@@ -588,9 +617,11 @@ struct LastClick {
 // so a click near the previous one waits until that time has passed.
 void KeepClicksApart(int x, int y) {
     const int dx = GetSystemMetrics(SM_CXDOUBLECLK), dy = GetSystemMetrics(SM_CYDOUBLECLK);
-    if (std::abs(x - lastClick.where.x) > dx || std::abs(y - lastClick.where.y) > dy) return;
+    if (std::abs(x - lastClick.where.x) > dx || std::abs(y - lastClick.where.y) > dy)
+        return;
     const DWORD apart = GetDoubleClickTime() + 150, since = GetTickCount() - lastClick.at;
-    if (since < apart) Sleep(apart - since);
+    if (since < apart)
+        Sleep(apart - since);
 }
 
 // One click, or two for a double click.
@@ -601,7 +632,7 @@ void ClickTimes(int x, int y, int clicks) {
     lastClick.where = {x, y};
     Sleep(100 + 50 * clicks);
 }
-}  // namespace
+} // namespace
 
 void Click(int x, int y) { ClickTimes(x, y, 1); }
 
@@ -625,8 +656,10 @@ void Keys(std::initializer_list<WORD> chord) {
         in.ki.dwFlags = flags;
         inputs.push_back(in);
     };
-    for (WORD vk : chord) key(vk, 0);
-    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it) key(*it, KEYEVENTF_KEYUP);
+    for (WORD vk : chord)
+        key(vk, 0);
+    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it)
+        key(*it, KEYEVENTF_KEYUP);
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     Sleep(150);
 }
@@ -651,8 +684,10 @@ void MessageBoxWindow::expect(const std::string& text, const std::vector<int>& b
     ExpectEq(this->text(), text, "message box text");
     std::vector<std::string> shown, wanted;
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Button" && IsWindowVisible(child)) shown.push_back(std::to_string(GetDlgCtrlID(child)));
-    for (int id : buttons) wanted.push_back(std::to_string(id));
+        if (ClassOf(child) == "Button" && IsWindowVisible(child))
+            shown.push_back(std::to_string(GetDlgCtrlID(child)));
+    for (int id : buttons)
+        wanted.push_back(std::to_string(id));
     std::sort(shown.begin(), shown.end());
     std::sort(wanted.begin(), wanted.end());
     ExpectEq(shown, wanted, "message box button ids");
@@ -670,12 +705,11 @@ Korvane Korvane::StartFrom(const std::string& folder) {
     return app;
 }
 
-Korvane::Korvane(Korvane&& other) noexcept : process_(other.process_), pid_(other.pid_) {
-    other.process_ = nullptr;
-}
+Korvane::Korvane(Korvane&& other) noexcept : process_(other.process_), pid_(other.pid_) { other.process_ = nullptr; }
 
 Korvane::~Korvane() {
-    if (!process_) return;
+    if (!process_)
+        return;
     if (running()) {
         TerminateProcess(process_, 1);
         WaitForSingleObject(process_, 3000);
@@ -725,10 +759,12 @@ MainWindow Korvane::waitMain(int timeoutMs) const {
 // ------------------------------------------------------------ main window
 
 HWND MainWindow::control(int id) const {
-    if (HWND found = GetDlgItem(hwnd_, id)) return found;
+    if (HWND found = GetDlgItem(hwnd_, id))
+        return found;
     // Controls inside frames are grandchildren.
     for (HWND frame = GetWindow(hwnd_, GW_CHILD); frame; frame = GetWindow(frame, GW_HWNDNEXT))
-        if (HWND found = GetDlgItem(frame, id)) return found;
+        if (HWND found = GetDlgItem(frame, id))
+            return found;
     Fail("the main window has no control " + std::to_string(id));
 }
 
@@ -753,7 +789,8 @@ std::vector<std::string> MainWindow::drives() const {
 std::string MainWindow::selectedDrive() const {
     HWND list = control(IDC_LSV);
     const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-    if (index < 0) return "";
+    if (index < 0)
+        return "";
     return drives().at(index);
 }
 
@@ -769,7 +806,7 @@ std::vector<std::string> ListEntries(HWND list, UINT countMessage, UINT textMess
     }
     return entries;
 }
-}  // namespace
+} // namespace
 
 std::vector<std::string> MainWindow::freeLetters() const {
     return ListEntries(control(IDC_CMB), CB_GETCOUNT, CB_GETLBTEXT);
@@ -777,9 +814,7 @@ std::vector<std::string> MainWindow::freeLetters() const {
 
 std::string MainWindow::letterText() const { return TextOf(control(IDC_CMB)); }
 
-int MainWindow::letterSelection() const {
-    return static_cast<int>(SendMessageW(control(IDC_CMB), CB_GETCURSEL, 0, 0));
-}
+int MainWindow::letterSelection() const { return static_cast<int>(SendMessageW(control(IDC_CMB), CB_GETCURSEL, 0, 0)); }
 
 std::vector<std::string> MainWindow::driveListEntries() const {
     return ListEntries(control(IDC_DRIVE), CB_GETCOUNT, CB_GETLBTEXT);
@@ -804,9 +839,7 @@ std::string MainWindow::status() const {
     return Narrow(remote.readText(0, chars));
 }
 
-int MainWindow::bar() const {
-    return static_cast<int>(SendMessageW(control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
-}
+int MainWindow::bar() const { return static_cast<int>(SendMessageW(control(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
 
 bool MainWindow::enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
 
@@ -822,13 +855,15 @@ HWND MainWindow::focus() const {
 // active, so the driver waits for that too.
 void MainWindow::activate() {
     const DWORD thread = GetWindowThreadProcessId(hwnd_, nullptr);
-    const bool active = WaitFor([&] {
-        SetForegroundWindow(hwnd_);
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        return GetForegroundWindow() == hwnd_ && GetGUIThreadInfo(thread, &info) && info.hwndActive == hwnd_ &&
-               info.hwndFocus != nullptr;
-    }, 2000);
+    const bool active = WaitFor(
+        [&] {
+            SetForegroundWindow(hwnd_);
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetForegroundWindow() == hwnd_ && GetGUIThreadInfo(thread, &info) && info.hwndActive == hwnd_ &&
+                   info.hwndFocus != nullptr;
+        },
+        2000);
     Expect(active, "the main window cannot be brought to the front");
 }
 
@@ -889,10 +924,11 @@ void MainWindow::toolbar(int command) {
 namespace {
 int FindRow(const std::vector<std::string>& rows, const std::string& text) {
     for (size_t i = 0; i < rows.size(); ++i)
-        if (lstrcmpiA(rows[i].c_str(), text.c_str()) == 0) return static_cast<int>(i);
+        if (lstrcmpiA(rows[i].c_str(), text.c_str()) == 0)
+            return static_cast<int>(i);
     return -1;
 }
-}  // namespace
+} // namespace
 
 // Where the icon of a used drive's row is drawn, in screen coordinates.
 POINT MainWindow::driveIcon(const std::string& drive) const {
@@ -945,28 +981,31 @@ HWND DropDown(HWND combo, DWORD pid) {
     GetWindowRect(combo, &r);
     Click(r.right - 8, (r.top + r.bottom) / 2);
     HWND list = nullptr;
-    WaitFor([&] {
-        const auto lists = TopWindows("ComboLBox", pid);
-        list = lists.empty() ? nullptr : lists.front();
-        return list != nullptr;
-    }, 3000);
+    WaitFor(
+        [&] {
+            const auto lists = TopWindows("ComboLBox", pid);
+            list = lists.empty() ? nullptr : lists.front();
+            return list != nullptr;
+        },
+        3000);
     Expect(list != nullptr, "the drop-down list did not open");
     return list;
 }
 
 int FindPrefix(const std::vector<std::string>& entries, const std::string& prefix) {
     for (size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
+        if (entries[i].compare(0, prefix.size(), prefix) == 0)
+            return static_cast<int>(i);
     return -1;
 }
-}  // namespace
+} // namespace
 
 void MainWindow::pickLetter(const std::string& drive) {
     activate();
     const int index = FindPrefix(freeLetters(), drive);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
     HWND list = DropDown(control(IDC_CMB), app_->pid());
-    Pause(200);  // the list scrolls to the selection as it opens
+    Pause(200); // the list scrolls to the selection as it opens
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
 }
@@ -989,21 +1028,23 @@ void MainWindow::openFolder(const std::string& path) {
     HWND list = control(IDC_DIR);
     for (int step = 0; step < 20; ++step) {
         const std::string current = folder();
-        if (lstrcmpiA(current.c_str(), path.c_str()) == 0) return;
+        if (lstrcmpiA(current.c_str(), path.c_str()) == 0)
+            return;
         const std::vector<std::string> rows = ListEntries(list, LB_GETCOUNT, LB_GETTEXT);
         std::string base = current;
-        if (!base.empty() && base.back() != '\\') base += '\\';
+        if (!base.empty() && base.back() != '\\')
+            base += '\\';
         int row;
         if (path.size() > base.size() && _strnicmp(path.c_str(), base.c_str(), base.size()) == 0) {
             const std::string rest = path.substr(base.size());
             row = FindRow(rows, rest.substr(0, rest.find('\\')));
         } else {
-            row = FindRow(rows, path.substr(0, 3));  // start again from the drive's root
+            row = FindRow(rows, path.substr(0, 3)); // start again from the drive's root
         }
         if (row < 0)
             Fail("cannot find the way from \"" + current + "\" to " + path + " in " + Join(rows) +
-                 (!app_->running() ? "; the program has ended"
-                  : !IsWindow(hwnd_) ? "; the main window has gone"
+                 (!app_->running()     ? "; the program has ended"
+                  : !IsWindow(hwnd_)   ? "; the main window has gone"
                   : app_->hasMessage() ? "; a message box is open: " + MessageBoxWindow(app_->window("#32770")).text()
                                        : ""));
         clickListRow(list, row, true);
@@ -1050,7 +1091,7 @@ void MainWindow::close() {
 
 void MainWindow::expectPacedUntilMessage() const {
     struct Sample {
-        DWORD ms;  // since the command
+        DWORD ms; // since the command
         int bar;
         bool enabled;
     };
@@ -1065,7 +1106,7 @@ void MainWindow::expectPacedUntilMessage() const {
         if (line.empty() || s.ms / 1000 != (&s - 1)->ms / 1000 || &s == &samples.back())
             line += " " + std::to_string(s.ms) + "ms:" + std::to_string(s.bar) + (s.enabled ? "/on" : "/off");
     const std::string where = " (time line:" + line + ")";
-    std::vector<DWORD> firstSeen;  // when the bar first showed 20, 40, 60, ...
+    std::vector<DWORD> firstSeen; // when the bar first showed 20, 40, 60, ...
     for (const Sample& s : samples) {
         if (s.bar == 0) {
             Expect(firstSeen.empty(), "the bar fell back to 0 before the work" + where);
@@ -1076,7 +1117,8 @@ void MainWindow::expectPacedUntilMessage() const {
         const size_t step = static_cast<size_t>(s.bar / 20);
         Expect(s.bar % 20 == 0 && step <= 5 && (step == firstSeen.size() || step == firstSeen.size() + 1),
                "the bar showed " + std::to_string(s.bar) + " out of turn" + where);
-        if (step > firstSeen.size()) firstSeen.push_back(s.ms);
+        if (step > firstSeen.size())
+            firstSeen.push_back(s.ms);
     }
     Expect(firstSeen.size() >= 4, "the bar did not reach 80 before the message" + where);
     Expect(firstSeen[0] >= 700 && firstSeen[0] <= 1600, "the first tick was not about 1 s after the command" + where);
@@ -1104,7 +1146,8 @@ std::vector<HWND> OtherWindows(DWORD pid, HWND main) {
     std::vector<HWND> found;
     for (HWND w : TopWindows("", pid)) {
         const std::string cls = ClassOf(w);
-        if (w != main && cls != "#32768" && cls != "tooltips_class32" && cls != "ComboLBox") found.push_back(w);
+        if (w != main && cls != "#32768" && cls != "tooltips_class32" && cls != "ComboLBox")
+            found.push_back(w);
     }
     return found;
 }
@@ -1122,12 +1165,16 @@ std::string LetterFault(const MainWindow& main, const std::string& deletedAtStar
                                   std::to_string(inUsed) + "x in the used drives, " +
                                   (real ? "a real device" : "no real device") + " (device \"" + device + "\")";
         if ((c == 'B' || deletedAtStart.find(c) != std::string::npos) && !virtualDrive && !real) {
-            if (inFree + inUsed != 0) return where + "; it is not offered";
+            if (inFree + inUsed != 0)
+                return where + "; it is not offered";
             continue;
         }
-        if (inFree + inUsed + (real ? 1 : 0) != 1) return where;
-        if (inUsed && !virtualDrive) return where + "; a used drive without a mapping";
-        if (inFree && !device.empty()) return where + "; a free letter with a device";
+        if (inFree + inUsed + (real ? 1 : 0) != 1)
+            return where;
+        if (inUsed && !virtualDrive)
+            return where + "; a used drive without a mapping";
+        if (inFree && !device.empty())
+            return where + "; a free letter with a device";
     }
     std::vector<std::string> savedLetters;
     for (const std::string& entry : saved) {
@@ -1141,7 +1188,7 @@ std::string LetterFault(const MainWindow& main, const std::string& deletedAtStar
         return "record files " + Join(RecordFiles()) + " differ from the saved drives " + Join(saved);
     return "";
 }
-}  // namespace
+} // namespace
 
 void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart) {
     Expect(app.running(), "the program ended");
@@ -1156,16 +1203,19 @@ void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::str
         Fail("a window of the program stays open: " + ClassOf(others.front()) + " \"" + TextOf(others.front()) + "\"");
     // subst.exe runs on its own: give the system time to catch up.
     std::string fault;
-    if (!WaitFor([&] { return (fault = LetterFault(main, deletedAtStart)).empty(); }, 15000)) Fail(fault);
+    if (!WaitFor([&] { return (fault = LetterFault(main, deletedAtStart)).empty(); }, 15000))
+        Fail(fault);
 }
 
 void ExpectExplorerOn(const std::string& folder, const std::string& how) {
     HWND opened = nullptr;
-    WaitFor([&] {
-        const auto shown = TopWindows("ExplorerWClass");
-        opened = shown.empty() ? nullptr : shown.front();
-        return opened != nullptr;
-    }, 20000);
+    WaitFor(
+        [&] {
+            const auto shown = TopWindows("ExplorerWClass");
+            opened = shown.empty() ? nullptr : shown.front();
+            return opened != nullptr;
+        },
+        20000);
     Expect(opened != nullptr, how + " opened no explorer window");
     DWORD pid = 0;
     GetWindowThreadProcessId(opened, &pid);
@@ -1191,4 +1241,4 @@ std::vector<std::pair<std::string, CaseFn>>& Cases() {
 
 Registrar::Registrar(const char* name, CaseFn fn) { Cases().emplace_back(name, fn); }
 
-}  // namespace e2e
+} // namespace e2e

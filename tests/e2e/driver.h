@@ -15,15 +15,15 @@
 
 namespace e2e {
 
-extern const char kProgramDir[];  // C:\Program Files\Korvane
-extern const char kScratch[];     // C:\kvtest, emptied before every case
+extern const char kProgramDir[]; // C:\Program Files\Korvane
+extern const char kScratch[];    // C:\kvtest, emptied before every case
 
 struct CaseFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 [[noreturn]] void Fail(const std::string& why);
-void SetFailureScreenshot(const std::string& bmpPath);  // taken by the first Fail
+void SetFailureScreenshot(const std::string& bmpPath); // taken by the first Fail
 void Expect(bool ok, const std::string& what);
 void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what);
 void ExpectEq(long long actual, long long expected, const std::string& what);
@@ -35,36 +35,36 @@ bool Contains(const std::vector<std::string>& items, const std::string& item);
 // Polls `done` every 50 ms until it holds or `timeoutMs` passes.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 void Pause(int ms);
-DWORD Now();  // milliseconds, for time lines
+DWORD Now(); // milliseconds, for time lines
 
 // Every text here is UTF-8; the machine is asked through its wide calls.
 std::wstring Wide(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
 
 // --- The machine around the program -----------------------------------
-void MakeFolder(const std::string& path);  // with its parents
+void MakeFolder(const std::string& path); // with its parents
 void RemoveFolder(const std::string& path);
 bool Exists(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::string ShortPath(const std::string& path);
-void MapDrive(const std::string& drive, const std::string& folder);  // as subst would
-std::vector<std::string> DriveTargets(const std::string& drive);  // every target, newest first
-std::string DriveTarget(const std::string& drive);  // the newest target, "" if none
+void MapDrive(const std::string& drive, const std::string& folder); // as subst would
+std::vector<std::string> DriveTargets(const std::string& drive);    // every target, newest first
+std::string DriveTarget(const std::string& drive);                  // the newest target, "" if none
 // subst.exe is started without waiting, and under emulation a process
 // start alone can take seconds: wait generously.
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 15000);
-std::vector<std::string> SubstLog();  // one command line per launch of subst.exe
-std::vector<std::string> OpenLog();   // command lines of the .html handler
-std::vector<std::string> FreeLettersBut(const std::string& taken);  // sorted "X:" entries
-std::string FileBytes(const std::string& path);  // "" when it cannot be read
-std::map<std::string, std::string> FolderFiles(const std::string& folder);  // name -> bytes
+std::vector<std::string> SubstLog();                                       // one command line per launch of subst.exe
+std::vector<std::string> OpenLog();                                        // command lines of the .html handler
+std::vector<std::string> FreeLettersBut(const std::string& taken);         // sorted "X:" entries
+std::string FileBytes(const std::string& path);                            // "" when it cannot be read
+std::map<std::string, std::string> FolderFiles(const std::string& folder); // name -> bytes
 std::string LongPath(const std::string& path);
-std::string SystemText(DWORD error);  // the system's sentence for an error code
-void RemoveSubst();      // takes subst.exe out of the system folder
+std::string SystemText(DWORD error); // the system's sentence for an error code
+void RemoveSubst();                  // takes subst.exe out of the system folder
 std::string ProgramFile(const std::string& name);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
-std::string RecordFile(char letter);  // the saved-drive record of that letter
+std::string RecordFile(char letter); // the saved-drive record of that letter
 // A saved drive as a previous session leaves it: the drive and its record.
 void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 
@@ -73,9 +73,9 @@ void LeaveSavedDrive(const std::string& drive, const std::string& folder);
 // every lookup, listing and open, as a share whose server has gone quiet
 // (scripts/lib/slowdrive.sh mounts it for cases named slow_*). N: is a
 // device to the program, as a network drive is.
-extern const char kSlowRoot[];  // C:\kvtest\slow, what N:\ shows
-void MapSlowDrive();                // answering at once
-void SetSlowDelay(double seconds);  // from the next call on
+extern const char kSlowRoot[];     // C:\kvtest\slow, what N:\ shows
+void MapSlowDrive();               // answering at once
+void SetSlowDelay(double seconds); // from the next call on
 
 // Sends WM_NULL to the window `target` names every 50 ms, from a thread of
 // its own, and keeps the longest stall: how long the user would have looked
@@ -94,7 +94,7 @@ private:
     std::function<HWND()> target_;
     DWORD started_;
     std::atomic<bool> stop_{false};
-    std::atomic<DWORD> longest_{0}, worstAt_{0};  // worstAt_: ms after the probe started
+    std::atomic<DWORD> longest_{0}, worstAt_{0}; // worstAt_: ms after the probe started
     std::atomic<long> answers_{0};
     HANDLE thread_;
 };
@@ -103,7 +103,7 @@ private:
 struct RegText {
     bool found = false;
     DWORD type = 0;
-    DWORD size = 0;  // in bytes as the single-byte call reports it: the ANSI text and its NUL
+    DWORD size = 0; // in bytes as the single-byte call reports it: the ANSI text and its NUL
     std::string data;
 };
 // The value Korvane of ...\CurrentVersion\Run, in the program's registry
@@ -137,16 +137,16 @@ void RunAtLogon(const std::string& commandLine);
 // Several at once, as a Run value and a Startup folder copy start together;
 // `meanwhile` runs once they are started.
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
-std::vector<std::string> CompanionLog();  // the companion's log lines, without their times
+std::vector<std::string> CompanionLog(); // the companion's log lines, without their times
 
 // --- Windows of any process ------------------------------------------
-std::string TextOf(HWND hwnd);  // WM_GETTEXT, wide form
+std::string TextOf(HWND hwnd); // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
-void Hover(int x, int y);  // moves the pointer there, pressing nothing
+void Hover(int x, int y); // moves the pointer there, pressing nothing
 void Click(int x, int y);
-POINT Centre(HWND hwnd);  // of the window on the screen
+POINT Centre(HWND hwnd); // of the window on the screen
 void ClickWindowCenter(HWND hwnd);
-void Keys(std::initializer_list<WORD> chord);  // presses in order, releases in reverse
+void Keys(std::initializer_list<WORD> chord); // presses in order, releases in reverse
 
 class MessageBoxWindow {
 public:
@@ -154,7 +154,7 @@ public:
     HWND hwnd() const { return hwnd_; }
     std::string title() const;
     std::string text() const;
-    void press(int id);                // real click on the button, then waits for the box to go
+    void press(int id); // real click on the button, then waits for the box to go
     // Checks text, title "Korvane" and buttons in one go. Which icon a box
     // shows is the style the program passes, which the unit tests check.
     void expect(const std::string& text, const std::vector<int>& buttons) const;
@@ -168,7 +168,7 @@ class MainWindow;
 class Korvane {
 public:
     static Korvane Start();
-    static Korvane StartFrom(const std::string& folder);  // korvane.exe in that folder
+    static Korvane StartFrom(const std::string& folder); // korvane.exe in that folder
     Korvane(Korvane&& other) noexcept;
     Korvane(const Korvane&) = delete;
     ~Korvane();
@@ -176,7 +176,7 @@ public:
     DWORD pid() const { return pid_; }
     bool running() const;
     bool waitExit(int timeoutMs) const;
-    HWND window(const char* className) const;  // visible top-level window of this process
+    HWND window(const char* className) const; // visible top-level window of this process
     HWND splash() const { return window("KorvaneSplash"); }
     bool hasMessage() const;
     MessageBoxWindow waitMessage(int timeoutMs = 8000) const;
@@ -198,16 +198,16 @@ public:
     HWND control(int id) const;
 
     // What the user sees.
-    std::vector<std::string> drives() const;        // rows of the used-drives list
-    std::string selectedDrive() const;              // "" when no row is selected
-    std::vector<std::string> freeLetters() const;   // entries of the letter list
-    std::string letterText() const;                 // text shown in the letter list
+    std::vector<std::string> drives() const;      // rows of the used-drives list
+    std::string selectedDrive() const;            // "" when no row is selected
+    std::vector<std::string> freeLetters() const; // entries of the letter list
+    std::string letterText() const;               // text shown in the letter list
     int letterSelection() const;
-    std::vector<std::string> driveListEntries() const;  // the Drive list's entries
-    std::vector<std::string> savedDrives() const;       // entries of the saved-drives list
-    std::string drive() const;                      // Drive's shown text, "C: [...]"
-    std::string folder() const;                     // Dir's open folder
-    std::vector<std::string> folderEntries() const;  // Dir's rows
+    std::vector<std::string> driveListEntries() const; // the Drive list's entries
+    std::vector<std::string> savedDrives() const;      // entries of the saved-drives list
+    std::string drive() const;                         // Drive's shown text, "C: [...]"
+    std::string folder() const;                        // Dir's open folder
+    std::vector<std::string> folderEntries() const;    // Dir's rows
     std::string status() const;
     int bar() const;
     bool enabled() const;
@@ -215,21 +215,21 @@ public:
 
     // What the user does.
     void shortcut(char letter);             // Ctrl+letter
-    void menu(char menuKey, char entryKey);  // Alt+menu, then the entry's access key
+    void menu(char menuKey, char entryKey); // Alt+menu, then the entry's access key
     void toolbar(int command);              // click the button of that command
-    POINT toolbarButton(int command) const;  // the button's centre on the screen
+    POINT toolbarButton(int command) const; // the button's centre on the screen
     void clickDrive(const std::string& drive);
     void doubleClickDrive(const std::string& drive);
     void pickLetter(const std::string& drive);
-    void pickDrive(const std::string& drive);   // in the Drive list
-    void openFolder(const std::string& path);   // through the Dir list
-    void clickSaved(const std::string& drive);  // in the saved-drives list
-    void removeSave();                          // the Remove Save button
+    void pickDrive(const std::string& drive);  // in the Drive list
+    void openFolder(const std::string& path);  // through the Dir list
+    void clickSaved(const std::string& drive); // in the saved-drives list
+    void removeSave();                         // the Remove Save button
     // The whole create story by Ctrl+C, up to the answered "created" message.
     void create(const std::string& folder, const std::string& letter);
     // Clicks the row, saves it from the toolbar and waits for it to be listed.
     void save(const std::string& drive);
-    void close();  // the title bar's close, and the program must end
+    void close(); // the title bar's close, and the program must end
 
     // Checks a paced command's time line, sampled from now until its message
     // shows: one quiet second, then the bar at 20, 40, 60, 80, 100 about a
@@ -266,9 +266,9 @@ struct Registrar {
 };
 std::vector<std::pair<std::string, CaseFn>>& Cases();
 
-}  // namespace e2e
+} // namespace e2e
 
-#define KV_CASE(name)                                          \
-    static void name();                                        \
-    static const e2e::Registrar registrar_##name(#name, name); \
+#define KV_CASE(name)                                                                                                  \
+    static void name();                                                                                                \
+    static const e2e::Registrar registrar_##name(#name, name);                                                         \
     static void name()

@@ -21,10 +21,12 @@
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
-        for (const auto& c : e2e::Cases()) std::printf("%s\n", c.first.c_str());
+        for (const auto& c : e2e::Cases())
+            std::printf("%s\n", c.first.c_str());
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return e2e::Screenshots(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0)
+        return e2e::Screenshots(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "--check-slow-drive") == 0) {
         std::string report;
         try {
@@ -38,7 +40,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 6 && std::strcmp(argv[1], "--monkey") == 0) {
-        if (argc >= 7) e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
+        if (argc >= 7)
+            e2e::SetFailureScreenshot(std::string(argv[6]) + "\\monkey.bmp");
         std::printf("monkey seed %s\n", argv[3]);
         const std::string verdict =
             e2e::RunMonkey(std::atoi(argv[2]), static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argv[5]);
@@ -54,10 +57,13 @@ int main(int argc, char** argv) {
     std::string verdict;
     bool known = false;
     for (const auto& c : e2e::Cases()) {
-        if (c.first != name) continue;
+        if (c.first != name)
+            continue;
         known = true;
-        if (argc >= 4) e2e::SetFailureScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
-        if (argc >= 5) e2e::SetBoot(std::atoi(argv[4]));
+        if (argc >= 4)
+            e2e::SetFailureScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
+        if (argc >= 5)
+            e2e::SetBoot(std::atoi(argv[4]));
         try {
             e2e::MakeFolder(e2e::kScratch);
             c.second();
@@ -68,7 +74,8 @@ int main(int argc, char** argv) {
             verdict = std::string("FAIL: ") + e.what();
         }
     }
-    if (!known) verdict = "FAIL: no such case";
+    if (!known)
+        verdict = "FAIL: no such case";
     std::ofstream(argv[2]) << verdict << "\n";
     std::printf("%s %s\n", name.c_str(), verdict.c_str());
     return verdict == "PASS" ? 0 : 1;

@@ -27,10 +27,11 @@ public:
     int run(int seconds) {
         started_ = Now();
         ExpectConsistent(app_, main_);
-        bool (Monkey::*const actions[])() = {&Monkey::create, &Monkey::create, &Monkey::remove, &Monkey::remove,
-                                             &Monkey::save, &Monkey::removeSave};
+        bool (Monkey::*const actions[])() = {&Monkey::create, &Monkey::create, &Monkey::remove,
+                                             &Monkey::remove, &Monkey::save,   &Monkey::removeSave};
         while (static_cast<int>(Now() - started_) < seconds * 1000) {
-            if (!(this->*actions[pick(6)])()) continue;  // not possible now; choose again
+            if (!(this->*actions[pick(6)])())
+                continue; // not possible now; choose again
             ++count_;
             ExpectConsistent(app_, main_);
         }
@@ -43,7 +44,9 @@ public:
 
 private:
     int pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
-    const std::string& any(const std::vector<std::string>& items) { return items[pick(static_cast<int>(items.size()))]; }
+    const std::string& any(const std::vector<std::string>& items) {
+        return items[pick(static_cast<int>(items.size()))];
+    }
 
     void note(const std::string& what) {
         last_ = "#" + std::to_string(count_ + 1) + " at " + std::to_string((Now() - started_) / 1000) + " s: " + what;
@@ -54,14 +57,18 @@ private:
     void command(const std::string& what, char key, int id) {
         const int how = pick(3);
         note(what + (how == 0 ? " by the menu" : how == 1 ? " by the shortcut" : " by the toolbar"));
-        if (how == 0) main_.menu('F', key);
-        else if (how == 1) main_.shortcut(key);
-        else main_.toolbar(id);
+        if (how == 0)
+            main_.menu('F', key);
+        else if (how == 1)
+            main_.shortcut(key);
+        else
+            main_.toolbar(id);
     }
 
     bool create() {
         const auto letters = main_.freeLetters();
-        if (letters.empty() || main_.drives().size() >= 6) return false;
+        if (letters.empty() || main_.drives().size() >= 6)
+            return false;
         const std::string letter = any(letters), folder = kRoot + std::string(kFolders[pick(3)]);
         main_.openFolder(folder);
         main_.pickLetter(letter);
@@ -76,7 +83,8 @@ private:
 
     bool remove() {
         const auto rows = main_.drives();
-        if (!rows.empty() && pick(10) < 8) main_.clickDrive(any(rows));
+        if (!rows.empty() && pick(10) < 8)
+            main_.clickDrive(any(rows));
         const std::string selected = main_.selectedDrive();
         const bool yes = pick(10) < 7;
         command("remove " + (selected.empty() ? "with no row selected" : selected + (yes ? ", Yes" : ", No")), 'R',
@@ -86,7 +94,8 @@ private:
             return true;
         }
         app_.answer("Delete virtual drive " + selected + " ?", yes ? IDYES : IDNO, {IDYES, IDNO});
-        if (!yes) return true;
+        if (!yes)
+            return true;
         app_.answer("Virtual drive " + selected + " has been deleted!", IDOK, {IDOK}, 30000);
         Expect(WaitFor([&] { return DriveTarget(selected).empty(); }, 15000), selected + " still exists");
         return true;
@@ -94,7 +103,8 @@ private:
 
     bool save() {
         const auto rows = main_.drives();
-        if (rows.empty()) return false;
+        if (rows.empty())
+            return false;
         const std::string drive = any(rows);
         main_.clickDrive(drive);
         command("save " + drive, 'S', IDM_SAVE);
@@ -104,7 +114,8 @@ private:
 
     bool removeSave() {
         const auto saved = main_.savedDrives();
-        if (saved.empty()) return false;
+        if (saved.empty())
+            return false;
         const std::string drive = any(saved);
         note("remove save " + drive);
         main_.clickSaved(drive);
@@ -122,7 +133,7 @@ private:
     int count_ = 0;
     std::string last_;
 };
-}  // namespace
+} // namespace
 
 // Two drives that a previous session left; saved drives come only from the
 // monkey's own saves, so that every record is one it made.
@@ -131,7 +142,8 @@ std::string RunMonkey(int seconds, unsigned seed, const std::string& trailFile) 
     trail << "seed " << seed << std::endl;
     std::string last = "(start-up)";
     try {
-        for (const char* sub : kFolders) MakeFolder(kRoot + std::string(sub));
+        for (const char* sub : kFolders)
+            MakeFolder(kRoot + std::string(sub));
         MapDrive("S:", ShortPath(std::string(kRoot) + "\\With Blanks"));
         MapDrive("M:", std::string(kRoot) + "\\Plain");
         Monkey monkey(seed, trail);
@@ -148,4 +160,4 @@ std::string RunMonkey(int seconds, unsigned seed, const std::string& trailFile) 
     }
 }
 
-}  // namespace e2e
+} // namespace e2e

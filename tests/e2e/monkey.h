@@ -9,4 +9,4 @@ namespace e2e {
 // "PASS: <n> actions in <s> s, seed <seed>" or "FAIL: <why>; in action ...".
 std::string RunMonkey(int seconds, unsigned seed, const std::string& trailFile);
 
-}  // namespace e2e
+} // namespace e2e

@@ -10,7 +10,7 @@
 namespace kv::test {
 
 // What the drive table and the sorted lists have in common.
-template <class Control>
+template<class Control>
 class FakeList : public Control {
 public:
     std::vector<std::string> rows;
@@ -37,13 +37,11 @@ public:
     std::string editText = "Avaliable Drives:";
 
     void Add(const std::string& text) override { rows.insert(std::upper_bound(rows.begin(), rows.end(), text), text); }
-    void SetEditText(const std::string& text) override
-    {
+    void SetEditText(const std::string& text) override {
         editText = text;
         selected = kNoSelection;
     }
-    void Select(const std::string& text)
-    {
+    void Select(const std::string& text) {
         FakeList::Select(text);
         editText = text;
     }
@@ -59,8 +57,7 @@ public:
     std::optional<std::string> SetDrive(const std::string& value) override { return drive = value, std::nullopt; }
     void Refresh() override { ++refreshes; }
     std::string Path() const override { return path; }
-    void Open(const std::string& value, Opened opened) override
-    {
+    void Open(const std::string& value, Opened opened) override {
         path = value.size() == 2 ? value + "\\current" : value; // a bare drive opens its current folder
         if (opened)
             opened(std::nullopt);

@@ -19,8 +19,7 @@ namespace kv::test {
 
 using Texts = std::map<std::string, std::string>;
 
-inline std::optional<std::string> Find(const Texts& texts, const std::string& key)
-{
+inline std::optional<std::string> Find(const Texts& texts, const std::string& key) {
     const auto it = texts.find(key);
     return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
@@ -35,9 +34,9 @@ public:
     std::string programFolder = "C:\\Tools";
     std::vector<std::string> runs;                       // subst.exe's arguments, one a run
     std::function<ProgramRun(const ProgramCall&)> onRun; // instead of subst.exe's own work
-    std::function<void()> onDefine = [] {};  // runs once a letter is defined, as another program might
-    std::vector<std::string> messages;       // "(i) ", "(x) " or "(?) " and the text; questions get Yes
-    std::function<void()> onMessage = [] {}; // runs while a message box is open
+    std::function<void()> onDefine = [] {};              // runs once a letter is defined, as another program might
+    std::vector<std::string> messages;                   // "(i) ", "(x) " or "(?) " and the text; questions get Yes
+    std::function<void()> onMessage = [] {};             // runs while a message box is open
     int beeps = 0;
     Texts registry;                      // "HKLM\\key\\name" or "HKCU\\key\\name" -> text
     std::set<std::string> refusedValues; // cannot be written
@@ -55,21 +54,20 @@ public:
     std::vector<std::pair<std::string, LongPathAnswer>> held;
     std::vector<std::string> explored;
 
-    void Subst(const std::string& drive, const std::string& folder)
-    {
+    void Subst(const std::string& drive, const std::string& folder) {
         devices[drive] = "\\??\\" + folder;
         folders.insert(folder);
     }
-    std::optional<std::string> Folder(const std::string& path) { return folders.count(path) ? std::optional(path) : std::nullopt; }
-    void Reply(size_t index, bool withinBound = true)
-    {
+    std::optional<std::string> Folder(const std::string& path) {
+        return folders.count(path) ? std::optional(path) : std::nullopt;
+    }
+    void Reply(size_t index, bool withinBound = true) {
         auto [path, answer] = std::move(held.at(index));
         answer(withinBound ? LongPath{true, LongPathName(path)} : LongPath{});
     }
 
     std::optional<std::string> QueryDosDevice(const std::string& drive) override { return Find(devices, drive); }
-    std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override
-    {
+    std::optional<std::string> DefineDosDevice(const std::string& drive, const std::string& folder) override {
         devices[drive] = "\\??\\" + folder;
         onDefine();
         return std::nullopt;
@@ -78,8 +76,7 @@ public:
     std::string ProgramFolder() override { return programFolder; }
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
     // Those that do not answer are handed to onAnswer never, as when the bound passes.
-    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths, const ProbeAnswered& onAnswer) override
-    {
+    std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths, const ProbeAnswered& onAnswer) override {
         std::vector<PathProbe> answers;
         for (const std::string& path : paths) {
             answers.push_back({PathExists(path) ? PathProbe::State::Exists : PathProbe::State::Missing, {}});
@@ -90,19 +87,16 @@ public:
         }
         return answers;
     }
-    std::optional<std::string> ShortPathName(const std::string& path) override
-    {
+    std::optional<std::string> ShortPathName(const std::string& path) override {
         return shortNames.count(path) ? shortNames[path] : Folder(path);
     }
-    std::optional<std::string> LongPathName(const std::string& path) override
-    {
+    std::optional<std::string> LongPathName(const std::string& path) override {
         for (const auto& [longName, shortName] : shortNames)
             if (shortName == path)
                 return longName;
         return Folder(path);
     }
-    void LongPathName(const std::string& path, LongPathAnswer answer) override
-    {
+    void LongPathName(const std::string& path, LongPathAnswer answer) override {
         if (hold)
             held.emplace_back(path, std::move(answer));
         else
@@ -110,26 +104,22 @@ public:
     }
     void Explore(const std::string& folder) override { explored.push_back(folder); }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
-    bool CreateDirectoryForUsers(const std::string& path) override
-    {
+    bool CreateDirectoryForUsers(const std::string& path) override {
         sharedFolders.insert(path);
         return CreateDirectory(path);
     }
     bool OnlyAdministratorsCanWrite(const std::string& path) override { return protectedPaths.count(path); }
     bool IsElevated() override { return elevated; }
-    std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override
-    {
+    std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override {
         if (!folders.count(path.substr(0, path.rfind('\\'))))
             return std::string("The system cannot find the path specified.");
         files[path] = bytes;
         return std::nullopt;
     }
-    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override
-    {
+    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;
     }
-    std::optional<std::string> DeleteFile(const std::string& path) override
-    {
+    std::optional<std::string> DeleteFile(const std::string& path) override {
         if (lockedFiles.count(path))
             return std::string("Access is denied.");
         files.erase(path);
@@ -137,38 +127,32 @@ public:
     }
     bool CopyFile(const std::string& from, const std::string& to) override { return !WriteFile(to, files.at(from)); }
     // The fake's code page holds ASCII only.
-    std::optional<std::string> ToAnsiExactly(const std::string& utf8) override
-    {
+    std::optional<std::string> ToAnsiExactly(const std::string& utf8) override {
         const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](unsigned char c) { return c < 0x80; });
         return ascii ? std::optional<std::string>(utf8) : std::nullopt;
     }
     std::string FromAnsi(const std::string& bytes) override { return bytes; }
-    static std::string Value(RegistryRoot root, const std::string& key, const std::string& name)
-    {
+    static std::string Value(RegistryRoot root, const std::string& key, const std::string& name) {
         return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key + "\\" + name;
     }
     RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
-                                    const std::string& text) override
-    {
+                                    const std::string& text) override {
         if (refusedValues.count(Value(root, key, name)))
             return RegistryWrite::KeyRefused;
         registry[Value(root, key, name)] = text;
         return RegistryWrite::Written;
     }
     std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
-                                                const std::string& name) override
-    {
+                                                const std::string& name) override {
         return Find(registry, Value(root, key, name));
     }
-    bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override
-    {
+    bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override {
         return registry.erase(Value(root, key, name)) || true;
     }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
     // subst.exe, as it answers "X: /D" and "X: folder".
-    ProgramRun RunProgram(const ProgramCall& call, unsigned) override
-    {
+    ProgramRun RunProgram(const ProgramCall& call, unsigned) override {
         EXPECT_EQ(call.path, "C:\\windows\\system32\\subst.exe") << "never by bare name";
         runs.push_back(call.arguments);
         if (onRun)
@@ -176,27 +160,30 @@ public:
         const std::string drive = call.arguments.substr(0, 2), given = call.arguments.substr(3);
         const std::string folder = given.front() == '"' ? given.substr(1, given.size() - 2) : given;
         if (folder != "/D" && (devices.count(drive) || !folders.count(folder)))
-            return {ProgramRun::End::Exited, 1, devices.count(drive) ? "Drive already SUBSTed\r\n" : "Path not found\r\n", {}};
+            return {ProgramRun::End::Exited,
+                    1,
+                    devices.count(drive) ? "Drive already SUBSTed\r\n" : "Path not found\r\n",
+                    {}};
         if (folder == "/D")
             devices.erase(drive);
         else
             devices[drive] = "\\??\\" + folder;
         return {ProgramRun::End::Exited, 0, {}, {}};
     }
-    Answer MessageBox(const std::string& text, MsgStyle style) override
-    {
-        messages.push_back((style == MsgStyle::Critical ? "(x) " : style == MsgStyle::Question ? "(?) " : "(i) ") + text);
+    Answer MessageBox(const std::string& text, MsgStyle style) override {
+        messages.push_back((style == MsgStyle::Critical   ? "(x) "
+                            : style == MsgStyle::Question ? "(?) "
+                                                          : "(i) ") +
+                           text);
         onMessage();
         return style == MsgStyle::Question ? Answer::Yes : Answer::Ok;
     }
     void Beep() override { ++beeps; }
-    std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned) override
-    {
+    std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned) override {
         return locksElsewhere.count(name) ? nullptr : std::make_unique<SessionLock>();
     }
     unsigned long long TickCount() override { return now; }
-    void Sleep(unsigned ms) override
-    {
+    void Sleep(unsigned ms) override {
         now += ms;
         onSleep();
     }

@@ -12,8 +12,7 @@
 namespace {
 
 // Latin-1 stands in for the system's code page: every byte is a character.
-std::string Latin1ToUtf8(const std::string& bytes)
-{
+std::string Latin1ToUtf8(const std::string& bytes) {
     std::string utf8;
     for (const char b : bytes) {
         const auto c = static_cast<unsigned char>(b);
@@ -27,8 +26,7 @@ std::string Latin1ToUtf8(const std::string& bytes)
 
 // Valid UTF-8 as the C library decodes it (no overlong forms, no surrogates),
 // up to U+10FFFF: a judge apart from the reader's own.
-bool IsUtf8(const std::string& text)
-{
+bool IsUtf8(const std::string& text) {
     std::mbstate_t state{};
     wchar_t c = 0;
     for (std::size_t i = 0, n = 0; i < text.size(); i += n)
@@ -39,15 +37,13 @@ bool IsUtf8(const std::string& text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
         std::abort();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const auto folder = kv::ReadRecord(bytes, Latin1ToUtf8);
     if (!folder)

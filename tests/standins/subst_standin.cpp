@@ -17,9 +17,10 @@ const wchar_t kLogFile[] = L"C:\\kvtest\\subst.log";
 const wchar_t kRefusalFile[] = L"C:\\kvtest\\subst-refuses.txt";
 
 std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return "";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    if (wide.empty())
+        return "";
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], size, nullptr, nullptr);
     return out;
@@ -30,20 +31,25 @@ std::wstring ArgumentTail() {
     const wchar_t* p = GetCommandLineW();
     if (*p == L'"') {
         ++p;
-        while (*p && *p != L'"') ++p;
-        if (*p == L'"') ++p;
+        while (*p && *p != L'"')
+            ++p;
+        if (*p == L'"')
+            ++p;
     } else {
-        while (*p && *p != L' ' && *p != L'\t') ++p;
+        while (*p && *p != L' ' && *p != L'\t')
+            ++p;
     }
-    while (*p == L' ' || *p == L'\t') ++p;
+    while (*p == L' ' || *p == L'\t')
+        ++p;
     return p;
 }
 
 void AppendToLog(const std::wstring& line) {
     CreateDirectoryW(kLogFolder, nullptr);
-    HANDLE file = CreateFileW(kLogFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    HANDLE file = CreateFileW(kLogFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
     const std::string text = Utf8(line) + "\r\n";
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -54,7 +60,8 @@ void AppendToLog(const std::wstring& line) {
 std::string Refusal() {
     HANDLE file = CreateFileW(kRefusalFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
     char text[256] = {};
     DWORD read = 0;
     ReadFile(file, text, sizeof text - 1, &read, nullptr);
@@ -66,7 +73,8 @@ std::string Refusal() {
 
 std::wstring Trim(const std::wstring& s) {
     const auto first = s.find_first_not_of(L" \t");
-    if (first == std::wstring::npos) return L"";
+    if (first == std::wstring::npos)
+        return L"";
     const auto last = s.find_last_not_of(L" \t");
     return s.substr(first, last - first + 1);
 }
@@ -74,9 +82,11 @@ std::wstring Trim(const std::wstring& s) {
 // The folder behind a virtual drive, or "" when the letter is not one.
 std::wstring SubstTarget(const std::wstring& drive) {
     wchar_t buffer[MAX_PATH * 2] = {};
-    if (!QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2)) return L"";
+    if (!QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2))
+        return L"";
     const std::wstring target = buffer;
-    if (target.compare(0, 4, L"\\??\\") != 0) return L"";
+    if (target.compare(0, 4, L"\\??\\") != 0)
+        return L"";
     return target.substr(4);
 }
 
@@ -85,9 +95,7 @@ bool LetterInUse(const std::wstring& drive) {
     return QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2) != 0;
 }
 
-bool IsDriveName(const std::wstring& s) {
-    return s.size() == 2 && s[1] == L':' && IsCharAlphaW(s[0]);
-}
+bool IsDriveName(const std::wstring& s) { return s.size() == 2 && s[1] == L':' && IsCharAlphaW(s[0]); }
 
 int Fail(const std::string& message) {
     std::printf("%s\n", message.c_str());
@@ -95,7 +103,8 @@ int Fail(const std::string& message) {
 }
 
 int Unmap(const std::wstring& drive) {
-    if (SubstTarget(drive).empty()) return Fail("Invalid parameter - " + Utf8(drive));
+    if (SubstTarget(drive).empty())
+        return Fail("Invalid parameter - " + Utf8(drive));
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
     return 0;
 }
@@ -104,12 +113,14 @@ int Map(const std::wstring& drive, const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("Path not found - " + Utf8(path));
-    if (LetterInUse(drive)) return Fail("Drive already SUBSTed");
-    if (!DefineDosDeviceW(0, drive.c_str(), path.c_str())) return Fail("Path not found - " + Utf8(path));
+    if (LetterInUse(drive))
+        return Fail("Drive already SUBSTed");
+    if (!DefineDosDeviceW(0, drive.c_str(), path.c_str()))
+        return Fail("Path not found - " + Utf8(path));
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     const std::wstring tail = ArgumentTail();
@@ -117,16 +128,21 @@ int main() {
 
     const std::wstring args = Trim(tail);
     const std::string refusal = Refusal();
-    if (!refusal.empty()) return Fail(refusal);
+    if (!refusal.empty())
+        return Fail(refusal);
 
     const auto blank = args.find_first_of(L" \t");
     std::wstring drive = args.substr(0, blank);
     std::wstring rest = blank == std::wstring::npos ? L"" : Trim(args.substr(blank));
-    if (!IsDriveName(drive)) return Fail("Invalid parameter - " + Utf8(drive));
-    if (drive[0] >= L'a' && drive[0] <= L'z') drive[0] = static_cast<wchar_t>(drive[0] - L'a' + L'A');
+    if (!IsDriveName(drive))
+        return Fail("Invalid parameter - " + Utf8(drive));
+    if (drive[0] >= L'a' && drive[0] <= L'z')
+        drive[0] = static_cast<wchar_t>(drive[0] - L'a' + L'A');
 
-    if (rest.empty()) return Fail("Incorrect number of parameters - " + Utf8(args));
-    if (rest == L"/D" || rest == L"/d") return Unmap(drive);
+    if (rest.empty())
+        return Fail("Incorrect number of parameters - " + Utf8(args));
+    if (rest == L"/D" || rest == L"/d")
+        return Unmap(drive);
 
     std::wstring path = rest;
     if (path.front() == L'"') {

@@ -14,11 +14,13 @@ using Rows = std::vector<std::string>;
 
 ProgramRun Ended(unsigned long code) { return {ProgramRun::End::Exited, code, {}, {}}; }
 
-TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGone)
-{
+TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGone) {
     FakeOs os;
-    os.devices = {{"C:", "\\Device\\HarddiskVolume1"}, {"N:", "\\Device\\LanmanRedirector\\;N:0\\server\\share"},
-                  {"G:", "\\??\\C:\\gone"}, {"U:", "\\??\\UNC\\server\\share"}, {"E:", "\\??\\F:\\stick"}};
+    os.devices = {{"C:", "\\Device\\HarddiskVolume1"},
+                  {"N:", "\\Device\\LanmanRedirector\\;N:0\\server\\share"},
+                  {"G:", "\\??\\C:\\gone"},
+                  {"U:", "\\??\\UNC\\server\\share"},
+                  {"E:", "\\??\\F:\\stick"}};
     os.Subst("B:", "C:\\floppy image");
     os.Subst("D:", "C:\\");
     os.Subst("Z:", "C:\\data");
@@ -43,8 +45,7 @@ TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGon
     EXPECT_EQ(kept.rows, (Rows{"A:", "B:", "D:", "E:", "U:", "Z:"}));
 }
 
-TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
-{
+TEST(RelistLetter, MakesBothListsAgreeWithTheSystem) {
     FakeOs os;
     FakeListView lsv;
     FakeComboBox cmb;
@@ -62,8 +63,7 @@ TEST(RelistLetter, MakesBothListsAgreeWithTheSystem)
     EXPECT_EQ(cmb.rows, Rows{"K:"});
 }
 
-TEST(Subst, PresenceVerifiedDeletionAndDefinition)
-{
+TEST(Subst, PresenceVerifiedDeletionAndDefinition) {
     FakeOs os;
     EXPECT_FALSE(SubstPresent(os));
     EXPECT_EQ(SubstPath, "C:\\windows\\system32\\subst.exe");
@@ -79,13 +79,14 @@ TEST(Subst, PresenceVerifiedDeletionAndDefinition)
     os.onRun = [](const ProgramCall&) { return Ended(0); };
     EXPECT_EQ(DeleteDrive(os, "Y:").why, "Y: is still in use after subst.exe ran");
     os.onDefine = [&] { os.devices["Q:"] = "\\??\\C:\\other"; };
-    EXPECT_EQ(DefineDrive(os, {"Q:", "C:\\windows"}, true).why, "Q: does not stand for C:\\windows after it was defined");
+    EXPECT_EQ(DefineDrive(os, {"Q:", "C:\\windows"}, true).why,
+              "Q: does not stand for C:\\windows after it was defined");
 }
 
-TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
-{
+TEST(DriveTargets, GiveTheStoredAndTheLongFolder) {
     FakeOs os;
-    os.shortNames = {{"C:\\Program Files\\Data", "C:\\PROGRA~1\\DATA"}, {"\\\\nas\\media\\Old Films", "\\\\nas\\media\\OLDFIL~1"}};
+    os.shortNames = {{"C:\\Program Files\\Data", "C:\\PROGRA~1\\DATA"},
+                     {"\\\\nas\\media\\Old Films", "\\\\nas\\media\\OLDFIL~1"}};
     os.Subst("X:", "C:\\PROGRA~1\\DATA");
     os.Subst("D:", "C:\\");
     os.devices["G:"] = "\\??\\C:\\gone";
@@ -94,8 +95,9 @@ TEST(DriveTargets, GiveTheStoredAndTheLongFolder)
     os.devices["O:"] = "\\??\\UNC\\nas\\media\\OLDFIL~1";
     EXPECT_EQ(GetDriveTarget(os, "X:"), "C:\\PROGRA~1\\DATA");
     EXPECT_EQ(GetDriveTarget(os, "Q:"), std::nullopt);
-    const Texts longTargets = {{"X:", "C:\\Program Files\\Data"}, {"D:", "C:\\"}, {"G:", ""}, {"Q:", ""},
-                               {"N:", "\\\\nas\\media\\Films"}, {"O:", "\\\\nas\\media\\Old Films"}};
+    const Texts longTargets = {
+        {"X:", "C:\\Program Files\\Data"},  {"D:", "C:\\"}, {"G:", ""}, {"Q:", ""}, {"N:", "\\\\nas\\media\\Films"},
+        {"O:", "\\\\nas\\media\\Old Films"}};
     for (const auto& [drive, folder] : longTargets)
         EXPECT_EQ(GetDriveLongTarget(os, drive), folder) << drive;
     // 255 characters and the NUL are what the places that show it take; a
@@ -117,15 +119,13 @@ struct WindowTest : ::testing::Test {
     FakeWindow window;
     MainCommands commands{os, {lsv, cmb, lst, lists, lists, window, window, tmr, tmr2, window}, os};
 
-    void SetUp() override
-    {
+    void SetUp() override {
         cmb.rows = {"W:", "Y:"};
         os.Subst("X:", "C:\\windows");
         lsv.rows = {"X:"};
     }
     // Ticks a paced command until its timer stops: the bar and the window after each tick.
-    Rows RunTicks(FakeTimer& timer, void (MainCommands::*tick)())
-    {
+    Rows RunTicks(FakeTimer& timer, void (MainCommands::*tick)()) {
         Rows seen;
         for (int i = 0; i < 10 && timer.enabled; ++i) {
             (commands.*tick)();
@@ -135,8 +135,7 @@ struct WindowTest : ::testing::Test {
         return seen;
     }
     // subst's arguments and the message the user saw.
-    Rows CreateFrom(const std::string& letter, const std::string& folder)
-    {
+    Rows CreateFrom(const std::string& letter, const std::string& folder) {
         cmb.rows = {"V:", "W:", "Y:"};
         cmb.Select(letter);
         lists.path = folder;
@@ -153,11 +152,11 @@ struct WindowTest : ::testing::Test {
     }
 };
 
-TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter)
-{
+TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter) {
     os.shortNames["C:\\Program Files\\Data"] = "C:\\PROGRA~1\\DATA";
     os.folders.insert("C:\\PROGRA~1\\DATA");
-    EXPECT_EQ(CreateFrom("V:", "C:\\Program Files\\Data"), (Rows{"V: C:\\PROGRA~1\\DATA", "(i) Virtual drive V: created."}));
+    EXPECT_EQ(CreateFrom("V:", "C:\\Program Files\\Data"),
+              (Rows{"V: C:\\PROGRA~1\\DATA", "(i) Virtual drive V: created."}));
     EXPECT_EQ(cmb.rows, (Rows{"W:", "Y:"}));
     EXPECT_EQ(lsv.rows, (Rows{"X:", "V:"}));
     EXPECT_EQ(cmb.editText, "Avaliable Drives:");
@@ -177,10 +176,10 @@ TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter)
 
 // Whatever went wrong, the user hears why, and the letter's place in the
 // lists follows what the system says about it now.
-TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason)
-{
+TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason) {
     const std::pair<ProgramRun, std::string> failures[] = {
-        {{ProgramRun::End::NotStarted, 0, {}, "Not found."}, "the system program subst.exe could not be started (Not found.)"},
+        {{ProgramRun::End::NotStarted, 0, {}, "Not found."},
+         "the system program subst.exe could not be started (Not found.)"},
         {{ProgramRun::End::TimedOut, 0, {}, {}}, "the system program subst.exe did not finish within 8 seconds"},
         {Ended(0), "W: does not stand for C:\\windows after subst.exe ran"},
         {Ended(3), "subst.exe ended with exit code 3"}};
@@ -213,8 +212,7 @@ TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason)
     EXPECT_EQ(CreateFrom("Y:", "C:\\windows")[1], "(i) Virtual drive Y: created.");
 }
 
-TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce)
-{
+TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce) {
     cmb.Select("W:");
     commands.CreateDriveCommand();
     EXPECT_TRUE(window.enabled) << "the first interval is quiet";
@@ -232,8 +230,7 @@ TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce)
     EXPECT_EQ(os.runs.size(), 1u);
 }
 
-TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave)
-{
+TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave) {
     lst.rows = {" X: ", "Y:", "x:"};
     os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
     lists.drive = "D:";
@@ -273,8 +270,7 @@ TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave)
     EXPECT_EQ(cmb.rows, (Rows{"H:", "K:", "V:", "W:", "X:", "Y:"}));
 }
 
-TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
-{
+TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
     commands.SaveDriveCommand();
     os.Subst("W:", "C:\\Work");
     lsv.rows = {"X:", "W:"};
@@ -303,7 +299,8 @@ TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
         lsv.Select(drive);
         commands.SaveDriveCommand();
     }
-    EXPECT_EQ(os.files["C:\\Tools\\kordat\\E.ini"] + os.files["C:\\Tools\\kordat\\F.ini"], "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
+    EXPECT_EQ(os.files["C:\\Tools\\kordat\\E.ini"] + os.files["C:\\Tools\\kordat\\F.ini"],
+              "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
     // The companion would never bring back a share, so it is not saved; nor
     // a drive gone meanwhile.
     os.devices["U:"] = "\\??\\UNC\\server\\share\\dir";
@@ -320,8 +317,7 @@ TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved)
     EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
-TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly)
-{
+TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly) {
     lst.rows = {"W:", "X: (not present)"};
     os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
     os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
@@ -341,8 +337,7 @@ TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly)
     EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
-TEST_F(WindowTest, OnePacedCommandAtATime)
-{
+TEST_F(WindowTest, OnePacedCommandAtATime) {
     cmb.Select("W:");
     lsv.Select("X:");
     commands.RemoveDriveCommand();
@@ -384,8 +379,7 @@ TEST_F(WindowTest, OnePacedCommandAtATime)
 
 // The long form is asked away from the window's thread; a drive that answers
 // late or never is held here by the test.
-TEST_F(WindowTest, StatusAndOpenPathUseTheLongFolderOfTheLatestClick)
-{
+TEST_F(WindowTest, StatusAndOpenPathUseTheLongFolderOfTheLatestClick) {
     const std::string deep = "C:\\" + std::string(300, 'd');
     os.shortNames = {{"C:\\Long Name", "C:\\LONG~1"}, {"C:\\Other Name", "C:\\OTHER~1"}, {deep, "C:\\DDDDDD~1"}};
     os.Subst("L:", "C:\\LONG~1");

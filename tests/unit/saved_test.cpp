@@ -23,19 +23,16 @@ struct SavedTest : ::testing::Test {
     FakeListView lsv;
     FakeComboBox lst;
     std::string& Record(char letter) { return os.files["C:\\Tools\\kordat\\" + std::string(1, letter) + ".ini"]; }
-    std::string& Run(const std::string& root)
-    {
+    std::string& Run(const std::string& root) {
         return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"];
     }
     // The logon entries a start leaves: for every user, for this user, and a
     // copy in the Startup folder.
-    std::string Registered()
-    {
+    std::string Registered() {
         RegisterAutoStart(os, CompanionIsProtected(os));
         return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
     }
-    Rows LogLines()
-    {
+    Rows LogLines() {
         Rows lines;
         const std::string& log = os.files[kLog];
         for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
@@ -44,24 +41,40 @@ struct SavedTest : ::testing::Test {
     }
 };
 
-TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
-{
+TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine) {
     const AnsiDecoder fromAnsi = [](const std::string& bytes) { return bytes + " (ANSI)"; };
     const std::string longest = "C:\\" + std::string(kMaxRecordBytes - 5, 'a');
-    const Texts taken = {{"C:\\\xE9\r\n", "C:\\\xE9 (ANSI)"}, {"C:\\\x80", "C:\\\x80 (ANSI)"}, {"C:\\\x7F", "C:\\\x7F"},
-                         {"D:\\\r\n", "D:\\"},  {"c:\\x y\n", "c:\\x y"},  {"A:\\a", "A:\\a"},
-                         {"Z:\\z", "Z:\\z"},    {longest + "\r\n", longest}};
+    const Texts taken = {{"C:\\\xE9\r\n", "C:\\\xE9 (ANSI)"},
+                         {"C:\\\x80", "C:\\\x80 (ANSI)"},
+                         {"C:\\\x7F", "C:\\\x7F"},
+                         {"D:\\\r\n", "D:\\"},
+                         {"c:\\x y\n", "c:\\x y"},
+                         {"A:\\a", "A:\\a"},
+                         {"Z:\\z", "Z:\\z"},
+                         {longest + "\r\n", longest}};
     for (const auto& [bytes, folder] : taken)
         EXPECT_EQ(ReadRecord(bytes, fromAnsi), folder) << bytes;
-    const std::string refused[] = {"", "\n", "\r\n", "data\r\n", "C:data\r\n", "\\\\server\\share\r\n",
-                                   "C:\\a\r\nC:\\b\r\n", "C:\\a\" /D\r\n", "C:\\a \r\n", "C:\\a\tb", "C:\\a:stream",
-                                   "[:\\a", "C:\\" + std::string(kMaxRecordBytes, 'a'), std::string("C:\\a\0b", 6)};
+    const std::string refused[] = {"",
+                                   "\n",
+                                   "\r\n",
+                                   "data\r\n",
+                                   "C:data\r\n",
+                                   "\\\\server\\share\r\n",
+                                   "C:\\a\r\nC:\\b\r\n",
+                                   "C:\\a\" /D\r\n",
+                                   "C:\\a \r\n",
+                                   "C:\\a\tb",
+                                   "C:\\a:stream",
+                                   "[:\\a",
+                                   "C:\\" + std::string(kMaxRecordBytes, 'a'),
+                                   std::string("C:\\a\0b", 6)};
     for (const std::string& bytes : refused)
         EXPECT_EQ(ReadRecord(bytes, fromAnsi), std::nullopt) << bytes;
     // UTF-8 at the edges of each form: the smallest and largest of each
     // length pass; overlong forms, surrogates, stray or missing continuation
     // bytes, anything past U+10FFFF and control characters do not.
-    const std::string bom = "\xEF\xBB\xBF" "C:\\";
+    const std::string bom = "\xEF\xBB\xBF"
+                            "C:\\";
     for (const char* name : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
                              "\xEF\xBF\xBD", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
         EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::string("C:\\") + name) << name;
@@ -72,8 +85,7 @@ TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine)
 
 // A logon entry for every user, and a data folder every user may change,
 // only for a companion that no user can replace; never two entries.
-TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
-{
+TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     os.files[kOurs] = "MZ";
     os.folders.insert("C:\\Startup");
     os.elevated = true;
@@ -105,8 +117,7 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone)
     EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|\"C:\\Program Files\\Korvane\\korstart.exe\"|MZ");
 }
 
-TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
-{
+TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     os.folders.insert("C:\\Work Space");
     os.shortNames["C:\\Work Space"] = "C:\\WORKSP~1";
     Record('W') = "C:\\Work Space\r\n";
@@ -151,8 +162,7 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord)
     EXPECT_TRUE(os.devices.count("W:"));
 }
 
-TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp)
-{
+TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
     Record('C') = "C:\\windows\r\n";
     for (const char* folder : {"L:\\late", "M:\\later", "V:\\never"}) {
         Record(folder[0]) = folder + std::string("\r\n");
@@ -188,8 +198,7 @@ TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp)
     EXPECT_TRUE(os.devices.empty());
 }
 
-TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit)
-{
+TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit) {
     const std::pair<std::size_t, std::string> kept[] = {
         {12, "aa\r\nbb\r\ncc\r\n"}, {11, "bb\r\ncc\r\n"}, {8, "bb\r\ncc\r\n"}, {7, "cc\r\n"}};
     for (const auto& [limit, text] : kept)
@@ -202,12 +211,12 @@ TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit)
         os.files[kLog] = std::string(size, 'x') + "\r\nold\r\n";
         log.Add("new");
         log.Flush();
-        EXPECT_EQ(os.files[kLog], (size == kLogLimitBytes ? "old\r\n" : "") + std::string("2026-12-06 08:00:00  new\r\n"));
+        EXPECT_EQ(os.files[kLog],
+                  (size == kLogLimitBytes ? "old\r\n" : "") + std::string("2026-12-06 08:00:00  new\r\n"));
     }
 }
 
-TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
-{
+TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     os.files["C:\\windows\\system32\\subst.exe"] = os.files[kOurs] = "MZ";
     os.folders = {"C:\\", "C:\\windows", "C:\\back"};
     os.Subst("X:", "C:\\windows");
@@ -226,14 +235,12 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave)
 }
 
 // korctl: the exit code, standard output and standard error of a command line.
-std::string Korctl(FakeOs& os, std::vector<std::string> args)
-{
+std::string Korctl(FakeOs& os, std::vector<std::string> args) {
     const CliResult result = RunCommandLine(os, args, "1.2.3");
     return std::to_string(result.exitCode) + "|" + result.out + "|" + result.err;
 }
 
-TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes)
-{
+TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
     os.folders.insert("C:\\Data");
     EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\Data", "--save"}), "0|X: created for C:\\Data and saved\n|");
     EXPECT_EQ(os.runs.back() + Record('X'), "X: C:\\DataC:\\Data\r\n") << "through subst.exe, as the window does";
@@ -244,12 +251,13 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes)
     Record('K') = "L:\\Photos\r\n";
     EXPECT_EQ(Korctl(os, {"list"}),
               "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
-    EXPECT_EQ(Korctl(os, {"list", "--json"}),
-              "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
-              "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
-              "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
-              "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
-    const Rows outputs = {Korctl(os, {"save", "R:"}), Korctl(os, {"save", "R:"}), Korctl(os, {"forget", "R:"}),
+    EXPECT_EQ(
+        Korctl(os, {"list", "--json"}),
+        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
+        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
+        "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
+        "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
+    const Rows outputs = {Korctl(os, {"save", "R:"}),   Korctl(os, {"save", "R:"}),   Korctl(os, {"forget", "R:"}),
                           Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
     EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
                              "0|X: removed and its save forgotten\n|", "0|R: removed\n|", "0|Y: removed\n|"}));
@@ -260,11 +268,10 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes)
     EXPECT_EQ(Korctl(os, {"restore"}), "0|K: left alone: the letter is in use\nL: made, standing for C:\\Data\n|");
     os.devices.clear();
     EXPECT_EQ(Korctl(os, {"restore"}), "1|K: not made: L:\\Photos does not exist\nL: made, standing for C:\\Data\n|"
-                                        "korctl: not every saved drive could be brought back\n");
+                                       "korctl: not every saved drive could be brought back\n");
 }
 
-TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine)
-{
+TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
     os.folders.insert("C:\\Data");
     os.Subst("Y:", "C:\\Data");
     os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::Exited, 1, "Access denied\r\n", {}}; };
@@ -284,7 +291,8 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine)
     for (const auto& [args, why] : refused)
         EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
     os.folders.erase("C:\\Tools\\kordat");
-    EXPECT_EQ(Korctl(os, {"save", "Y:"}), "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
+    EXPECT_EQ(Korctl(os, {"save", "Y:"}),
+              "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
     EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
     EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }

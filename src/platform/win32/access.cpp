@@ -134,8 +134,7 @@ bool Win32System::CreateDirectoryForUsers(const std::string& path) {
     PACL shared = nullptr;
     if (::SetEntriesInAclW(1, &modify, inherited, &shared) == ERROR_SUCCESS) {
         LocalMemory holdShared(shared);
-        ::SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, shared,
-                                nullptr);
+        ::SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, shared, nullptr);
     }
     return true;
 }

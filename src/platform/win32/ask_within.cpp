@@ -16,14 +16,12 @@ struct PendingQuestion {
     LONG holders = 2;
 };
 
-void LetGo(PendingQuestion* pending)
-{
+void LetGo(PendingQuestion* pending) {
     if (::InterlockedDecrement(&pending->holders) == 0)
         delete pending;
 }
 
-DWORD WINAPI Ask(void* param)
-{
+DWORD WINAPI Ask(void* param) {
     auto* pending = static_cast<PendingQuestion*>(param);
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
     pending->answer.error = pending->question(pending->path, pending->answer.text);
@@ -37,12 +35,11 @@ constexpr SIZE_T kAskStack = 64 * 1024;
 } // namespace
 
 std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<std::wstring>& paths, DWORD waitMs,
-                                     const Answered& answered)
-{
+                                     const Answered& answered) {
     std::vector<PathAnswer> answers(paths.size());
     std::vector<PendingQuestion*> pending(paths.size(), nullptr);
     std::vector<KernelHandle> threads;
-    std::vector<HANDLE> running;       // of the threads still asking
+    std::vector<HANDLE> running; // of the threads still asking
     std::vector<std::size_t> runningIndex;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         pending[i] = new PendingQuestion{question, paths[i], {}};
@@ -83,8 +80,7 @@ std::vector<PathAnswer> AskAllWithin(PathQuestion question, const std::vector<st
     return answers;
 }
 
-PathAnswer AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs)
-{
+PathAnswer AskWithin(PathQuestion question, const std::wstring& path, DWORD waitMs) {
     return AskAllWithin(question, {path}, waitMs).front();
 }
 

@@ -4,8 +4,7 @@
 
 namespace kv {
 
-void WriteText(DWORD stream, const std::string& utf8)
-{
+void WriteText(DWORD stream, const std::string& utf8) {
     const HANDLE handle = ::GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty())
         return;
@@ -19,8 +18,7 @@ void WriteText(DWORD stream, const std::string& utf8)
     ::WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-std::vector<std::string> CommandLineArguments()
-{
+std::vector<std::string> CommandLineArguments() {
     int count = 0;
     LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> args;

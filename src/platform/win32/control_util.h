@@ -14,13 +14,11 @@ namespace kv {
 int OwnerDrawRowHeight(HWND control, HFONT font);
 
 // Background and text colours of an owner-drawn row in the given state.
-inline void PaintRowBackground(HDC dc, const RECT& rect, bool selected, bool enabled)
-{
+inline void PaintRowBackground(HDC dc, const RECT& rect, bool selected, bool enabled) {
     const int back = selected && enabled ? COLOR_HIGHLIGHT : COLOR_WINDOW;
     FillRect(dc, &rect, GetSysColorBrush(back));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT
-                                 : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
 }
 
 // The messages of a list box and of a combo box's list that do the same thing.
@@ -45,22 +43,20 @@ struct ComboBoxMessages {
 // The text of a row as UTF-8, or an empty text when there is no such row. The
 // length the control reports first may be more than it copies, so the copy
 // counts.
-template <class Messages>
-std::string ItemText(HWND control, int index)
-{
+template<class Messages>
+std::string ItemText(HWND control, int index) {
     const LRESULT length = SendMessageW(control, Messages::kTextLength, static_cast<WPARAM>(index), 0);
     if (length < 0)
         return {};
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(control, Messages::kText, static_cast<WPARAM>(index),
-                                        reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT copied =
+        SendMessageW(control, Messages::kText, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
     return Utf8(std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
 }
 
 // Adds a row with the text given as UTF-8.
-template <class Messages>
-LRESULT AddItem(HWND control, const std::string& text)
-{
+template<class Messages>
+LRESULT AddItem(HWND control, const std::string& text) {
     const std::wstring wide = Wide(text);
     return SendMessageW(control, Messages::kAdd, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
@@ -83,11 +79,10 @@ protected:
     explicit OwnerDrawnControl(UINT itemType) : itemType_(itemType) {}
     virtual ~OwnerDrawnControl();
 
-    bool CreateControl(HWND parent, int id, DWORD exStyle, const wchar_t* className, DWORD style,
-                       int x, int y, int width, int height, HFONT font);
+    bool CreateControl(HWND parent, int id, DWORD exStyle, const wchar_t* className, DWORD style, int x, int y,
+                       int width, int height, HFONT font);
     void Subclass();
-    void DrawIconAndText(HDC dc, const RECT& row, int left, HICON icon,
-                         const std::string& text) const;
+    void DrawIconAndText(HDC dc, const RECT& row, int left, HICON icon, const std::string& text) const;
 
     // Everything of a row but the focus frame; the item may be no row at all.
     virtual void DrawRow(const DRAWITEMSTRUCT& item) = 0;
@@ -100,8 +95,8 @@ protected:
     int rowHeight_ = 18;
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
 
     UINT itemType_; // ODT_LISTBOX or ODT_COMBOBOX
 };

@@ -16,9 +16,7 @@ void ControlWrapper::RedrawNow() {
     ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-int Win32ListView::Count() const {
-    return static_cast<int>(Send(LVM_GETITEMCOUNT));
-}
+int Win32ListView::Count() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
 
 std::string Win32ListView::Text(int index) const {
     std::vector<wchar_t> buffer(kItemTextMax, L'\0');
@@ -41,9 +39,7 @@ void Win32ListView::Append(const std::string& text) {
     Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void Win32ListView::Remove(int index) {
-    Send(LVM_DELETEITEM, static_cast<WPARAM>(index));
-}
+void Win32ListView::Remove(int index) { Send(LVM_DELETEITEM, static_cast<WPARAM>(index)); }
 
 int Win32ListView::Selected() const {
     return SelectionOrNone(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -62,17 +58,11 @@ void Win32ProgressBar::AttachWithRange(HWND hwnd) {
     Send(PBM_SETRANGE32, 0, 100);
 }
 
-int Win32ProgressBar::Value() const {
-    return static_cast<int>(Send(PBM_GETPOS));
-}
+int Win32ProgressBar::Value() const { return static_cast<int>(Send(PBM_GETPOS)); }
 
-void Win32ProgressBar::SetValue(int value) {
-    Send(PBM_SETPOS, static_cast<WPARAM>(value));
-}
+void Win32ProgressBar::SetValue(int value) { Send(PBM_SETPOS, static_cast<WPARAM>(value)); }
 
-int Win32ProgressBar::Maximum() const {
-    return static_cast<int>(Send(PBM_GETRANGE, FALSE));
-}
+int Win32ProgressBar::Maximum() const { return static_cast<int>(Send(PBM_GETRANGE, FALSE)); }
 
 void Win32StatusBar::AttachSinglePart(HWND hwnd) {
     Attach(hwnd);
@@ -124,8 +114,6 @@ void Win32CommandWindow::Enable(bool enabled) {
     }
 }
 
-bool Win32CommandWindow::Enabled() const {
-    return ::IsWindowEnabled(hwnd_) != FALSE;
-}
+bool Win32CommandWindow::Enabled() const { return ::IsWindowEnabled(hwnd_) != FALSE; }
 
 } // namespace kv

@@ -16,9 +16,7 @@ public:
     HWND Handle() const { return hwnd_; }
 
 protected:
-    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
-        return ::SendMessageW(hwnd_, msg, wp, lp);
-    }
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendMessageW(hwnd_, msg, wp, lp); }
     void RedrawNow();
     void TakeFocus() { ::SetFocus(hwnd_); }
     static int SelectionOrNone(LRESULT index) { return index < 0 ? kNoSelection : static_cast<int>(index); }
@@ -39,7 +37,7 @@ public:
 };
 
 // `cmb` and `lst`: the same wrapper over a list box's messages or a combo box's.
-template <class Interface, class Messages>
+template<class Interface, class Messages>
 class Win32StringList : public Interface, public ControlWrapper {
 public:
     int Count() const override { return static_cast<int>(Send(Messages::kCount)); }

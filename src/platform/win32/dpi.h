@@ -17,8 +17,8 @@ constexpr int kDefaultDpi = 96;
 inline int WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     if (hwnd != nullptr) {
-        const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-            ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+        const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
         if (forWindow != nullptr) {
             const int dpi = static_cast<int>(forWindow(hwnd));
             if (dpi > 0) {
@@ -35,13 +35,9 @@ inline int WindowDpi(HWND hwnd) {
 }
 
 // A length given in twips (1/1440 inch) in pixels at `dpi`.
-inline int TwipsToPixels(int twips, int dpi) {
-    return ::MulDiv(twips, dpi, 1440);
-}
+inline int TwipsToPixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
 
 // Height for CreateFont of a face `hundredths` hundredths of a point tall.
-inline int FontHeight(int hundredths, int dpi) {
-    return -::MulDiv(hundredths, dpi, 7200);
-}
+inline int FontHeight(int hundredths, int dpi) { return -::MulDiv(hundredths, dpi, 7200); }
 
 } // namespace kv

@@ -35,18 +35,16 @@ struct DriveReading {
 std::string BareName(char letter) { return std::string{letter, ':'}; }
 
 // "C: [SYSTEM]", or "C:" when the volume has no label or cannot be read.
-std::string DriveText(char letter)
-{
+std::string DriveText(char letter) {
     const std::wstring root{static_cast<wchar_t>(letter), L':', L'\\'};
     wchar_t label[MAX_PATH + 1] = {};
-    if (GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)
-        && label[0] != L'\0')
+    if (GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0) &&
+        label[0] != L'\0')
         return BareName(letter) + " [" + Utf8(label) + "]";
     return BareName(letter);
 }
 
-HICON LoadDriveIcon(char letter)
-{
+HICON LoadDriveIcon(char letter) {
     const std::wstring root{static_cast<wchar_t>(letter), L':', L'\\'};
     SHFILEINFOW info{};
     if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON))
@@ -54,8 +52,7 @@ HICON LoadDriveIcon(char letter)
     return nullptr;
 }
 
-std::vector<char> PresentLetters()
-{
+std::vector<char> PresentLetters() {
     std::vector<char> letters;
     const DWORD mask = GetLogicalDrives();
     for (int i = 0; i < 26; ++i)
@@ -67,8 +64,7 @@ std::vector<char> PresentLetters()
 // Reads the labels and icons of drives away from the window's thread: a
 // network drive whose server does not answer can take minutes for either,
 // and the window must go on painting and taking input meanwhile.
-DWORD WINAPI ReadDriveLooks(void* param)
-{
+DWORD WINAPI ReadDriveLooks(void* param) {
     std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
@@ -89,16 +85,12 @@ DWORD WINAPI ReadDriveLooks(void* param)
 
 } // namespace
 
-DriveList::~DriveList()
-{
-    ReleaseIcons();
-}
+DriveList::~DriveList() { ReleaseIcons(); }
 
-bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
-{
+bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font) {
     if (!CreateControl(parent, id, 0, L"COMBOBOX",
-                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST
-                           | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
+                           CBS_HASSTRINGS,
                        x, y, width, 0, font))
         return false;
     // The parent may not have answered WM_MEASUREITEM during creation, so the
@@ -116,8 +108,7 @@ bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font)
     return true;
 }
 
-std::string DriveList::Drive() const
-{
+std::string DriveList::Drive() const {
     const LRESULT index = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR)
         return {};
@@ -127,8 +118,7 @@ std::string DriveList::Drive() const
 // Selects the drive without telling the parent. A drive that is not listed
 // leaves the selection as it was. Its root is not read here: the folder list
 // reads it away from the window's thread and says when it cannot.
-std::optional<std::string> DriveList::SetDrive(const std::string& drive)
-{
+std::optional<std::string> DriveList::SetDrive(const std::string& drive) {
     if (drive.empty() || !std::isalpha(static_cast<unsigned char>(drive[0])))
         return SystemErrorText(ERROR_INVALID_DRIVE);
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])));
@@ -147,8 +137,7 @@ std::optional<std::string> DriveList::SetDrive(const std::string& drive)
 // read for its letter, keeping the selected drive when it is still there;
 // the list is only rebuilt when the letters changed, so an open list does not
 // flicker. Labels and icons are then read again off the window's thread.
-void DriveList::Refresh()
-{
+void DriveList::Refresh() {
     const std::vector<char> letters = PresentLetters();
     const int count = static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
     bool same = count == static_cast<int>(letters.size());
@@ -173,8 +162,7 @@ void DriveList::Refresh()
 // A reading for the drives that no earlier reading still holds: one that
 // waits on a drive that does not answer holds up only the drives after it
 // in its own round, and the next drop-down reads the others afresh.
-void DriveList::StartReading(const std::vector<char>& letters)
-{
+void DriveList::StartReading(const std::vector<char>& letters) {
     auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, {}});
     for (char letter : letters)
         if (!reading_[letter - 'A'])
@@ -192,8 +180,7 @@ void DriveList::StartReading(const std::vector<char>& letters)
 
 // A label that changed replaces the entry's text in place, keeping the
 // selection; an icon alone only needs the row painted again.
-void DriveList::ApplyLook(char letter, const std::string& text, HICON icon)
-{
+void DriveList::ApplyLook(char letter, const std::string& text, HICON icon) {
     const int slot = letter - 'A';
     if (icons_[slot] != nullptr)
         DestroyIcon(icons_[slot]);
@@ -215,8 +202,7 @@ void DriveList::ApplyLook(char letter, const std::string& text, HICON icon)
         InvalidateRect(parts.hwndList, nullptr, FALSE); // the dropped list, when open
 }
 
-int DriveList::FindLetter(char letter) const
-{
+int DriveList::FindLetter(char letter) const {
     const int count = static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         const std::string text = ItemText<ComboBoxMessages>(hwnd_, i);
@@ -226,8 +212,7 @@ int DriveList::FindLetter(char letter) const
     return -1;
 }
 
-void DriveList::ReleaseIcons()
-{
+void DriveList::ReleaseIcons() {
     for (HICON& icon : icons_) {
         if (icon != nullptr)
             DestroyIcon(icon);
@@ -237,8 +222,7 @@ void DriveList::ReleaseIcons()
 
 // The drive's icon and text; the closed field is painted too, even when no
 // drive is selected.
-void DriveList::DrawRow(const DRAWITEMSTRUCT& item)
-{
+void DriveList::DrawRow(const DRAWITEMSTRUCT& item) {
     const bool enabled = IsWindowEnabled(hwnd_) && !(item.itemState & ODS_DISABLED);
     PaintRowBackground(item.hDC, item.rcItem, (item.itemState & ODS_SELECTED) != 0, enabled);
     if (item.itemID == static_cast<UINT>(-1))
@@ -251,8 +235,7 @@ void DriveList::DrawRow(const DRAWITEMSTRUCT& item)
 }
 
 // True for the click or key that is about to open the list.
-bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const
-{
+bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const {
     if (SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0))
         return false;
     switch (msg) {
@@ -269,8 +252,7 @@ bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const
     }
 }
 
-LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kDriveLookMessage) {
         std::unique_ptr<DriveLook> look(reinterpret_cast<DriveLook*>(lParam));
         reading_[look->letter - 'A'] = false;

@@ -42,7 +42,7 @@ private:
 
     std::array<HICON, 26> icons_{};
     std::array<std::string, 26> texts_; // last label read per letter, "" before
-    std::array<bool, 26> reading_{}; // per letter: a reading still has it to do
+    std::array<bool, 26> reading_{};    // per letter: a reading still has it to do
 };
 
 } // namespace kv

@@ -22,8 +22,7 @@ constexpr UINT kFolderReadMessage = WM_APP + 0x46;
 constexpr UINT_PTR kReadBoundTimer = 0x4B46;
 
 // Length of the root at the start of a full path: "C:\" or "\\server\share\".
-size_t RootLength(const std::string& path)
-{
+size_t RootLength(const std::string& path) {
     if (path.size() >= 2 && path[1] == ':')
         return path.size() >= 3 && path[2] == '\\' ? 3 : 2;
     if (path.rfind("\\\\", 0) == 0) {
@@ -35,8 +34,7 @@ size_t RootLength(const std::string& path)
     return 0;
 }
 
-HICON LoadFolderIcon(bool open)
-{
+HICON LoadFolderIcon(bool open) {
     SHFILEINFOW info{};
     UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON;
     if (open)
@@ -48,8 +46,7 @@ HICON LoadFolderIcon(bool open)
 
 // Past MAX_PATH the wide calls take a path only in its extended form, which
 // they use as it is: it must be full and in canonical form already.
-std::wstring ExtendedForm(const std::wstring& path)
-{
+std::wstring ExtendedForm(const std::wstring& path) {
     if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0)
         return path;
     if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\')
@@ -61,9 +58,8 @@ std::wstring ExtendedForm(const std::wstring& path)
 
 // A "fill this buffer" wide call whose result is the length written, or the
 // size needed; nothing when it fails.
-template <typename Call>
-std::optional<std::wstring> GrowingText(Call call)
-{
+template<typename Call>
+std::optional<std::wstring> GrowingText(Call call) {
     std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
         const DWORD written = call(buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -76,8 +72,7 @@ std::optional<std::wstring> GrowingText(Call call)
     return std::nullopt;
 }
 
-std::wstring WithoutExtendedPrefix(std::wstring path)
-{
+std::wstring WithoutExtendedPrefix(std::wstring path) {
     if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
         return L"\\\\" + path.substr(8);
     if (path.compare(0, 4, L"\\\\?\\") == 0)
@@ -88,16 +83,14 @@ std::wstring WithoutExtendedPrefix(std::wstring path)
 // The full, long form of a path the caller gave: a bare "X:" becomes the
 // current folder of that drive, "." and ".." are resolved, short names are
 // expanded, and the trailing backslash goes except at a root.
-std::string FullFolderPath(const std::string& path)
-{
+std::string FullFolderPath(const std::string& path) {
     const std::wstring given = Wide(path);
     std::wstring wide = GrowingText([&given](wchar_t* buffer, DWORD size) {
                             return GetFullPathNameW(given.c_str(), size, buffer, nullptr);
                         }).value_or(given);
     const std::wstring extended = ExtendedForm(wide);
-    if (const auto longName = GrowingText([&extended](wchar_t* buffer, DWORD size) {
-            return GetLongPathNameW(extended.c_str(), buffer, size);
-        }))
+    if (const auto longName = GrowingText(
+            [&extended](wchar_t* buffer, DWORD size) { return GetLongPathNameW(extended.c_str(), buffer, size); }))
         wide = WithoutExtendedPrefix(*longName);
     std::string result = Utf8(wide);
     if (result.size() >= 2 && result[1] == ':')
@@ -112,8 +105,7 @@ std::string FullFolderPath(const std::string& path)
 // The visible subfolders of a folder, sorted as Explorer sorts names. Hidden
 // folders are left out, as Explorer does by default. Fails with the system's
 // error code when the folder cannot be read.
-std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder, DWORD& error)
-{
+std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder, DWORD& error) {
     std::string pattern = folder;
     if (pattern.empty() || pattern.back() != '\\')
         pattern += '\\';
@@ -130,14 +122,13 @@ std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder
     }
     do {
         const std::wstring name = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            && !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && name != L"." && name != L"..")
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) &&
+            name != L"." && name != L"..")
             names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
-        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) < 0; });
     std::vector<std::string> sorted;
     sorted.reserve(names.size());
     for (const std::wstring& name : names)
@@ -145,8 +136,7 @@ std::optional<std::vector<std::string>> ReadSubfolders(const std::string& folder
     return sorted;
 }
 
-std::wstring WindowText(HWND hwnd)
-{
+std::wstring WindowText(HWND hwnd) {
     wchar_t text[256] = {};
     GetWindowTextW(hwnd, text, 256);
     return text;
@@ -154,8 +144,7 @@ std::wstring WindowText(HWND hwnd)
 
 } // namespace
 
-std::vector<std::string> FolderChain(const std::string& path)
-{
+std::vector<std::string> FolderChain(const std::string& path) {
     std::vector<std::string> chain;
     const size_t rootLength = RootLength(path);
     if (rootLength == 0)
@@ -176,8 +165,7 @@ std::vector<std::string> FolderChain(const std::string& path)
     return chain;
 }
 
-std::string ChainPath(const std::vector<std::string>& chain, size_t count)
-{
+std::string ChainPath(const std::vector<std::string>& chain, size_t count) {
     std::string path;
     for (size_t i = 0; i < count && i < chain.size(); ++i) {
         if (!path.empty() && path.back() != '\\')
@@ -187,26 +175,23 @@ std::string ChainPath(const std::vector<std::string>& chain, size_t count)
     return path;
 }
 
-void WarmFolderIcons()
-{
+void WarmFolderIcons() {
     for (bool open : {true, false})
         if (HICON icon = LoadFolderIcon(open))
             DestroyIcon(icon);
 }
 
-FolderList::~FolderList()
-{
+FolderList::~FolderList() {
     if (openIcon_ != nullptr)
         DestroyIcon(openIcon_);
     if (closedIcon_ != nullptr)
         DestroyIcon(closedIcon_);
 }
 
-bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font)
-{
+bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
     if (!CreateControl(parent, id, WS_EX_CLIENTEDGE, L"LISTBOX",
-                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED
-                           | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                           LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                        x, y, width, height, font))
         return false;
     SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, rowHeight_);
@@ -237,8 +222,7 @@ namespace {
 class RealFolders {
 public:
     RealFolders() : off_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
-    ~RealFolders()
-    {
+    ~RealFolders() {
         if (off_)
             ::Wow64RevertWow64FsRedirection(previous_);
     }
@@ -250,8 +234,7 @@ private:
     bool off_;
 };
 
-DWORD WINAPI ReadFolder(void* param)
-{
+DWORD WINAPI ReadFolder(void* param) {
     std::unique_ptr<FolderList::Reading> reading(static_cast<FolderList::Reading*>(param));
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
     RealFolders real;
@@ -280,8 +263,7 @@ DWORD WINAPI ReadFolder(void* param)
 
 } // namespace
 
-void FolderList::Open(const std::string& path, Opened opened)
-{
+void FolderList::Open(const std::string& path, Opened opened) {
     if (path.empty()) {
         ++latest_;
         opened_ = nullptr;
@@ -294,8 +276,7 @@ void FolderList::Open(const std::string& path, Opened opened)
 
 // Re-reads the open folder. When it has gone away meanwhile, the nearest
 // folder above it that can still be read is opened instead.
-void FolderList::Refresh()
-{
+void FolderList::Refresh() {
     if (chain_.empty())
         return;
     std::vector<std::string> folders;
@@ -307,8 +288,7 @@ void FolderList::Refresh()
 // A thread per reading: one stuck on a drive that does not answer must not
 // hold up the next. Whatever it answers after the bound is still shown when
 // no newer reading was asked for meanwhile.
-void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Opened opened)
-{
+void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Opened opened) {
     const unsigned ticket = ++latest_;
     opened_ = std::move(opened);
     auto reading = std::make_unique<Reading>();
@@ -330,8 +310,7 @@ void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Op
     SetTimer(hwnd_, kReadBoundTimer, kPathAnswerWaitMs, nullptr);
 }
 
-void FolderList::OnRead(const Reading& reading)
-{
+void FolderList::OnRead(const Reading& reading) {
     if (reading.ticket != latest_)
         return;
     KillTimer(hwnd_, kReadBoundTimer);
@@ -345,8 +324,7 @@ void FolderList::OnRead(const Reading& reading)
         answer(reading.read ? std::nullopt : std::optional<std::string>(SystemErrorText(reading.error)));
 }
 
-void FolderList::OnBoundPassed()
-{
+void FolderList::OnBoundPassed() {
     KillTimer(hwnd_, kReadBoundTimer);
     Opened answer = std::move(opened_);
     opened_ = nullptr;
@@ -356,8 +334,7 @@ void FolderList::OnBoundPassed()
 
 // Fills the list with the chain of open folders and the subfolders, selects
 // the open folder and keeps the window text equal to the path.
-void FolderList::Show(const std::string& path, std::vector<std::string> subfolders)
-{
+void FolderList::Show(const std::string& path, std::vector<std::string> subfolders) {
     path_ = path;
     chain_ = FolderChain(path);
     SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
@@ -383,8 +360,7 @@ void FolderList::Show(const std::string& path, std::vector<std::string> subfolde
 // Opens the folder of a row: a row of the chain goes up to that folder, a
 // subfolder row goes down into it. A folder that cannot be read is reported
 // and the list stays where it was.
-void FolderList::OpenRow(int index)
-{
+void FolderList::OpenRow(int index) {
     const int count = static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
     if (index < 0 || index >= count)
         return;
@@ -406,28 +382,24 @@ void FolderList::OpenRow(int index)
     });
 }
 
-int FolderList::IndentOf(int index) const
-{
+int FolderList::IndentOf(int index) const {
     const int level = std::min(index, static_cast<int>(chain_.size()));
     return level * (GetSystemMetrics(SM_CXSMICON) * 3 / 4);
 }
 
 // A folder of the chain shows open and sits one step right of the folder above
 // it; the subfolders sit one step right of the open folder.
-void FolderList::DrawRow(const DRAWITEMSTRUCT& item)
-{
+void FolderList::DrawRow(const DRAWITEMSTRUCT& item) {
     if (item.itemID == static_cast<UINT>(-1))
         return;
     const int index = static_cast<int>(item.itemID);
-    PaintRowBackground(item.hDC, item.rcItem, (item.itemState & ODS_SELECTED) != 0,
-                       IsWindowEnabled(hwnd_) != FALSE);
+    PaintRowBackground(item.hDC, item.rcItem, (item.itemState & ODS_SELECTED) != 0, IsWindowEnabled(hwnd_) != FALSE);
     HICON icon = index < static_cast<int>(chain_.size()) ? openIcon_ : closedIcon_;
     DrawIconAndText(item.hDC, item.rcItem, item.rcItem.left + 2 + IndentOf(index), icon,
                     ItemText<ListBoxMessages>(hwnd_, index));
 }
 
-LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case kFolderReadMessage: {
         std::unique_ptr<Reading> reading(reinterpret_cast<Reading*>(lParam));

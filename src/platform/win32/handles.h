@@ -10,7 +10,7 @@ namespace kv {
 
 // Moves like a unique_ptr; Close is a function object for the handle type and
 // Invalid the value that means "no handle" for it.
-template <typename H, typename Close, H Invalid()>
+template<typename H, typename Close, H Invalid()>
 class UniqueHandle {
 public:
     UniqueHandle() = default;
@@ -44,14 +44,29 @@ private:
 
 namespace detail {
 inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
-template <typename T> T NullOf() { return nullptr; }
+template<typename T>
+T NullOf() {
+    return nullptr;
+}
 
-struct FindCloser { void operator()(HANDLE h) const { ::FindClose(h); } };
-struct HandleCloser { void operator()(HANDLE h) const { ::CloseHandle(h); } };
-struct GdiDeleter { void operator()(HGDIOBJ h) const { ::DeleteObject(h); } };
-struct IconDestroyer { void operator()(HICON h) const { ::DestroyIcon(h); } };
-struct RegKeyCloser { void operator()(HKEY h) const { ::RegCloseKey(h); } };
-struct ImageListDestroyer { void operator()(HIMAGELIST h) const { ::ImageList_Destroy(h); } };
+struct FindCloser {
+    void operator()(HANDLE h) const { ::FindClose(h); }
+};
+struct HandleCloser {
+    void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+struct GdiDeleter {
+    void operator()(HGDIOBJ h) const { ::DeleteObject(h); }
+};
+struct IconDestroyer {
+    void operator()(HICON h) const { ::DestroyIcon(h); }
+};
+struct RegKeyCloser {
+    void operator()(HKEY h) const { ::RegCloseKey(h); }
+};
+struct ImageListDestroyer {
+    void operator()(HIMAGELIST h) const { ::ImageList_Destroy(h); }
+};
 } // namespace detail
 
 // FindFirstFileA search handle.

@@ -20,9 +20,7 @@ template class std::basic_string<char>;
 template class std::basic_string<wchar_t>;
 
 namespace {
-[[noreturn]] void EndProcess() {
-    std::abort();
-}
+[[noreturn]] void EndProcess() { std::abort(); }
 } // namespace
 
 namespace std {
@@ -52,22 +50,12 @@ void* operator new(std::size_t size) {
     EndProcess();
 }
 
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
+void* operator new[](std::size_t size) { return ::operator new(size); }
 
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
+void operator delete(void* block) noexcept { std::free(block); }
 
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
+void operator delete[](void* block) noexcept { std::free(block); }
 
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }

@@ -31,14 +31,12 @@ struct ExploreAsked {
 };
 
 // The buffer grows until the whole long form fits, however deep the folder.
-DWORD WINAPI AskLongPath(void* param)
-{
+DWORD WINAPI AskLongPath(void* param) {
     std::unique_ptr<LongPathAsked> asked(static_cast<LongPathAsked*>(param));
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
     std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD written =
-            ::GetLongPathNameW(asked->path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD written = ::GetLongPathNameW(asked->path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (written == 0)
             break;
         if (written < buffer.size()) {
@@ -55,8 +53,7 @@ DWORD WINAPI AskLongPath(void* param)
 }
 
 // The shell's calls expect COM on the thread that makes them.
-DWORD WINAPI ExploreFolder(void* param)
-{
+DWORD WINAPI ExploreFolder(void* param) {
     std::unique_ptr<ExploreAsked> asked(static_cast<ExploreAsked*>(param));
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -66,8 +63,7 @@ DWORD WINAPI ExploreFolder(void* param)
     return 0;
 }
 
-bool StartThread(LPTHREAD_START_ROUTINE routine, void* param)
-{
+bool StartThread(LPTHREAD_START_ROUTINE routine, void* param) {
     HANDLE thread = ::CreateThread(nullptr, 0, routine, param, 0, nullptr);
     if (thread == nullptr)
         return false;
@@ -77,14 +73,12 @@ bool StartThread(LPTHREAD_START_ROUTINE routine, void* param)
 
 } // namespace
 
-Win32SlowCalls::~Win32SlowCalls()
-{
+Win32SlowCalls::~Win32SlowCalls() {
     if (hwnd_ != nullptr)
         ::DestroyWindow(hwnd_);
 }
 
-bool Win32SlowCalls::Create(HINSTANCE instance)
-{
+bool Win32SlowCalls::Create(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &Win32SlowCalls::Proc;
@@ -100,8 +94,7 @@ bool Win32SlowCalls::Create(HINSTANCE instance)
 }
 
 // A call that cannot be started is answered as one that found nothing.
-void Win32SlowCalls::LongPathName(const std::string& path, LongPathAnswer answer)
-{
+void Win32SlowCalls::LongPathName(const std::string& path, LongPathAnswer answer) {
     const UINT_PTR id = nextId_++;
     auto asked = std::make_unique<LongPathAsked>();
     asked->target = hwnd_;
@@ -116,8 +109,7 @@ void Win32SlowCalls::LongPathName(const std::string& path, LongPathAnswer answer
     ::SetTimer(hwnd_, id, kPathAnswerWaitMs, nullptr);
 }
 
-void Win32SlowCalls::Explore(const std::string& folder)
-{
+void Win32SlowCalls::Explore(const std::string& folder) {
     auto asked = std::make_unique<ExploreAsked>(ExploreAsked{owner_, Wide(folder)});
     if (StartThread(ExploreFolder, asked.get()))
         asked.release();
@@ -125,8 +117,7 @@ void Win32SlowCalls::Explore(const std::string& folder)
 
 // Whichever comes first, the answer or the timer, is given; the other finds
 // nothing waiting and is dropped.
-void Win32SlowCalls::Answer(UINT_PTR id, const LongPath& answer)
-{
+void Win32SlowCalls::Answer(UINT_PTR id, const LongPath& answer) {
     ::KillTimer(hwnd_, id);
     const auto found = waiting_.find(id);
     if (found == waiting_.end())
@@ -136,8 +127,7 @@ void Win32SlowCalls::Answer(UINT_PTR id, const LongPath& answer)
     waiting(answer);
 }
 
-LRESULT CALLBACK Win32SlowCalls::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK Win32SlowCalls::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Win32SlowCalls*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (msg == kLongPathMessage) {
         std::unique_ptr<LongPathAsked> asked(reinterpret_cast<LongPathAsked*>(lParam));

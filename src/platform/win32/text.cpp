@@ -19,9 +19,7 @@ std::wstring WideFromCodePage(const std::string& bytes, UINT codePage) {
 
 } // namespace
 
-std::wstring Wide(const std::string& utf8) {
-    return WideFromCodePage(utf8, CP_UTF8);
-}
+std::wstring Wide(const std::string& utf8) { return WideFromCodePage(utf8, CP_UTF8); }
 
 std::string Utf8(const std::wstring& wide) {
     if (wide.empty()) {
@@ -45,9 +43,9 @@ std::string Utf8FromCodePage(const std::string& bytes, UINT codePage) {
 // The system's sentence for the code, without the line break it ends with.
 std::string SystemErrorText(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length != 0 ? std::wstring(buffer, length) : std::wstring();
     ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {

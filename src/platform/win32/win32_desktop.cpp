@@ -36,12 +36,10 @@ std::optional<std::string> Win32Os::CommonStartupFolder() {
     return Utf8(path);
 }
 
-int Win32Os::ShellExecute(const char* verb, const char* file, const char* params,
-                          const char* directory, int show) {
+int Win32Os::ShellExecute(const char* verb, const char* file, const char* params, const char* directory, int show) {
     std::wstring verbText, fileText, paramsText, directoryText;
     HINSTANCE result = ::ShellExecuteW(owner_, WideOrNull(verb, verbText), WideOrNull(file, fileText),
-                                       WideOrNull(params, paramsText), WideOrNull(directory, directoryText),
-                                       show);
+                                       WideOrNull(params, paramsText), WideOrNull(directory, directoryText), show);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
@@ -69,9 +67,6 @@ Answer Win32Os::MessageBox(const std::string& text, MsgStyle style) {
     }
 }
 
-void Win32Os::Beep() {
-    ::MessageBeep(MB_OK);
-}
-
+void Win32Os::Beep() { ::MessageBeep(MB_OK); }
 
 } // namespace kv

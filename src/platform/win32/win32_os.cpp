@@ -13,7 +13,7 @@ namespace {
 // written, or the size needed when the buffer was too small, or 0 on failure.
 // Grows the buffer until the whole text fits, so that long paths are never cut
 // short, and gives the text as UTF-8.
-template <typename Call>
+template<typename Call>
 std::optional<std::string> ReadSizedText(Call call) {
     DWORD size = MAX_PATH + 1;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -43,9 +43,7 @@ void DrainPipe(HANDLE pipe, std::string& out) {
     }
 }
 
-bool HasWildcard(const std::string& path) {
-    return path.find_first_of("*?") != std::string::npos;
-}
+bool HasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
 } // namespace
 
@@ -141,7 +139,7 @@ bool IsNotReadyError(DWORD error) {
 
 // Runs a "fill this buffer" path call of the GetShortPathNameW kind, growing
 // the buffer until the whole text fits.
-template <DWORD(WINAPI* Call)(LPCWSTR, LPWSTR, DWORD)>
+template<DWORD(WINAPI* Call)(LPCWSTR, LPWSTR, DWORD)>
 DWORD PathForm(const std::wstring& path, std::wstring& text) {
     DWORD size = MAX_PATH + 1;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -226,8 +224,8 @@ bool Win32System::CreateDirectory(const std::string& path) {
 }
 
 std::optional<std::string> Win32System::WriteFile(const std::string& path, const std::string& bytes) {
-    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(
+        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return SystemErrorText(::GetLastError());
     }
@@ -285,8 +283,8 @@ std::optional<std::string> Win32System::ToAnsiExactly(const std::string& utf8) {
     }
     const int size = static_cast<int>(wide.size());
     BOOL lossy = FALSE;
-    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr,
-                                             &lossy);
+    const int length =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &lossy);
     if (length == 0 || lossy) {
         return std::nullopt;
     }
@@ -298,22 +296,18 @@ std::optional<std::string> Win32System::ToAnsiExactly(const std::string& utf8) {
     return ansi;
 }
 
-std::string Win32System::FromAnsi(const std::string& bytes) {
-    return Utf8FromCodePage(bytes, CP_ACP);
-}
+std::string Win32System::FromAnsi(const std::string& bytes) { return Utf8FromCodePage(bytes, CP_ACP); }
 
 namespace {
 
-HKEY RootKey(RegistryRoot root) {
-    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
+HKEY RootKey(RegistryRoot root) { return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 } // namespace
 
 // The key is asked for with full access, as the program has always done: a
 // user who may not change the machine's keys is refused here, not later.
 RegistryWrite Win32System::WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
-                                         const std::string& text) {
+                                             const std::string& text) {
     HKEY opened = nullptr;
     wchar_t keyClass[] = L"KORM";
     if (::RegCreateKeyExW(RootKey(root), Wide(key).c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -323,15 +317,15 @@ RegistryWrite Win32System::WriteRegistryText(RegistryRoot root, const std::strin
     RegKeyHandle handle(opened);
     const std::wstring data = Wide(text);
     const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-    if (::RegSetValueExW(opened, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                         bytes) != ERROR_SUCCESS) {
+    if (::RegSetValueExW(opened, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) !=
+        ERROR_SUCCESS) {
         return RegistryWrite::ValueRefused;
     }
     return RegistryWrite::Written;
 }
 
 std::optional<std::string> Win32System::ReadRegistryText(RegistryRoot root, const std::string& key,
-                                                     const std::string& name) {
+                                                         const std::string& name) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
         return std::nullopt;
@@ -385,7 +379,7 @@ ProgramRun Win32System::RunProgram(const ProgramCall& call, unsigned timeoutMs) 
     }
     KernelHandle process(started.hProcess);
     ::CloseHandle(started.hThread);
-    childOutput.Reset();  // only the child holds the write end now
+    childOutput.Reset(); // only the child holds the write end now
 
     std::string bytes;
     const DWORD start = ::GetTickCount();
@@ -454,13 +448,9 @@ std::unique_ptr<SessionLock> Win32System::LockSession(const std::string& name, u
     return std::make_unique<MutexLock>(std::move(mutex));
 }
 
-unsigned long long Win32System::TickCount() {
-    return ::GetTickCount64();
-}
+unsigned long long Win32System::TickCount() { return ::GetTickCount64(); }
 
-void Win32System::Sleep(unsigned ms) {
-    ::Sleep(ms);
-}
+void Win32System::Sleep(unsigned ms) { ::Sleep(ms); }
 
 namespace {
 
@@ -477,14 +467,13 @@ std::string Digits(unsigned value, int width) {
 std::string Win32System::LocalTimeStamp() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    return Digits(now.wYear, 4) + '-' + Digits(now.wMonth, 2) + '-' + Digits(now.wDay, 2) + ' ' +
-           Digits(now.wHour, 2) + ':' + Digits(now.wMinute, 2) + ':' + Digits(now.wSecond, 2);
+    return Digits(now.wYear, 4) + '-' + Digits(now.wMonth, 2) + '-' + Digits(now.wDay, 2) + ' ' + Digits(now.wHour, 2) +
+           ':' + Digits(now.wMinute, 2) + ':' + Digits(now.wSecond, 2);
 }
 
 std::optional<std::string> Win32System::LocalAppDataFolder() {
-    const auto folder = ReadSizedText([](wchar_t* buf, DWORD size) {
-        return ::GetEnvironmentVariableW(L"LOCALAPPDATA", buf, size);
-    });
+    const auto folder =
+        ReadSizedText([](wchar_t* buf, DWORD size) { return ::GetEnvironmentVariableW(L"LOCALAPPDATA", buf, size); });
     if (!folder || folder->empty()) {
         return std::nullopt;
     }

@@ -69,8 +69,7 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     std::optional<std::string> CommonStartupFolder() override;
-    int ShellExecute(const char* verb, const char* file, const char* params,
-                     const char* directory, int show) override;
+    int ShellExecute(const char* verb, const char* file, const char* params, const char* directory, int show) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
 

@@ -9,7 +9,7 @@ namespace kv {
 // kept with its window, which it knows as hwnd_, and every message goes to
 // T::HandleMessage. The object lets go of the window at WM_NCDESTROY. T names
 // this function its friend.
-template <class T>
+template<class T>
 LRESULT CALLBACK WindowProcFor(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     T* self = nullptr;
     if (msg == WM_NCCREATE) {

@@ -29,7 +29,6 @@ constexpr wchar_t kDonationAddress[] =
     L"https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
     L"&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
 
-
 // Client area and control placement, in twips (1/1440 inch).
 constexpr int kClientWidth = 5730;
 constexpr int kClientHeight = 2940;
@@ -161,8 +160,8 @@ bool AboutWindow::OnCreate() {
     website_ = CreateChild(L"STATIC", L"Visit website", SS_CENTER | SS_NOTIFY, IDC_ABOUT_WEBSITE);
     ok_ = CreateChild(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK);
     donate_ = CreateChild(L"BUTTON", L"&Donate", BS_PUSHBUTTON | WS_TABSTOP, IDC_ABOUT_DONATE);
-    if (title_ == nullptr || description_ == nullptr || rights_ == nullptr || website_ == nullptr ||
-        ok_ == nullptr || donate_ == nullptr) {
+    if (title_ == nullptr || description_ == nullptr || rights_ == nullptr || website_ == nullptr || ok_ == nullptr ||
+        donate_ == nullptr) {
         return false;
     }
     if (!CreateFonts()) {
@@ -207,8 +206,8 @@ void AboutWindow::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(hwnd_, &ps);
     if (icon_) {
-        ::DrawIconEx(dc, Px(kIconPlace.x), Px(kIconPlace.y), icon_.Get(), Px(kIconPlace.width),
-                     Px(kIconPlace.height), 0, nullptr, DI_NORMAL);
+        ::DrawIconEx(dc, Px(kIconPlace.x), Px(kIconPlace.y), icon_.Get(), Px(kIconPlace.width), Px(kIconPlace.height),
+                     0, nullptr, DI_NORMAL);
     }
     const int thickness = Px(15) > 0 ? Px(15) : 1;
     const RECT grey{Px(kRuleGreyLeft), Px(kRuleGreyTop), Px(kRuleRight), Px(kRuleGreyTop) + thickness};
@@ -264,9 +263,7 @@ void AboutWindow::Close() {
 
 // The shell opens the addresses with the default browser; what it makes of
 // them is not ours to report, and the window stays open.
-void AboutWindow::OpenWebsite() {
-    ::ShellExecuteW(hwnd_, L"open", kWebsiteAddress, nullptr, nullptr, SW_SHOWNORMAL);
-}
+void AboutWindow::OpenWebsite() { ::ShellExecuteW(hwnd_, L"open", kWebsiteAddress, nullptr, nullptr, SW_SHOWNORMAL); }
 
 void AboutWindow::OpenDonationPage() {
     ::ShellExecuteW(hwnd_, L"open", kDonationAddress, nullptr, nullptr, SW_SHOWNORMAL);
@@ -274,11 +271,10 @@ void AboutWindow::OpenDonationPage() {
 
 bool AboutWindow::CreateFonts() {
     // The title's face, then serif faces a system is likely to have.
-    titleFont_.Reset(MakeFont(
-        FirstInstalledFace({L"Palatino Linotype", L"Book Antiqua", L"Georgia", L"Times New Roman"}), 2175,
-        FW_BOLD, FF_ROMAN, dpi_));
-    textFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_NORMAL,
-                             FF_SWISS, dpi_));
+    titleFont_.Reset(
+        MakeFont(FirstInstalledFace({L"Palatino Linotype", L"Book Antiqua", L"Georgia", L"Times New Roman"}), 2175,
+                 FW_BOLD, FF_ROMAN, dpi_));
+    textFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_NORMAL, FF_SWISS, dpi_));
     if (!titleFont_ || !textFont_) {
         return false;
     }
@@ -303,8 +299,8 @@ void AboutWindow::Layout() {
         HWND control;
         Placement place;
     } controls[] = {
-        {title_, kTitlePlace}, {description_, kDescriptionPlace}, {rights_, kRightsPlace},
-        {website_, kWebsitePlace}, {ok_, kOkPlace}, {donate_, kDonatePlace},
+        {title_, kTitlePlace}, {description_, kDescriptionPlace}, {rights_, kRightsPlace}, {website_, kWebsitePlace},
+        {ok_, kOkPlace},       {donate_, kDonatePlace},
     };
     for (const auto& c : controls) {
         ::MoveWindow(c.control, Px(c.place.x), Px(c.place.y), Px(c.place.width), Px(c.place.height), TRUE);
@@ -340,8 +336,6 @@ HWND AboutWindow::CreateChild(const wchar_t* className, const wchar_t* text, DWO
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
 }
 
-int AboutWindow::Px(int twips) const {
-    return TwipsToPixels(twips, dpi_);
-}
+int AboutWindow::Px(int twips) const { return TwipsToPixels(twips, dpi_); }
 
 } // namespace kv

@@ -19,18 +19,14 @@ constexpr int kProgressStep = 20;
 std::string DriveOf(const std::string& path) { return path.substr(0, 2); }
 
 // The system's own error texts end with a full stop already.
-std::string EndSentence(const std::string& text)
-{
-    return !text.empty() && text.back() == '.' ? text : text + '.';
-}
+std::string EndSentence(const std::string& text) { return !text.empty() && text.back() == '.' ? text : text + '.'; }
 
 } // namespace
 
 void MainCommands::Load() { ShowSystemDrive(); }
 
 // A bare "C:" opens the current folder of that drive, not its root.
-void MainCommands::ShowSystemDrive()
-{
+void MainCommands::ShowSystemDrive() {
     c_.drive.SetDrive(DriveOf(os_.SystemDirectory()));
     c_.dir.Open(DriveOf(c_.drive.Drive()), nullptr);
 }
@@ -38,8 +34,7 @@ void MainCommands::ShowSystemDrive()
 // A drive that cannot be read (an empty removable drive, or a share that
 // does not answer within the bound, say) is reported and the lists go back
 // to the system drive. The window goes on meanwhile.
-void MainCommands::OnDriveChange()
-{
+void MainCommands::OnDriveChange() {
     c_.dir.Open(DriveOf(c_.drive.Drive()), [this](const std::optional<std::string>& error) {
         if (error) {
             os_.MessageBox(*error, MsgStyle::Critical);
@@ -52,8 +47,7 @@ void MainCommands::OnDriveChange()
 
 // The folder as the drive stores it shows at once; its long form replaces it
 // when the system gives it, unless the user has clicked on since.
-void MainCommands::ShowStatus()
-{
+void MainCommands::ShowStatus() {
     const int selected = c_.lsv.Selected();
     if (selected == kNoSelection)
         return;
@@ -70,8 +64,7 @@ void MainCommands::ShowStatus()
 // did not answer within the bound or the long form is `limit` characters or
 // more: the short form still names the folder.
 void MainCommands::WithLongTarget(const std::string& target, std::size_t limit,
-                                  std::function<void(const std::string&)> use)
-{
+                                  std::function<void(const std::string&)> use) {
     if (!NeedsLongForm(target)) {
         use(target);
         return;
@@ -84,18 +77,14 @@ void MainCommands::WithLongTarget(const std::string& target, std::size_t limit,
 // Create and remove share the progress bar; while one of them is under way the
 // other is refused, so the bar never passes its maximum and each does its work
 // once.
-bool MainCommands::PacedCommandPending() const
-{
-    return c_.tmr.Enabled() || c_.tmr2.Enabled() || c_.pb.Value() != 0;
-}
+bool MainCommands::PacedCommandPending() const { return c_.tmr.Enabled() || c_.tmr2.Enabled() || c_.pb.Value() != 0; }
 
 // One tick of a paced command: the bar moves on and the window is busy from
 // the first tick. True on the tick that fills the bar. A message box opened
 // in the quiet first interval (the folder list's, say) holds the window
 // disabled; the command waits for it to close, so that its work never
 // re-enables the window behind a box that is still open.
-bool MainCommands::StepProgress()
-{
+bool MainCommands::StepProgress() {
     if (c_.pb.Value() == 0 && !c_.window.Enabled())
         return false;
     c_.pb.SetValue(std::min(c_.pb.Value() + kProgressStep, c_.pb.Maximum()));
@@ -104,8 +93,7 @@ bool MainCommands::StepProgress()
     return c_.pb.Value() == c_.pb.Maximum();
 }
 
-void MainCommands::FinishPacedCommand()
-{
+void MainCommands::FinishPacedCommand() {
     c_.window.SetWaitCursor(false);
     c_.pb.SetValue(0);
     c_.window.Enable(true);
@@ -113,8 +101,7 @@ void MainCommands::FinishPacedCommand()
 
 // The drive is made only when the bar is full, so the user sees the window
 // repaint and the bar fill before subst runs.
-void MainCommands::CreateDriveCommand()
-{
+void MainCommands::CreateDriveCommand() {
     if (PacedCommandPending()) {
         os_.Beep();
         return;
@@ -129,8 +116,7 @@ void MainCommands::CreateDriveCommand()
 
 // The timer stops before the work: CreateDrive's message box runs a message
 // loop in which a further tick would push the bar past its maximum.
-void MainCommands::OnCreateTick()
-{
+void MainCommands::OnCreateTick() {
     if (!StepProgress())
         return;
     c_.tmr.Disable();
@@ -144,8 +130,7 @@ void MainCommands::OnCreateTick()
     FinishPacedCommand();
 }
 
-void MainCommands::RemoveDriveCommand()
-{
+void MainCommands::RemoveDriveCommand() {
     if (PacedCommandPending()) {
         os_.Beep();
         return;
@@ -168,8 +153,7 @@ void MainCommands::RemoveDriveCommand()
 // moved since. When it has gone meanwhile there is nothing to remove: the
 // lists follow the system and the command ends without a word. Removing a
 // drive also forgets it as a saved drive; a drive that stays keeps its save.
-void MainCommands::OnRemoveTick()
-{
+void MainCommands::OnRemoveTick() {
     if (!StepProgress())
         return;
     c_.tmr2.Disable();
@@ -203,8 +187,7 @@ void MainCommands::OnRemoveTick()
     FinishPacedCommand();
 }
 
-bool MainCommands::IsListedVirtualDrive(const std::string& drive)
-{
+bool MainCommands::IsListedVirtualDrive(const std::string& drive) {
     if (ClassifyTarget(os_.QueryDosDevice(drive)) != DriveKind::Virtual)
         return false;
     for (int i = 0; i < c_.lsv.Count(); ++i)
@@ -213,8 +196,7 @@ bool MainCommands::IsListedVirtualDrive(const std::string& drive)
     return false;
 }
 
-void MainCommands::RemoveRow(const std::string& drive)
-{
+void MainCommands::RemoveRow(const std::string& drive) {
     for (int i = 0; i < c_.lsv.Count(); ++i) {
         if (c_.lsv.Text(i) == drive) {
             c_.lsv.Remove(i);
@@ -225,8 +207,7 @@ void MainCommands::RemoveRow(const std::string& drive)
 
 // A record that cannot be deleted would bring the drive back at the next
 // logon, so its entry stays, marked as not present now that the drive is gone.
-std::optional<std::string> MainCommands::ForgetSavedDrive(const std::string& drive)
-{
+std::optional<std::string> MainCommands::ForgetSavedDrive(const std::string& drive) {
     const int entry = FindSavedEntry(c_.lst, drive);
     const auto why = DeleteSavedDrive(os_, drive);
     if (entry != kNoSelection) {
@@ -240,8 +221,7 @@ std::optional<std::string> MainCommands::ForgetSavedDrive(const std::string& dri
 
 // The cursor goes first so that the user sees the wait while the window is
 // disabled, and last on the way back.
-void MainCommands::SetBusy(bool busy)
-{
+void MainCommands::SetBusy(bool busy) {
     if (busy) {
         c_.window.SetWaitCursor(true);
         c_.window.Enable(false);
@@ -254,8 +234,7 @@ void MainCommands::SetBusy(bool busy)
 // A drive already saved keeps its record as it is; a save of the letter
 // whose drive was not present is replaced. The entry is added only once the
 // record is written: the list shows no drive that would not come back.
-void MainCommands::SaveDriveCommand()
-{
+void MainCommands::SaveDriveCommand() {
     SetBusy(true);
     const int selected = c_.lsv.Selected();
     if (selected != kNoSelection) {
@@ -267,8 +246,7 @@ void MainCommands::SaveDriveCommand()
     SetBusy(false);
 }
 
-void MainCommands::SaveDrive(const std::string& drive, int oldEntry)
-{
+void MainCommands::SaveDrive(const std::string& drive, int oldEntry) {
     if (const auto why = WriteSavedDrive(os_, drive, GetDriveTarget(os_, drive))) {
         os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *why), MsgStyle::Critical);
         return;
@@ -279,8 +257,7 @@ void MainCommands::SaveDrive(const std::string& drive, int oldEntry)
     c_.lst.Redraw();
 }
 
-void MainCommands::RemoveSaveCommand()
-{
+void MainCommands::RemoveSaveCommand() {
     c_.window.Enable(false);
     c_.window.SetWaitCursor(true);
     const int selected = c_.lst.Selected();
@@ -305,8 +282,7 @@ void MainCommands::RemoveSaveCommand()
 
 // The shell explores a folder given as the file; given only as the working
 // directory it opens nothing on some systems.
-void MainCommands::OpenPathCommand()
-{
+void MainCommands::OpenPathCommand() {
     const int selected = c_.lsv.Selected();
     if (selected == kNoSelection)
         return;
@@ -319,8 +295,7 @@ void MainCommands::OpenPathCommand()
     });
 }
 
-void MainCommands::ShowManualCommand()
-{
+void MainCommands::ShowManualCommand() {
     const std::string manual = os_.ProgramFolder() + "\\manual.html";
     os_.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal);
 }

@@ -57,7 +57,7 @@ private:
     Os& os_;
     MainControls c_;
     SlowCalls& slow_;
-    unsigned statusAsked_ = 0; // only the latest click's folder goes to the status bar
+    unsigned statusAsked_ = 0;   // only the latest click's folder goes to the status bar
     std::string confirmedDrive_; // the drive the pending removal is for
 };
 

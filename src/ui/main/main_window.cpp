@@ -32,12 +32,8 @@ struct ToolbarButton {
 
 // In this order: a button's position is what the user learns to find it by.
 constexpr ToolbarButton kToolbarButtons[] = {
-    {IDM_CREATE, L"Create drive"},
-    {IDM_OPENPATH, L"Open path"},
-    {IDM_REMOVE, L"Remove drive"},
-    {IDM_SAVE, L"Save"},
-    {IDM_MANUAL, L"Manual"},
-    {IDM_EXIT, L"Exit"},
+    {IDM_CREATE, L"Create drive"}, {IDM_OPENPATH, L"Open path"}, {IDM_REMOVE, L"Remove drive"},
+    {IDM_SAVE, L"Save"},           {IDM_MANUAL, L"Manual"},      {IDM_EXIT, L"Exit"},
 };
 
 // Every command a menu entry, accelerator or button can give; those without a
@@ -56,9 +52,7 @@ const wchar_t* ToolbarCaption(UINT_PTR command) {
 
 // The button images are drawn at 32 and at 48 pixels; a DPI gets the larger
 // of the two that fits its buttons, never a blurred scale.
-int ToolbarImageSize(int dpi) {
-    return ::MulDiv(kToolbarImageSize, dpi, kDefaultDpi) >= 48 ? 48 : kToolbarImageSize;
-}
+int ToolbarImageSize(int dpi) { return ::MulDiv(kToolbarImageSize, dpi, kDefaultDpi) >= 48 ? 48 : kToolbarImageSize; }
 
 // The strip of button images, stored with a palette and keyed on the colour
 // of its top-left pixel. The key becomes transparency in a 32-bit copy, so
@@ -66,8 +60,8 @@ int ToolbarImageSize(int dpi) {
 // from their shapes.
 HIMAGELIST LoadToolbarImages(HINSTANCE instance, int size) {
     const int id = size == 48 ? IDB_TOOLBAR48 : IDB_TOOLBAR;
-    BitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(
-        instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BitmapHandle strip(
+        static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!strip) {
         return nullptr;
     }
@@ -115,8 +109,7 @@ HIMAGELIST LoadToolbarImages(HINSTANCE instance, int size) {
 // from the nearest by the system.
 HIMAGELIST LoadDriveImages(HINSTANCE instance, int dpi) {
     const int size = ::MulDiv(kToolbarImageSize, dpi, kDefaultDpi);
-    IconHandle icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_DRIVE), IMAGE_ICON,
-                                                    size, size, 0)));
+    IconHandle icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_DRIVE), IMAGE_ICON, size, size, 0)));
     HIMAGELIST list = ::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0);
     if (list != nullptr && icon) {
         ::ImageList_AddIcon(list, icon.Get());
@@ -158,12 +151,12 @@ bool MainWindow::Create(std::function<void()> betweenSteps) {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &WindowProcFor<MainWindow>;
     wc.hInstance = instance_;
-    wc.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXICON),
-                                               ::GetSystemMetrics(SM_CYICON), LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON),
-                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    wc.hIcon =
+        static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+    wc.hIconSm =
+        static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background_.Get();
     wc.lpszClassName = kClassName;
@@ -176,8 +169,7 @@ bool MainWindow::Create(std::function<void()> betweenSteps) {
     HMENU menu = ::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU));
     accelerators_ = ::LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCEL));
     HWND hwnd = ::CreateWindowExW(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, menu,
-                                  instance_, this);
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance_, this);
     if (hwnd == nullptr && menu != nullptr) {
         ::DestroyMenu(menu);
     }
@@ -258,8 +250,8 @@ bool MainWindow::OnCreate() {
         !Step(CreateUsedFrame())) {
         return false;
     }
-    HWND status = CreateChild(STATUSCLASSNAMEW, L"", 0, IDC_STATUS, 0, Px(kClientHeight - 375),
-                              Px(kClientWidth), Px(375));
+    HWND status =
+        CreateChild(STATUSCLASSNAMEW, L"", 0, IDC_STATUS, 0, Px(kClientHeight - 375), Px(kClientWidth), Px(375));
     if (status == nullptr) {
         return false;
     }
@@ -358,9 +350,7 @@ void MainWindow::OnTimer(UINT_PTR id) {
     }
 }
 
-bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
-    return drive_.OnDrawItem(item) || dir_.OnDrawItem(item);
-}
+bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) { return drive_.OnDrawItem(item) || dir_.OnDrawItem(item); }
 
 // The frames and the button area take the window's teal.
 HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control) {
@@ -414,9 +404,7 @@ void MainWindow::OnDestroy() {
     ::PostQuitMessage(0);
 }
 
-void MainWindow::ExitCommand() {
-    ::DestroyWindow(hwnd_);
-}
+void MainWindow::ExitCommand() { ::DestroyWindow(hwnd_); }
 
 // A fresh about window at each opening, gone again when it returns.
 void MainWindow::ShowAboutWindow() {
@@ -429,8 +417,7 @@ void MainWindow::ShowAboutWindow() {
 // The bold 8.25 point look in a TrueType face that scales with the DPI, where
 // the raster "MS Sans Serif" comes in a few pixel sizes only.
 bool MainWindow::CreateFonts() {
-    boldFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_BOLD, FF_SWISS,
-                             dpi_));
+    boldFont_.Reset(MakeFont(FirstInstalledFace({L"Microsoft Sans Serif", L"Tahoma"}), 825, FW_BOLD, FF_SWISS, dpi_));
     return boldFont_.Valid();
 }
 
@@ -541,8 +528,9 @@ bool MainWindow::CreatePathFrame() {
 }
 
 bool MainWindow::CreateSavedFrame() {
-    HWND combo = WithBoldFont(CreateChild(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
-                             IDC_CMB, Px(3000), Px(720), Px(2775), Px(2400)));
+    HWND combo =
+        WithBoldFont(CreateChild(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
+                                 IDC_CMB, Px(3000), Px(720), Px(2775), Px(2400)));
     if (combo == nullptr) {
         return false;
     }
@@ -553,10 +541,10 @@ bool MainWindow::CreateSavedFrame() {
     const int fy = 1080;
     frames_[1] = CreateFrame(L"Saved Drives:", IDC_FRAME_SAVED, fx, fy, 2775, 2175);
     HWND list = WithBoldFont(CreateChild(L"LISTBOX", L"",
-                            LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-                            IDC_LST, Px(fx + 120), Px(fy + 240), Px(2535), Px(1230), WS_EX_CLIENTEDGE));
-    cmdRemove_ = WithBoldFont(CreateChild(L"BUTTON", L"&Remove Save", BS_PUSHBUTTON | WS_TABSTOP,
-                                          IDC_REMOVESAVE, Px(fx + 120), Px(fy + 1680), Px(2535), Px(375)));
+                                         LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                                         IDC_LST, Px(fx + 120), Px(fy + 240), Px(2535), Px(1230), WS_EX_CLIENTEDGE));
+    cmdRemove_ = WithBoldFont(CreateChild(L"BUTTON", L"&Remove Save", BS_PUSHBUTTON | WS_TABSTOP, IDC_REMOVESAVE,
+                                          Px(fx + 120), Px(fy + 1680), Px(2535), Px(375)));
     if (frames_[1] == nullptr || list == nullptr || cmdRemove_ == nullptr) {
         return false;
     }
@@ -570,10 +558,10 @@ bool MainWindow::CreateUsedFrame() {
     const int fx = -7;
     const int fy = 3360;
     frames_[2] = CreateFrame(L"Used Drives:", IDC_FRAME_USED, fx, fy, 5775, 2775);
-    HWND view = WithBoldFont(CreateChild(WC_LISTVIEWW, L"",
-                            LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
-                                LVS_SHAREIMAGELISTS | WS_TABSTOP,
-                            IDC_LSV, Px(fx + 120), Px(fy + 240), Px(5535), Px(2460), WS_EX_CLIENTEDGE));
+    HWND view = WithBoldFont(
+        CreateChild(WC_LISTVIEWW, L"",
+                    LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE | LVS_SHAREIMAGELISTS | WS_TABSTOP,
+                    IDC_LSV, Px(fx + 120), Px(fy + 240), Px(5535), Px(2460), WS_EX_CLIENTEDGE));
     if (frames_[2] == nullptr || view == nullptr) {
         return false;
     }
@@ -585,8 +573,8 @@ bool MainWindow::CreateUsedFrame() {
 
 HWND MainWindow::CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
                              int width, int height, DWORD exStyle) {
-    HWND child = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    HWND child = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, hwnd_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     return child;
 }
 
@@ -622,12 +610,8 @@ const MainWindow::CommandRoute* MainWindow::FindRoute(int id) const {
     return nullptr;
 }
 
-bool MainWindow::TakesEvents() const {
-    return commands_ != nullptr && !closing_;
-}
+bool MainWindow::TakesEvents() const { return commands_ != nullptr && !closing_; }
 
-int MainWindow::Px(int twips) const {
-    return ::MulDiv(twips, dpi_, 1440);
-}
+int MainWindow::Px(int twips) const { return ::MulDiv(twips, dpi_, 1440); }
 
 } // namespace kv

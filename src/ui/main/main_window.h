@@ -71,8 +71,8 @@ private:
     bool CreatePathFrame();
     bool CreateSavedFrame();
     bool CreateUsedFrame();
-    HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                     int x, int y, int width, int height, DWORD exStyle = 0);
+    HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y, int width,
+                     int height, DWORD exStyle = 0);
     HWND WithBoldFont(HWND control);
     HWND CreateFrame(const wchar_t* caption, int id, int x, int y, int width, int height);
     void ShowRoutedCommandsOnly();
