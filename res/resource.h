@@ -46,3 +46,5 @@
 #define IDT_SPLASH 1
 #define IDT_CREATE 2
 #define IDT_REMOVE 3
+#define IDT_DRIVES_CHANGED 4 // a device change, settling
+#define IDT_DRIVES_LOOK    5 // a look at the drives now and then

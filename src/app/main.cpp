@@ -59,40 +59,14 @@ private:
     bool initialised_;
 };
 
-struct StartupWork {
-    kv::Win32Os& os;
-    kv::MainWindow& window;
-    HWND splash;
-};
-
-// The start-up work that may wait on drives (the scan asks about the folder
-// of every virtual drive) runs here, so that the splash goes on painting and
-// answering; it fills the main window's lists through their messages, which
-// the window's thread serves from its loop.
-DWORD WINAPI PrepareBehindSplash(void* param) {
-    auto* work = static_cast<StartupWork*>(param);
-    ComApartment com;
-    kv::PrepareLists(work->os, work->window.Lsv(), work->window.Cmb(), work->window.Lst());
-    ::PostMessageW(work->splash, kv::SplashWindow::kPreparedMessage, 0, 0);
-    return 0;
-}
-
-// Not before the splash has shown, whose loop must serve the work's messages.
-bool StartPreparing(StartupWork& work) {
-    HANDLE thread = ::CreateThread(nullptr, 0, PrepareBehindSplash, &work, 0, nullptr);
-    if (thread == nullptr) {
-        return false;
-    }
-    ::CloseHandle(thread);
-    return true;
-}
-
 int RunProgram(HINSTANCE instance) {
     ComApartment com;
+    // It lives as long as the process: a task still waiting on a share when
+    // the window closes goes on using it until the process ends.
+    kv::Win32Os& os = *new kv::Win32Os;
     // The splash shows as soon as the files the program needs are known to be
     // there; the main window and its lists, which the user sees only at the
     // hand-over, are made behind it.
-    kv::Win32Os os;
     if (!kv::CheckStartupFiles(os)) {
         return 0;
     }
@@ -118,13 +92,11 @@ int RunProgram(HINSTANCE instance) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-    StartupWork work{os, window, splash.Handle()};
-    if (!splashShown || !StartPreparing(work)) {
-        kv::PrepareLists(os, window.Lsv(), window.Cmb(), window.Lst());
+    window.Prepare([&splash, splashShown] {
         if (splashShown) {
-            ::PostMessageW(splash.Handle(), kv::SplashWindow::kPreparedMessage, 0, 0);
+            splash.Prepared();
         }
-    }
+    });
     if (!splashShown) {
         window.ShowCentered();
     }

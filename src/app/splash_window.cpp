@@ -78,12 +78,6 @@ LRESULT SplashWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
-    case kPreparedMessage:
-        prepared_ = true;
-        if (ticks_ >= kHandOverTick) {
-            HandOver();
-        }
-        return 0;
     case WM_CLOSE:
         // Closing the splash (Alt+F4) would leave the program running with no
         // window; it goes only by handing over.
@@ -129,6 +123,13 @@ void SplashWindow::OnTimer(UINT_PTR id) {
     }
     ::KillTimer(hwnd_, IDT_SPLASH);
     if (prepared_) {
+        HandOver();
+    }
+}
+
+void SplashWindow::Prepared() {
+    prepared_ = true;
+    if (ticks_ >= kHandOverTick) {
         HandOver();
     }
 }

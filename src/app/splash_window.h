@@ -26,9 +26,9 @@ public:
     // Paints and answers what is waiting for the splash, while the thread is
     // busy with other work.
     void ServeWaiting();
-    // The hand-over waits for kPreparedMessage, which any thread may post.
+    // The hand-over waits for Prepared.
     void WaitForPreparation() { prepared_ = false; }
-    static constexpr UINT kPreparedMessage = WM_APP + 0x48;
+    void Prepared();
 
     HWND Handle() const { return hwnd_; }
 

@@ -42,20 +42,14 @@ bool CheckStartupFiles(Os& os) {
 // letters of its own), or a folder may have come since. The companion's
 // protection costs two security-descriptor reads; the data folder and the
 // logon entry both depend on it, so it is read once.
-void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst) {
+DriveSnapshot PrepareDrives(Os& os) {
     const bool companionProtected = CompanionIsProtected(os);
     CreateDataFolder(os, companionProtected);
     RestoreAtStartup(os);
-    ScanDrives(os, lsv, cmb);
-    LoadSavedDrives(os, lsv, lst);
+    DriveSnapshot drives = ScanDrives(os);
+    drives.saved = SavedLetters(os);
     RegisterAutoStart(os, companionProtected);
-}
-
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst) {
-    if (!CheckStartupFiles(os))
-        return false;
-    PrepareLists(os, lsv, cmb, lst);
-    return true;
+    return drives;
 }
 
 } // namespace kv

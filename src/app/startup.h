@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/controls.h"
+#include "drives/drive_model.h"
 #include "platform/os.h"
 
 namespace kv {
@@ -12,10 +12,9 @@ std::string CompanionMissingMessage(const std::string& programFolder);
 
 // The start-up work behind the splash window, in two parts: the checks whose
 // messages come before the splash shows (false when the program must end),
-// and the work the user does not see, done once the splash is up.
+// and the work the user does not see, done once the splash is up, away from
+// the window's thread; it gives what the lists are to show.
 bool CheckStartupFiles(Os& os);
-void PrepareLists(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst);
-// Both parts in one go. False when the program must end.
-bool RunStartup(Os& os, DriveListView& lsv, ComboBox& cmb, SortedList& lst);
+DriveSnapshot PrepareDrives(Os& os);
 
 } // namespace kv

@@ -30,62 +30,28 @@ DriveKind ClassifyTarget(const std::optional<std::string>& target) {
     return DriveKind::Free;
 }
 
-// Lists every virtual drive and offers every free letter but B (kept for the
-// floppy it once meant). A virtual drive whose folder the system says is gone
-// is deleted: it could only confuse the user. One whose folder merely cannot
-// be reached now (a disk not plugged in, a share offline, a folder the user
-// may not open) is kept and listed, as is one that subst would not delete.
-// The folders are asked about all at once, so that three dead shares hold
-// the start no longer than one.
-void ScanDrives(Os& os, DriveListView& lsv, SortedList& cmb) {
-    std::vector<DriveKind> kinds; // A to Z
+// One whose folder merely cannot be reached now (a disk not plugged in, a
+// share offline, a folder the user may not open) is kept, as is one that
+// subst would not delete. The folders are asked about all at once, so that
+// three dead shares hold the start no longer than one.
+DriveSnapshot ScanDrives(Os& os) {
+    DriveSnapshot now;
+    std::vector<int> virtualLetters;
     std::vector<std::string> folders;
-    for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
-        const auto target = os.QueryDosDevice(DriveName(*letter));
-        kinds.push_back(ClassifyTarget(target));
-        if (kinds.back() == DriveKind::Virtual)
-            folders.push_back(FolderOfTarget(Trim(*target)));
-    }
-    const std::vector<PathProbe> probes = os.ProbePaths(folders);
-    std::size_t probe = 0;
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
-        const std::string drive = DriveName(kDriveLetters[i]);
-        if (kinds[i] == DriveKind::Virtual) {
-            const bool gone = probes[probe++].state == PathProbe::State::Missing;
-            if (!gone || !DeleteDrive(os, drive).done)
-                lsv.Append(drive);
-        } else if (kinds[i] == DriveKind::Free && drive != "B:") {
-            cmb.Add(drive);
+    for (int i = 0; i < 26; ++i) {
+        now.targets[i] = os.QueryDosDevice(DriveName(kDriveLetters[i]));
+        if (ClassifyTarget(now.targets[i]) == DriveKind::Virtual) {
+            virtualLetters.push_back(i);
+            folders.push_back(FolderOfTarget(Trim(*now.targets[i])));
         }
     }
-}
-
-namespace {
-
-template<class List>
-int IndexOf(const List& list, const std::string& text) {
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Text(i) == text)
-            return i;
-    return -1;
-}
-
-} // namespace
-
-bool RelistLetter(Os& os, DriveListView& lsv, SortedList& cmb, const std::string& drive) {
-    const DriveKind kind = ClassifyTarget(os.QueryDosDevice(drive));
-    const int row = IndexOf(lsv, drive);
-    const int entry = IndexOf(cmb, drive);
-    if (kind == DriveKind::Virtual && row < 0)
-        lsv.Append(drive);
-    if (kind != DriveKind::Virtual && row >= 0)
-        lsv.Remove(row);
-    const bool offered = kind == DriveKind::Free && drive != "B:";
-    if (offered && entry < 0)
-        cmb.Add(drive);
-    if (!offered && entry >= 0)
-        cmb.Remove(entry);
-    return !offered && entry >= 0;
+    const std::vector<PathProbe> probes = os.ProbePaths(folders);
+    for (std::size_t i = 0; i < virtualLetters.size(); ++i) {
+        const int letter = virtualLetters[i];
+        if (probes[i].state == PathProbe::State::Missing && DeleteDrive(os, DriveName(kDriveLetters[letter])).done)
+            now.targets[letter].reset();
+    }
+    return now;
 }
 
 } // namespace kv

@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "drives/drive_name.h"
-#include "drives/scan.h"
 
 namespace kv {
 
@@ -13,7 +12,6 @@ std::string SubstPath;
 namespace {
 
 constexpr char kSubst[] = "subst.exe";
-constexpr char kAvailableDrives[] = "Avaliable Drives:";
 constexpr char kVirtualPrefix[] = "\\??\\";
 // subst answers in well under a second; a hung one must not hold the window.
 constexpr unsigned kSubstTimeoutMs = 8000;
@@ -142,30 +140,6 @@ SubstOutcome DeleteDrive(Os& os, const std::string& drive) {
     if (!why.empty())
         return {false, why};
     return {false, drive + " is still in use after subst.exe ran"};
-}
-
-// Maps the folder open in `dir` to the letter selected in `cmb` and moves the
-// letter from the free letters to the drives in use. When the drive was not
-// made, the letter is read again: another program may have taken it meanwhile,
-// and then it is no longer offered.
-void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir) {
-    const int selected = cmb.Selected();
-    const std::string drive = cmb.Text(selected);
-    const SubstOutcome outcome = MakeDrive(os, drive, dir.Path());
-    if (!outcome.done) {
-        if (RelistLetter(os, lsv, cmb, drive))
-            cmb.SetEditText(kAvailableDrives);
-        lsv.Redraw();
-        cmb.Redraw();
-        os.MessageBox("Virtual drive " + drive + " could not be created: " + outcome.why + ".", MsgStyle::Critical);
-        return;
-    }
-    lsv.Append(drive);
-    cmb.Remove(selected);
-    lsv.Redraw();
-    cmb.Redraw();
-    cmb.SetEditText(kAvailableDrives);
-    os.MessageBox("Virtual drive " + drive + " created.", MsgStyle::Information);
 }
 
 } // namespace kv

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
 #include "platform/os.h"
 
 namespace kv {
@@ -33,7 +32,5 @@ struct DriveRequest {
 SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
-
-void CreateDrive(Os& os, ComboBox& cmb, DriveListView& lsv, const FolderChooser& dir);
 
 } // namespace kv

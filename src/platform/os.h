@@ -68,6 +68,10 @@ public:
     virtual ~SessionLock() = default;
 };
 
+// How long the program waits for a drive or folder before taking it as not
+// answering.
+inline constexpr unsigned kPathAnswerWaitMs = 3000;
+
 // ShellExecute show commands.
 constexpr int kShowHidden = 0; // SW_HIDE
 constexpr int kShowNormal = 1; // SW_SHOWNORMAL
@@ -77,7 +81,8 @@ public:
     virtual ~Os() = default;
 
     // First target string of a DOS device name such as "X:", or nothing when the
-    // letter has no device.
+    // letter has no device. The device table is the system's own: this never
+    // waits on a drive, and the window's thread may ask it.
     virtual std::optional<std::string> QueryDosDevice(const std::string& drive) = 0;
     // Makes the letter stand for the folder in this logon session, as subst.exe
     // does; the system's error text when that is refused.
@@ -100,6 +105,10 @@ public:
     // Both give nothing when the path does not answer within the probe's bound.
     virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
     virtual std::optional<std::string> LongPathName(const std::string& path) = 0;
+    // The long form, waiting as long as the path takes: only for a task,
+    // whose bound is its own, so that a dead share holds one thread, not one
+    // more for every time it is asked.
+    virtual std::optional<std::string> LongPathNameWaiting(const std::string& path) = 0;
 
     virtual bool CreateDirectory(const std::string& path) = 0;
     // A folder that the local Users group may change, for data that every

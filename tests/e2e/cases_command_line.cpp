@@ -90,6 +90,17 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         MainWindow main = app.waitMain();
         ExpectEq(main.savedDrives(), {"X:"}, "saved drives in the window");
         main.save("W:");
+        // What the command line does while the window is open shows there within a second.
+        ExpectDone("create V: " + work, "V: created for " + work + "\n");
+        ExpectDone("forget X:", "the save of X: is forgotten\n");
+        Expect(WaitFor([&] { return Contains(main.drives(), "V:") && main.savedDrives().size() == 1; }, 1500),
+               "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
+        Expect(!Contains(main.freeLetters(), "V:"), "V: is still offered");
+        ExpectDone("remove V:", "V: removed\n");
+        ExpectDone("save X:", "X: saved\n");
+        Expect(WaitFor([&] { return !Contains(main.drives(), "V:") && main.savedDrives().size() == 2; }, 1500),
+               "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
+        Expect(Contains(main.freeLetters(), "V:"), "V: is not offered again");
         main.close();
     }
     ExpectDone("list --json", "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "

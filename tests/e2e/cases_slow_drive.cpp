@@ -74,6 +74,27 @@ KV_CASE(slow_share_that_does_not_answer_at_startup_on_click_and_when_picked) {
     box.press(IDOK);
     Expect(WaitFor([&] { return main.drive().rfind("C:", 0) == 0; }, 5000), "Drive shows " + main.drive());
     ExpectEq(main.folder(), home, "folder list after the message");
+
+    // Back and forth between two drives on the share, as a restless user
+    // would: each is waited on by one thread, however often it is asked.
+    main.clickDrive("J:");
+    for (int i = 0; i < 200; ++i)
+        Keys({static_cast<WORD>(i % 2 ? VK_LEFT : VK_RIGHT)});
+    Expect(WaitFor([&] { return main.selectedDrive() == "J:"; }, 5000), "the keys left " + main.selectedDrive());
+    std::printf("%d threads after 200 moves between J: and K:\n", app.threads());
+    Expect(app.threads() <= 24, std::to_string(app.threads()) + " threads after 200 moves between J: and K:");
+
+    // A create on a folder of the share, which went quiet just before: the
+    // window answers while subst waits, and then says what became of it.
+    SetSlowDelay(0);
+    main.pickDrive("N:");
+    main.openFolder("N:\\Alpha");
+    SetSlowDelay(kNoAnswer);
+    main.pickLetter("Q:");
+    main.shortcut('C');
+    app.answer("Virtual drive Q: could not be created: the system program subst.exe did not finish within 8 "
+               "seconds.",
+               IDOK, {IDOK}, 30000);
     probe.expectNoStallOver(kLongestStallMs);
 }
 

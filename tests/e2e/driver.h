@@ -174,6 +174,7 @@ public:
     ~Korvane();
 
     DWORD pid() const { return pid_; }
+    int threads() const; // how many threads the program has now
     bool running() const;
     bool waitExit(int timeoutMs) const;
     HWND window(const char* className) const; // visible top-level window of this process
@@ -249,10 +250,8 @@ private:
 // answers, its window is enabled with the bar at 0 and no other window of it
 // is open; every letter is in exactly one of the free letters, the used
 // drives and the real devices; every saved drive is listed as used, or as
-// "X: (not present)" when it is not, and has a record file. The letters of
-// drives that start-up deleted (their folder had gone) are offered only
-// from the next start: name them in `deletedAtStart`, e.g. "G".
-void ExpectConsistent(const Korvane& app, const MainWindow& main, const std::string& deletedAtStart = "");
+// "X: (not present)" when it is not, and has a record file.
+void ExpectConsistent(const Korvane& app, const MainWindow& main);
 
 // Waits for the explorer window that open path starts, checks that it shows
 // `folder` by its name, and closes it again, waiting for its end: a second

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/os.h"
-#include "platform/slow_calls.h"
 
 namespace kv::test {
 
@@ -24,7 +23,7 @@ inline std::optional<std::string> Find(const Texts& texts, const std::string& ke
     return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
-class FakeOs : public Os, public SlowCalls {
+class FakeOs : public Os {
 public:
     Texts devices; // "X:" -> first target
     std::set<std::string> folders{"C:\\", "C:\\windows", "C:\\Tools\\kordat"};
@@ -48,11 +47,7 @@ public:
     std::set<std::string> locksElsewhere; // session locks another process holds
     unsigned long long now = 0;           // moves only when the program sleeps
     std::function<void()> onSleep = [] {};
-    // Long path names asked away from the window's thread wait here while
-    // `hold` is set, until the test answers them or lets their bound pass.
-    bool hold = false;
-    std::vector<std::pair<std::string, LongPathAnswer>> held;
-    std::vector<std::string> explored;
+    std::vector<std::string> explored; // folders handed to the shell to explore
 
     void Subst(const std::string& drive, const std::string& folder) {
         devices[drive] = "\\??\\" + folder;
@@ -60,10 +55,6 @@ public:
     }
     std::optional<std::string> Folder(const std::string& path) {
         return folders.count(path) ? std::optional(path) : std::nullopt;
-    }
-    void Reply(size_t index, bool withinBound = true) {
-        auto [path, answer] = std::move(held.at(index));
-        answer(withinBound ? LongPath{true, LongPathName(path)} : LongPath{});
     }
 
     std::optional<std::string> QueryDosDevice(const std::string& drive) override { return Find(devices, drive); }
@@ -96,13 +87,7 @@ public:
                 return longName;
         return Folder(path);
     }
-    void LongPathName(const std::string& path, LongPathAnswer answer) override {
-        if (hold)
-            held.emplace_back(path, std::move(answer));
-        else
-            answer(LongPath{true, LongPathName(path)});
-    }
-    void Explore(const std::string& folder) override { explored.push_back(folder); }
+    std::optional<std::string> LongPathNameWaiting(const std::string& path) override { return LongPathName(path); }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
     bool CreateDirectoryForUsers(const std::string& path) override {
         sharedFolders.insert(path);
@@ -150,7 +135,11 @@ public:
         return registry.erase(Value(root, key, name)) || true;
     }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
-    int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
+    int ShellExecute(const char* verb, const char* file, const char*, const char*, int) override {
+        if (std::string(verb) == "explore")
+            explored.push_back(file);
+        return 42;
+    }
     // subst.exe, as it answers "X: /D" and "X: folder".
     ProgramRun RunProgram(const ProgramCall& call, unsigned) override {
         EXPECT_EQ(call.path, "C:\\windows\\system32\\subst.exe") << "never by bare name";

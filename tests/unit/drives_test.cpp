@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "drives/drive_model.h"
 #include "drives/scan.h"
 #include "drives/subst.h"
 #include "drives/targets.h"
 #include "fakes/fake_controls.h"
 #include "fakes/fake_os.h"
+#include "fakes/fake_tasks.h"
 #include "ui/main/main_commands.h"
 
 namespace kv::test {
@@ -14,7 +16,18 @@ using Rows = std::vector<std::string>;
 
 ProgramRun Ended(unsigned long code) { return {ProgramRun::End::Exited, code, {}, {}}; }
 
-TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGone) {
+// The names of the drives a snapshot's model lists, used and free.
+std::string Listed(const DriveModel& model) {
+    std::string listed;
+    for (const std::string& drive : model.UsedDrives())
+        listed += drive;
+    listed += " |";
+    for (const std::string& drive : model.FreeDrives())
+        listed += drive.substr(0, 1);
+    return listed;
+}
+
+TEST(ScanDrives, SortsEveryLetterAndDeletesOnlyDrivesWhoseFolderIsGone) {
     FakeOs os;
     os.devices = {{"C:", "\\Device\\HarddiskVolume1"},
                   {"N:", "\\Device\\LanmanRedirector\\;N:0\\server\\share"},
@@ -27,40 +40,42 @@ TEST(ScanDrives, SortsEveryLetterIntoItsListAndDeletesOnlyDrivesWhoseFolderIsGon
     // A share that does not answer and a disk not plugged in keep their drives.
     os.probes = {{"\\\\server\\share", {PathProbe::State::NoAnswer, "timed out"}},
                  {"F:\\stick", {PathProbe::State::NotReady, "not ready"}}};
-    FakeListView lsv;
-    FakeComboBox cmb;
-    ScanDrives(os, lsv, cmb);
-    EXPECT_EQ(lsv.rows, (Rows{"B:", "D:", "E:", "U:", "Z:"}));
-    Rows free;
-    for (char c : std::string("AFHIJKLMOPQRSTVWXY"))
-        free.push_back(std::string(1, c) + ":");
-    EXPECT_EQ(cmb.rows, free) << "B is never offered; devices and drives in use are not free";
+    DriveModel model;
+    model.Take(ScanDrives(os));
+    EXPECT_EQ(Listed(model), "B:D:E:U:Z: |AFGHIJKLMOPQRSTVWXY") << "B is never offered; devices are not free";
     EXPECT_EQ(os.runs, Rows{"G: /D"});
+    EXPECT_EQ(model.Folder("U:"), "\\\\server\\share");
 
     // A drive whose folder is gone stays listed while subst keeps it.
     os.devices["A:"] = "\\??\\C:\\gone";
     os.onRun = [](const ProgramCall&) { return ProgramRun{ProgramRun::End::TimedOut, 0, {}, {}}; };
-    FakeListView kept;
-    ScanDrives(os, kept, cmb);
-    EXPECT_EQ(kept.rows, (Rows{"A:", "B:", "D:", "E:", "U:", "Z:"}));
+    model.Take(ScanDrives(os));
+    EXPECT_EQ(Listed(model), "B:D:E:U:Z:A: |FGHIJKLMOPQRSTVWXY") << "a drive new to the model comes last";
 }
 
-TEST(RelistLetter, MakesBothListsAgreeWithTheSystem) {
+TEST(DriveModel, FollowsTheSystemAndWhatTheProgramDid) {
     FakeOs os;
-    FakeListView lsv;
-    FakeComboBox cmb;
-    lsv.rows = {"K:"};
-    cmb.rows = {"X:", "Y:"};
-    os.devices["X:"] = "\\Device\\CdRom0";
-    os.Subst("Y:", "C:\\data");
-    // True when the letter is offered no more. The second time, Y: and K:
-    // are already first in their lists, and stay there once.
-    const std::pair<std::string, bool> relisted[] = {{"X:", true},  {"Y:", true},  {"K:", false},
-                                                     {"B:", false}, {"Y:", false}, {"K:", false}};
-    for (const auto& [drive, unoffered] : relisted)
-        EXPECT_EQ(RelistLetter(os, lsv, cmb, drive), unoffered) << drive;
-    EXPECT_EQ(lsv.rows, Rows{"Y:"});
-    EXPECT_EQ(cmb.rows, Rows{"K:"});
+    os.Subst("K:", "C:\\k");
+    os.Subst("D:", "C:\\d");
+    os.files["C:\\Tools\\kordat\\K.ini"] = os.files["C:\\Tools\\kordat\\Q.ini"] = "C:\\k\r\n";
+    DriveModel model;
+    model.Take(ReadDrives(os));
+    EXPECT_EQ(model.SavedEntries(), (Rows{"K:", "Q: (not present)"}));
+    const unsigned before = model.Generation();
+    model.Relist("Q:", "\\??\\C:\\q");
+    model.Relist("D:", std::nullopt);
+    model.Relist("X:", "\\Device\\CdRom0");
+    model.Relist("B:", std::nullopt);
+    model.Saved("K:", false);
+    EXPECT_EQ(Listed(model), "K:Q: |ACDEFGHIJLMNOPRSTUVWYZ");
+    EXPECT_EQ(model.SavedEntries(), Rows{"Q:"});
+    EXPECT_EQ(model.Generation(), before + 5) << "each change makes readings begun before it stale";
+    // The system has the last word: places kept, a folder that changed follows.
+    os.Subst("K:", "C:\\moved");
+    os.Subst("A:", "C:\\a");
+    model.Take(ReadDrives(os));
+    EXPECT_EQ(Listed(model), "K:A:D: |CEFGHIJLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(model.Folder("K:"), "C:\\moved");
 }
 
 TEST(Subst, PresenceVerifiedDeletionAndDefinition) {
@@ -110,6 +125,29 @@ TEST(DriveTargets, GiveTheStoredAndTheLongFolder) {
     }
 }
 
+TEST(Tasks, JoinTheWorkOfTheirKeyAndNeverAnswerLateOrStale) {
+    FakeTasks tasks;
+    tasks.hold = true;
+    Rows answers;
+    const auto ask = [&](const std::string& key, const std::string& slot) {
+        tasks.Run<std::string>(
+            key, [key] { return "answer of " + key; },
+            [&answers, slot](const std::string* answer) { answers.push_back(slot + ": " + (answer ? *answer : "none")); },
+            {slot, 1000});
+    };
+    ask("a", "one");
+    tasks.PassBound(0);
+    ask("a", "one"); // joins the work still running
+    ask("b", "two");
+    ask("c", "two"); // b's answer is stale now
+    ask("d", "three");
+    tasks.Forget("three");
+    for (const char* key : {"b", "c", "a", "d"})
+        tasks.End(key);
+    EXPECT_EQ(answers, (Rows{"one: none", "two: answer of c", "one: answer of a"}));
+    EXPECT_EQ(tasks.started, (Rows{"a", "b", "c", "d"}));
+}
+
 struct WindowTest : ::testing::Test {
     FakeOs os;
     FakeListView lsv;
@@ -117,12 +155,22 @@ struct WindowTest : ::testing::Test {
     FakeChoosers lists;
     FakeTimer tmr, tmr2;
     FakeWindow window;
-    MainCommands commands{os, {lsv, cmb, lst, lists, lists, window, window, tmr, tmr2, window}, os};
+    FakeTasks tasks;
+    MainCommands commands{os, {lsv, cmb, lst, lists, lists, window, window, tmr, tmr2, window}, tasks};
 
+    // X: on C:\windows; W: and Y: free; every other letter a disk.
     void SetUp() override {
-        cmb.rows = {"W:", "Y:"};
+        for (const char* letter = "ABCDEFGHIJKLMNOPQRSTUVZ"; *letter; ++letter)
+            os.devices[std::string(1, *letter) + ":"] = "\\Device\\HarddiskVolume1";
         os.Subst("X:", "C:\\windows");
-        lsv.rows = {"X:"};
+        commands.Load(ReadDrives(os));
+        lists.refreshes = 0;
+        lists.path = "C:\\windows";
+    }
+    // The system changed behind the program's back; it looks again.
+    void Free(const std::string& drive) {
+        os.devices.erase(drive);
+        commands.Refresh();
     }
     // Ticks a paced command until its timer stops: the bar and the window after each tick.
     Rows RunTicks(FakeTimer& timer, void (MainCommands::*tick)()) {
@@ -136,13 +184,13 @@ struct WindowTest : ::testing::Test {
     }
     // subst's arguments and the message the user saw.
     Rows CreateFrom(const std::string& letter, const std::string& folder) {
-        cmb.rows = {"V:", "W:", "Y:"};
         cmb.Select(letter);
         lists.path = folder;
         os.messages.clear();
-        CreateDrive(os, cmb, lsv, lists);
+        commands.CreateDriveCommand();
+        RunTicks(tmr, &MainCommands::OnCreateTick);
         EXPECT_EQ(os.messages.size(), 1u);
-        return {os.runs.back(), os.messages.back()};
+        return {os.runs.empty() ? "" : os.runs.back(), os.messages.empty() ? "" : os.messages.back()};
     }
     std::string Remove(const std::string& row) // the last tick
     {
@@ -153,6 +201,7 @@ struct WindowTest : ::testing::Test {
 };
 
 TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter) {
+    Free("V:");
     os.shortNames["C:\\Program Files\\Data"] = "C:\\PROGRA~1\\DATA";
     os.folders.insert("C:\\PROGRA~1\\DATA");
     EXPECT_EQ(CreateFrom("V:", "C:\\Program Files\\Data"),
@@ -167,7 +216,7 @@ TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter) {
     // the long form cannot be had.
     os.folders.insert("C:\\No Short Form");
     EXPECT_EQ(CreateFrom("Y:", "C:\\No Short Form")[0], "Y: \"C:\\No Short Form\"");
-    os.devices.erase("Y:");
+    Free("Y:");
     os.shortNames["C:\\My Docs\\Sub Dir"] = "C:\\My Docs\\SUBDIR~1";
     os.folders.insert("C:\\My Docs\\SUBDIR~1");
     EXPECT_EQ(CreateFrom("Y:", "C:\\My Docs\\Sub Dir"),
@@ -177,6 +226,7 @@ TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter) {
 // Whatever went wrong, the user hears why, and the letter's place in the
 // lists follows what the system says about it now.
 TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason) {
+    Free("V:");
     const std::pair<ProgramRun, std::string> failures[] = {
         {{ProgramRun::End::NotStarted, 0, {}, "Not found."},
          "the system program subst.exe could not be started (Not found.)"},
@@ -203,7 +253,7 @@ TEST_F(WindowTest, CreateReportsADriveThatWasNotMadeWithTheReason) {
     EXPECT_EQ(CreateFrom("W:", "C:\\windows")[1],
               "(x) Virtual drive W: could not be created: W: does not stand for C:\\windows after subst.exe ran.");
     EXPECT_EQ(lsv.rows, (Rows{"X:", "W:"}));
-    EXPECT_EQ(cmb.rows, (Rows{"V:", "Y:"}));
+    EXPECT_EQ(cmb.rows, Rows{"Y:"});
     // The file system's own comparison: letter case and a closing separator aside.
     os.onRun = [&](const ProgramCall&) {
         os.devices["Y:"] = "\\??\\c:\\WINDOWS\\";
@@ -231,31 +281,34 @@ TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce) {
 }
 
 TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave) {
-    lst.rows = {" X: ", "Y:", "x:"};
-    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    const std::string kordat = "C:\\Tools\\kordat\\";
+    os.files[kordat + "X.ini"] = os.files[kordat + "Y.ini"] = "C:\\windows\r\n";
+    commands.Refresh();
+    EXPECT_EQ(lst.rows, (Rows{"X:", "Y: (not present)"}));
     lists.drive = "D:";
     os.onMessage = [&] { EXPECT_EQ(lsv.rows, Rows{"X:"}) << "still listed while the message is open"; };
     EXPECT_EQ(Remove("X:"), "0 enabled");
     EXPECT_EQ(os.runs, Rows{"X: /D"});
     EXPECT_EQ(os.messages.back(), "(i) Virtual drive X: has been deleted!");
-    EXPECT_EQ(lst.rows, (Rows{"Y:", "x:"})) << "trimmed, case-sensitive match";
-    EXPECT_FALSE(os.files.count("C:\\Tools\\kordat\\X.ini"));
+    EXPECT_EQ(lst.rows, Rows{"Y: (not present)"});
+    EXPECT_FALSE(os.files.count(kordat + "X.ini"));
     EXPECT_TRUE(lsv.rows.empty() && lists.refreshes == 1);
     EXPECT_EQ(lists.drive + " " + lists.path, "C: C:\\current");
     // A record that cannot go keeps its entry, and the user is told why.
     os.onMessage = [] {};
     os.Subst("V:", "C:\\windows");
     os.Subst("H:", "C:\\windows");
-    lsv.rows = {"V:", "H:"};
-    lst.Add("V:");
-    os.lockedFiles.insert("C:\\Tools\\kordat\\V.ini");
+    os.files[kordat + "V.ini"] = "C:\\windows\r\n";
+    os.lockedFiles.insert(kordat + "V.ini");
+    commands.Refresh();
     Remove("V:");
     EXPECT_EQ(os.messages.back(), "(x) Virtual drive V: has been deleted, but saved drive V: could not be removed: "
                                   "Access is denied.");
-    EXPECT_EQ(lst.rows, (Rows{"V: (not present)", "Y:", "x:"}));
+    EXPECT_EQ(lst.rows, (Rows{"V: (not present)", "Y: (not present)"}));
     // The drive removed is the one confirmed, wherever the selection moved.
     os.Subst("K:", "C:\\windows");
-    lsv.rows = {"H:", "K:"};
+    commands.Refresh();
+    EXPECT_EQ(lsv.rows, (Rows{"H:", "K:"}));
     lsv.Select("K:");
     commands.RemoveDriveCommand();
     lsv.Select("H:"); // a click in the quiet first interval
@@ -271,45 +324,37 @@ TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave) {
 }
 
 TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
+    const std::string kordat = "C:\\Tools\\kordat\\";
     commands.SaveDriveCommand();
     os.Subst("W:", "C:\\Work");
-    lsv.rows = {"X:", "W:"};
+    commands.Refresh();
     lsv.Select("X:");
     commands.SaveDriveCommand();
-    os.files["C:\\Tools\\kordat\\X.ini"] = "kept";
+    os.files[kordat + "X.ini"] = "kept";
     commands.SaveDriveCommand();
     lsv.Select("W:");
     commands.SaveDriveCommand();
     EXPECT_EQ(lst.rows, (Rows{"W:", "X:"}));
-    EXPECT_EQ(os.files["C:\\Tools\\kordat\\X.ini"] + os.files["C:\\Tools\\kordat\\W.ini"], "keptC:\\Work\r\n");
-    // A save whose drive was not there is replaced by the drive there now.
-    lst.rows = {"W: (not present)", "X:"};
-    os.files["C:\\Tools\\kordat\\W.ini"] = "C:\\Old\r\n";
-    commands.SaveDriveCommand();
-    EXPECT_EQ(lst.rows, (Rows{"W:", "X:"}));
-    EXPECT_EQ(os.files["C:\\Tools\\kordat\\W.ini"], "C:\\Work\r\n");
+    EXPECT_EQ(os.files[kordat + "X.ini"] + os.files[kordat + "W.ini"], "keptC:\\Work\r\n");
     EXPECT_TRUE(os.messages.empty());
     // A bare drive is saved as its root; a name the code page cannot hold
     // goes as UTF-8 behind a byte order mark.
     const std::string cyrillic = "C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xE6\x96\x87";
     os.devices["E:"] = "\\??\\E:";
     os.Subst("F:", cyrillic);
-    for (const std::string drive : {"E:", "F:"}) {
-        lsv.rows.push_back(drive);
-        lsv.Select(drive);
-        commands.SaveDriveCommand();
-    }
-    EXPECT_EQ(os.files["C:\\Tools\\kordat\\E.ini"] + os.files["C:\\Tools\\kordat\\F.ini"],
-              "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
     // The companion would never bring back a share, so it is not saved; nor
     // a drive gone meanwhile.
     os.devices["U:"] = "\\??\\UNC\\server\\share\\dir";
-    os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
-    for (const std::string drive : {"U:", "G:"}) {
-        lsv.rows.push_back(drive);
+    os.Subst("G:", "C:\\gone");
+    commands.Refresh();
+    os.devices.erase("G:");
+    for (const std::string drive : {"E:", "F:", "U:", "G:"}) {
+        os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
         lsv.Select(drive);
         commands.SaveDriveCommand();
     }
+    EXPECT_EQ(os.files[kordat + "E.ini"] + os.files[kordat + "F.ini"],
+              "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
     EXPECT_EQ(os.messages, (Rows{"(x) Virtual drive U: could not be saved: its folder \\\\server\\share\\dir is on a "
                                  "network path, and only folders on a drive letter come back at logon.",
                                  "(x) Virtual drive G: could not be saved: the folder behind it could not be read."}));
@@ -318,22 +363,23 @@ TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
 }
 
 TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly) {
-    lst.rows = {"W:", "X: (not present)"};
-    os.files["C:\\Tools\\kordat\\X.ini"] = "C:\\windows\r\n";
+    const std::string kordat = "C:\\Tools\\kordat\\";
+    os.files[kordat + "W.ini"] = os.files[kordat + "X.ini"] = "C:\\windows\r\n";
+    commands.Refresh();
     os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
     commands.RemoveSaveCommand();
     EXPECT_EQ(os.messages.back(), "(i) Please select a drive to remove!");
     EXPECT_TRUE(lst.focused && window.enabled && !window.waitCursor);
-    lst.Select("X: (not present)");
+    lst.Select("X:");
     commands.RemoveSaveCommand();
-    EXPECT_EQ(lst.rows, Rows{"W:"});
-    EXPECT_TRUE(os.files.empty());
+    EXPECT_EQ(lst.rows, Rows{"W: (not present)"});
+    EXPECT_FALSE(os.files.count(kordat + "X.ini"));
     EXPECT_EQ(os.devices.count("X:"), 1u) << "the drive itself stays";
-    os.lockedFiles.insert("C:\\Tools\\kordat\\W.ini");
-    lst.Select("W:");
+    os.lockedFiles.insert(kordat + "W.ini");
+    lst.Select("W: (not present)");
     commands.RemoveSaveCommand();
     EXPECT_EQ(os.messages.back(), "(x) Saved drive W: could not be removed: Access is denied.");
-    EXPECT_EQ(lst.rows, Rows{"W:"}) << "the record stays, so does its entry";
+    EXPECT_EQ(lst.rows, Rows{"W: (not present)"}) << "the record stays, so does its entry";
     EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
@@ -353,7 +399,7 @@ TEST_F(WindowTest, OnePacedCommandAtATime) {
     // Nor when a create began while the user answered, nor while it runs,
     // nor while the bar is full and its message is open.
     os.Subst("Y:", "C:\\windows");
-    lsv.rows = {"Y:"};
+    commands.Refresh();
     lsv.Select("Y:");
     cmb.Select("W:");
     os.onMessage = [&] { commands.CreateDriveCommand(); };
@@ -367,7 +413,8 @@ TEST_F(WindowTest, OnePacedCommandAtATime) {
     // A box opened in the quiet first interval holds the window; the command
     // waits for it rather than enabling the window behind it.
     os.onMessage = [] {};
-    cmb.Select("X:");
+    Free("V:");
+    cmb.Select("V:");
     commands.CreateDriveCommand();
     window.enabled = false;
     commands.OnCreateTick();
@@ -385,35 +432,44 @@ TEST_F(WindowTest, StatusAndOpenPathUseTheLongFolderOfTheLatestClick) {
     os.Subst("L:", "C:\\LONG~1");
     os.Subst("M:", "C:\\OTHER~1");
     os.Subst("D:", "C:\\DDDDDD~1");
-    lsv.rows = {"L:", "M:", "D:"};
+    commands.Refresh();
+    tasks.started.clear();
     commands.ShowStatus();
     commands.OpenPathCommand();
     EXPECT_TRUE(window.status.empty() && os.explored.empty()) << "no drive selected";
-    os.hold = true;
+    tasks.hold = true;
     lsv.Select("L:");
     commands.ShowStatus();
     EXPECT_EQ(window.status, "C:\\LONG~1");
     lsv.Select("M:");
     commands.ShowStatus();
-    os.Reply(1);
-    os.Reply(0); // the answer for the earlier click comes late
+    tasks.End("long:C:\\OTHER~1");
+    tasks.End("long:C:\\LONG~1"); // the answer for the earlier click comes late
     EXPECT_EQ(window.status, "C:\\Other Name");
-    commands.ShowStatus();
-    os.Reply(2, false);
-    EXPECT_EQ(window.status, "C:\\OTHER~1") << "no answer within the bound";
+    // Clicking back and forth on drives that do not answer waits on one work a drive.
+    for (int i = 0; i < 100; ++i) {
+        lsv.Select(i % 2 ? "L:" : "M:");
+        commands.ShowStatus();
+    }
+    EXPECT_EQ(tasks.started, (Rows{"long:C:\\LONG~1", "long:C:\\OTHER~1", "long:C:\\OTHER~1", "long:C:\\LONG~1"}));
+    tasks.PassBound(101);
+    EXPECT_EQ(window.status, "C:\\LONG~1") << "no answer within the bound";
     commands.OpenPathCommand();
     EXPECT_TRUE(os.explored.empty()) << "nothing opens before the answer or the bound";
-    os.Reply(3, false);
-    lsv.Select("L:");
+    tasks.PassBound(102);
     commands.OpenPathCommand();
-    os.Reply(4);
+    tasks.PassBound(104);
+    EXPECT_EQ(std::count(tasks.started.begin(), tasks.started.end(), "explore:C:\\LONG~1"), 1)
+        << "one Explorer window for a folder while it is awaited";
+    tasks.End("long:C:\\LONG~1");
+    tasks.End("explore:C:\\LONG~1");
     // Too long for the shell as it is, a deep folder opens by its short name.
-    os.hold = false;
+    tasks.hold = false;
     lsv.Select("D:");
     commands.ShowStatus();
     EXPECT_EQ(window.status, deep);
     commands.OpenPathCommand();
-    EXPECT_EQ(os.explored, (Rows{"C:\\OTHER~1", "C:\\Long Name", "C:\\DDDDDD~1"}));
+    EXPECT_EQ(os.explored, (Rows{"C:\\LONG~1", "C:\\DDDDDD~1"}));
 }
 
 } // namespace

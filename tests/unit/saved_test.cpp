@@ -2,7 +2,6 @@
 
 #include "app/startup.h"
 #include "cli/command_line.h"
-#include "fakes/fake_controls.h"
 #include "fakes/fake_os.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"
@@ -20,8 +19,6 @@ const std::string kOurs = "C:\\Tools\\korstart.exe";
 
 struct SavedTest : ::testing::Test {
     FakeOs os;
-    FakeListView lsv;
-    FakeComboBox lst;
     std::string& Record(char letter) { return os.files["C:\\Tools\\kordat\\" + std::string(1, letter) + ".ini"]; }
     std::string& Run(const std::string& root) {
         return os.registry[root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane"];
@@ -224,12 +221,13 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     Record('B') = "C:\\back\r\n";
     Record('Y') = "C:\\gone\r\n";
     const auto records = os.files;
-    FakeComboBox cmb;
-    EXPECT_TRUE(RunStartup(os, lsv, cmb, lst));
+    EXPECT_TRUE(CheckStartupFiles(os));
+    DriveModel model;
+    model.Take(PrepareDrives(os));
     EXPECT_TRUE(os.messages.empty());
-    EXPECT_EQ(lsv.rows, (Rows{"B:", "X:"}));
-    EXPECT_EQ(cmb.rows.size(), 24u);
-    EXPECT_EQ(lst.rows, (Rows{"B:", "X:", "Y: (not present)"}));
+    EXPECT_EQ(model.UsedDrives(), (Rows{"B:", "X:"}));
+    EXPECT_EQ(model.FreeDrives().size(), 24u);
+    EXPECT_EQ(model.SavedEntries(), (Rows{"B:", "X:", "Y: (not present)"}));
     EXPECT_EQ(os.files, records);
     EXPECT_EQ(Run("HKCU"), kOurs) << "registered for the user: nothing here is protected";
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"
+
 namespace kv {
 
 // Asks about a path; answers with a system error code (ERROR_SUCCESS for
@@ -20,10 +22,6 @@ struct PathAnswer {
     DWORD error = ERROR_TIMEOUT; // ERROR_TIMEOUT when no answer came in time
     std::wstring text;
 };
-
-// How long the program waits for a drive or folder before taking it as not
-// answering.
-constexpr DWORD kPathAnswerWaitMs = 3000;
 
 using Answered = std::function<void(std::size_t index, const PathAnswer& answer)>;
 

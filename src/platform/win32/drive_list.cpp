@@ -16,20 +16,9 @@ namespace kv {
 namespace {
 
 constexpr int kVisibleRows = 12;
-// Posted by a reading thread to the control: one drive's look (lParam, a
-// DriveLook the control takes over; its icon is null and its text empty when
-// the drive could not be read).
-constexpr UINT kDriveLookMessage = WM_APP + 0x44;
-
 struct DriveLook {
-    char letter;
     std::string text;
     HICON icon;
-};
-
-struct DriveReading {
-    HWND target;
-    std::vector<char> letters;
 };
 
 std::string BareName(char letter) { return std::string{letter, ':'}; }
@@ -61,33 +50,12 @@ std::vector<char> PresentLetters() {
     return letters;
 }
 
-// Reads the labels and icons of drives away from the window's thread: a
-// network drive whose server does not answer can take minutes for either,
-// and the window must go on painting and taking input meanwhile.
-DWORD WINAPI ReadDriveLooks(void* param) {
-    std::unique_ptr<DriveReading> reading(static_cast<DriveReading*>(param));
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
-    for (char letter : reading->letters) {
-        auto look = std::make_unique<DriveLook>(DriveLook{letter, DriveText(letter), LoadDriveIcon(letter)});
-        if (PostMessageW(reading->target, kDriveLookMessage, 0, reinterpret_cast<LPARAM>(look.get()))) {
-            look.release();
-        } else {
-            if (look->icon != nullptr)
-                DestroyIcon(look->icon);
-            break;
-        }
-    }
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    return 0;
-}
-
 } // namespace
 
 DriveList::~DriveList() { ReleaseIcons(); }
 
-bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font) {
+bool DriveList::Create(HWND parent, int id, int x, int y, int width, HFONT font, Tasks& tasks) {
+    tasks_ = &tasks;
     if (!CreateControl(parent, id, 0, L"COMBOBOX",
                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
                            CBS_HASSTRINGS,
@@ -159,23 +127,18 @@ void DriveList::Refresh() {
     StartReading(letters);
 }
 
-// A reading for the drives that no earlier reading still holds: one that
-// waits on a drive that does not answer holds up only the drives after it
-// in its own round, and the next drop-down reads the others afresh.
+// A network drive whose server does not answer can take minutes for its
+// label or icon, and holds only its own task: the others fill in as they
+// come, and asking again for that drive joins the reading still waiting.
 void DriveList::StartReading(const std::vector<char>& letters) {
-    auto reading = std::make_unique<DriveReading>(DriveReading{hwnd_, {}});
-    for (char letter : letters)
-        if (!reading_[letter - 'A'])
-            reading->letters.push_back(letter);
-    if (reading->letters.empty())
-        return;
-    HANDLE thread = CreateThread(nullptr, 0, ReadDriveLooks, reading.get(), 0, nullptr);
-    if (thread == nullptr)
-        return;
-    for (char letter : reading->letters)
-        reading_[letter - 'A'] = true;
-    reading.release();
-    CloseHandle(thread);
+    for (char letter : letters) {
+        tasks_->Run<DriveLook>(
+            std::string("look:") + letter, [letter] { return DriveLook{DriveText(letter), LoadDriveIcon(letter)}; },
+            [this, letter](const DriveLook* look) {
+                if (look != nullptr)
+                    ApplyLook(letter, look->text, look->icon);
+            });
+    }
 }
 
 // A label that changed replaces the entry's text in place, keeping the
@@ -253,12 +216,6 @@ bool DriveList::IsAboutToDropDown(UINT msg, WPARAM wParam) const {
 }
 
 LRESULT DriveList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kDriveLookMessage) {
-        std::unique_ptr<DriveLook> look(reinterpret_cast<DriveLook*>(lParam));
-        reading_[look->letter - 'A'] = false;
-        ApplyLook(look->letter, look->text, look->icon);
-        return 0;
-    }
     // A disk inserted or a drive added since the last look shows up in the list.
     if (IsAboutToDropDown(msg, wParam))
         Refresh();

@@ -3,8 +3,8 @@
 // The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
 // the item belongs to this control). WM_MEASUREITEM needs no forwarding: the
 // row height is set after creation. The list re-reads the drives by itself
-// each time it is dropped down; their labels and icons are read on threads of
-// their own and filled in as they come. The parent receives the ordinary WM_COMMAND
+// each time it is dropped down; their labels and icons are read as tasks, one
+// a drive, and filled in as they come. The parent receives the ordinary WM_COMMAND
 // CBN_SELCHANGE with the control's id when the user picks a drive.
 #pragma once
 
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/tasks.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
@@ -25,7 +26,8 @@ public:
     DriveList() : OwnerDrawnControl(ODT_COMBOBOX) {}
     ~DriveList() override;
 
-    bool Create(HWND parent, int id, int x, int y, int width, HFONT font);
+    // The drives' looks are read through `tasks`, which must outlive the list's window.
+    bool Create(HWND parent, int id, int x, int y, int width, HFONT font, Tasks& tasks);
 
     std::string Drive() const override;
     std::optional<std::string> SetDrive(const std::string& drive) override;
@@ -42,7 +44,7 @@ private:
 
     std::array<HICON, 26> icons_{};
     std::array<std::string, 26> texts_; // last label read per letter, "" before
-    std::array<bool, 26> reading_{};    // per letter: a reading still has it to do
+    Tasks* tasks_ = nullptr;
 };
 
 } // namespace kv

@@ -16,10 +16,8 @@ namespace kv {
 
 namespace {
 
-// Posted by a reading thread to the list, lParam a FolderList::Reading it
-// hands over; and the timer of the bound on the latest reading.
-constexpr UINT kFolderReadMessage = WM_APP + 0x46;
-constexpr UINT_PTR kReadBoundTimer = 0x4B46;
+// Every reading of the list is in one slot: a newer one makes the older stale.
+constexpr char kReadingSlot[] = "folders";
 
 // Length of the root at the start of a full path: "C:\" or "\\server\share\".
 size_t RootLength(const std::string& path) {
@@ -188,7 +186,8 @@ FolderList::~FolderList() {
         DestroyIcon(closedIcon_);
 }
 
-bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
+bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height, HFONT font, Tasks& tasks) {
+    tasks_ = &tasks;
     if (!CreateControl(parent, id, WS_EX_CLIENTEDGE, L"LISTBOX",
                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
                            LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
@@ -202,10 +201,6 @@ bool FolderList::Create(HWND parent, int id, int x, int y, int width, int height
 }
 
 struct FolderList::Reading {
-    HWND target = nullptr;
-    unsigned ticket = 0;
-    std::vector<std::string> folders; // tried in order; the first that reads is shown
-    bool resolve = false;             // folders[0] as given, to be made a full long path
     bool read = false;
     std::string shown;
     std::vector<std::string> subfolders;
@@ -234,39 +229,36 @@ private:
     bool off_;
 };
 
-DWORD WINAPI ReadFolder(void* param) {
-    std::unique_ptr<FolderList::Reading> reading(static_cast<FolderList::Reading*>(param));
-    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr); // no "insert a disk" box
+// The first of the folders that reads; `resolve`: the one folder as given, to
+// be made a full long path first.
+FolderList::Reading ReadFirstFolder(std::vector<std::string> folders, bool resolve) {
+    FolderList::Reading reading;
     RealFolders real;
-    if (reading->resolve) {
-        const std::string full = FullFolderPath(reading->folders.front());
-        reading->folders = {full};
-        if (FolderChain(full).empty())
-            reading->error = ERROR_BAD_PATHNAME;
+    if (resolve) {
+        const std::string full = FullFolderPath(folders.front());
+        folders = {full};
+        if (FolderChain(full).empty()) {
+            reading.error = ERROR_BAD_PATHNAME;
+            return reading;
+        }
     }
-    for (const std::string& folder : reading->folders) {
-        if (reading->error == ERROR_BAD_PATHNAME)
-            break;
-        std::optional<std::vector<std::string>> subfolders = ReadSubfolders(folder, reading->error);
+    for (const std::string& folder : folders) {
+        std::optional<std::vector<std::string>> subfolders = ReadSubfolders(folder, reading.error);
         if (subfolders) {
-            reading->read = true;
-            reading->shown = folder;
-            reading->subfolders = std::move(*subfolders);
+            reading.read = true;
+            reading.shown = folder;
+            reading.subfolders = std::move(*subfolders);
             break;
         }
     }
-    HWND target = reading->target;
-    if (PostMessageW(target, kFolderReadMessage, 0, reinterpret_cast<LPARAM>(reading.get())))
-        reading.release();
-    return 0;
+    return reading;
 }
 
 } // namespace
 
 void FolderList::Open(const std::string& path, Opened opened) {
     if (path.empty()) {
-        ++latest_;
-        opened_ = nullptr;
+        tasks_->Forget(kReadingSlot);
         if (opened)
             opened(SystemErrorText(ERROR_PATH_NOT_FOUND));
         return;
@@ -285,51 +277,31 @@ void FolderList::Refresh() {
     StartReading(std::move(folders), false, nullptr);
 }
 
-// A thread per reading: one stuck on a drive that does not answer must not
-// hold up the next. Whatever it answers after the bound is still shown when
-// no newer reading was asked for meanwhile.
+// A reading that does not answer within the bound is a drive not ready, and
+// whatever it answers later is dropped: the list never moves on its own.
+// The same folders asked again while their reading still waits join it.
 void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Opened opened) {
-    const unsigned ticket = ++latest_;
-    opened_ = std::move(opened);
-    auto reading = std::make_unique<Reading>();
-    reading->target = hwnd_;
-    reading->ticket = ticket;
-    reading->folders = std::move(folders);
-    reading->resolve = resolve;
-    HANDLE thread = CreateThread(nullptr, 0, ReadFolder, reading.get(), 0, nullptr);
-    if (thread == nullptr) {
-        const DWORD error = GetLastError();
-        Opened answer = std::move(opened_);
-        opened_ = nullptr;
-        if (answer)
-            answer(SystemErrorText(error));
+    std::string key = resolve ? "open:" : "refresh:";
+    for (const std::string& folder : folders)
+        key += folder + '|';
+    tasks_->Run<Reading>(
+        key, [folders = std::move(folders), resolve] { return ReadFirstFolder(folders, resolve); },
+        [this, resolve, opened = std::move(opened)](const Reading* reading) { OnRead(reading, resolve, opened); },
+        {kReadingSlot, kPathAnswerWaitMs});
+}
+
+void FolderList::OnRead(const Reading* reading, bool resolve, const Opened& opened) {
+    if (reading == nullptr) {
+        if (opened)
+            opened(SystemErrorText(ERROR_NOT_READY));
         return;
     }
-    reading.release();
-    CloseHandle(thread);
-    SetTimer(hwnd_, kReadBoundTimer, kPathAnswerWaitMs, nullptr);
-}
-
-void FolderList::OnRead(const Reading& reading) {
-    if (reading.ticket != latest_)
-        return;
-    KillTimer(hwnd_, kReadBoundTimer);
-    Opened answer = std::move(opened_);
-    opened_ = nullptr;
-    if (reading.read)
-        Show(reading.shown, reading.subfolders);
-    else if (!reading.resolve)
+    if (reading->read)
+        Show(reading->shown, reading->subfolders);
+    else if (!resolve)
         Show(path_, {});
-    if (answer)
-        answer(reading.read ? std::nullopt : std::optional<std::string>(SystemErrorText(reading.error)));
-}
-
-void FolderList::OnBoundPassed() {
-    KillTimer(hwnd_, kReadBoundTimer);
-    Opened answer = std::move(opened_);
-    opened_ = nullptr;
-    if (answer)
-        answer(SystemErrorText(ERROR_NOT_READY));
+    if (opened)
+        opened(reading->read ? std::nullopt : std::optional<std::string>(SystemErrorText(reading->error)));
 }
 
 // Fills the list with the chain of open folders and the subfolders, selects
@@ -401,17 +373,6 @@ void FolderList::DrawRow(const DRAWITEMSTRUCT& item) {
 
 LRESULT FolderList::OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case kFolderReadMessage: {
-        std::unique_ptr<Reading> reading(reinterpret_cast<Reading*>(lParam));
-        OnRead(*reading);
-        return 0;
-    }
-    case WM_TIMER:
-        if (wParam == kReadBoundTimer) {
-            OnBoundPassed();
-            return 0;
-        }
-        break;
     case WM_GETDLGCODE: {
         const auto* pending = reinterpret_cast<const MSG*>(lParam);
         LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);

@@ -3,7 +3,8 @@
 //
 // The parent window must forward WM_DRAWITEM to OnDrawItem (it returns true when
 // the item belongs to this control). Folders are read on threads of their own
-// and shown when the answer comes. WM_MEASUREITEM needs no forwarding: the
+// and shown when the answer comes; only the latest reading is shown, and only
+// when it answers within the bound. WM_MEASUREITEM needs no forwarding: the
 // row height is set after creation. Double click and Enter are handled inside
 // the control: they open the row's folder. The list box's window text is kept
 // equal to Path(), so WM_GETTEXT reads the open folder.
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/tasks.h"
 #include "platform/win32/control_util.h"
 
 namespace kv {
@@ -38,20 +40,20 @@ public:
     FolderList() : OwnerDrawnControl(ODT_LISTBOX) {}
     ~FolderList() override;
 
-    bool Create(HWND parent, int id, int x, int y, int width, int height, HFONT font);
+    // The folders are read through `tasks`, which must outlive the list's window.
+    bool Create(HWND parent, int id, int x, int y, int width, int height, HFONT font, Tasks& tasks);
 
     std::string Path() const override { return path_; }
     void Open(const std::string& path, Opened opened) override;
     void Refresh() override;
 
-    struct Reading; // one folder read, handed from its thread to the list
+    struct Reading; // one folder read, the answer of its task
 
 private:
     void DrawRow(const DRAWITEMSTRUCT& item) override;
     LRESULT OnSubclassMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void StartReading(std::vector<std::string> folders, bool resolve, Opened opened);
-    void OnRead(const Reading& reading);
-    void OnBoundPassed();
+    void OnRead(const Reading* reading, bool resolve, const Opened& opened);
     void Show(const std::string& path, std::vector<std::string> subfolders);
     void OpenRow(int index);
     int IndentOf(int index) const;
@@ -61,8 +63,7 @@ private:
     HICON openIcon_ = nullptr;
     HICON closedIcon_ = nullptr;
     int pendingOpen_ = -1; // row double-clicked, opened when the button comes up
-    unsigned latest_ = 0;  // the reading the list waits for; older ones are dropped
-    Opened opened_;        // its answer, until given or the bound passes
+    Tasks* tasks_ = nullptr;
 };
 
 } // namespace kv

@@ -219,6 +219,14 @@ std::optional<std::string> Win32System::LongPathName(const std::string& path) {
     return AskPathForm(PathForm<::GetLongPathNameW>, path);
 }
 
+std::optional<std::string> Win32System::LongPathNameWaiting(const std::string& path) {
+    std::wstring text;
+    if (PathForm<::GetLongPathNameW>(Wide(path), text) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return Utf8(text);
+}
+
 bool Win32System::CreateDirectory(const std::string& path) {
     return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
 }

@@ -25,6 +25,7 @@ public:
                                       const ProbeAnswered& onAnswer = nullptr) override;
     std::optional<std::string> ShortPathName(const std::string& path) override;
     std::optional<std::string> LongPathName(const std::string& path) override;
+    std::optional<std::string> LongPathNameWaiting(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
     bool CreateDirectoryForUsers(const std::string& path) override;
     bool OnlyAdministratorsCanWrite(const std::string& path) override;

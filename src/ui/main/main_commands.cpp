@@ -5,7 +5,6 @@
 
 #include "drives/drive_name.h"
 #include "drives/scan.h"
-#include "drives/subst.h"
 #include "drives/targets.h"
 #include "saved/records.h"
 #include "saved/saved_list.h"
@@ -15,15 +14,126 @@ namespace kv {
 namespace {
 
 constexpr int kProgressStep = 20;
+constexpr char kAvailableDrives[] = "Avaliable Drives:";
 
 std::string DriveOf(const std::string& path) { return path.substr(0, 2); }
 
 // The system's own error texts end with a full stop already.
 std::string EndSentence(const std::string& text) { return !text.empty() && text.back() == '.' ? text : text + '.'; }
 
+template<class List>
+int IndexOf(const List& list, const std::string& text) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Text(i) == text)
+            return i;
+    return kNoSelection;
+}
+
+// Takes out of `list` what `wanted` does not hold; true when the selected entry went.
+template<class List>
+bool RemoveUnwanted(List& list, const std::vector<std::string>& wanted, bool& changed) {
+    const int selected = list.Selected();
+    bool selectionGone = false;
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        if (std::find(wanted.begin(), wanted.end(), list.Text(i)) == wanted.end()) {
+            selectionGone = selectionGone || i == selected;
+            list.Remove(i);
+            changed = true;
+        }
+    }
+    return selectionGone;
+}
+
 } // namespace
 
-void MainCommands::Load() { ShowSystemDrive(); }
+void MainCommands::Load(const DriveSnapshot& drives) {
+    model_.Take(drives);
+    Draw();
+}
+
+// A reading begun before the program changed a drive itself is dropped when
+// it comes; so is every reading while a create or removal is under way: the
+// letter the user chose stays chosen, and the command's own answer says
+// what became of it.
+void MainCommands::Refresh() {
+    if (PacedCommandPending())
+        return;
+    const unsigned generation = model_.Generation();
+    tasks_.Run<DriveSnapshot>(
+        "drives:" + std::to_string(generation), [&os = os_] { return ReadDrives(os); },
+        [this, generation](const DriveSnapshot* now) {
+            if (now == nullptr || PacedCommandPending() || generation != model_.Generation())
+                return;
+            model_.Take(*now);
+            Draw();
+        },
+        {"drives", Tasks::kNoBound});
+}
+
+// The lists show the model; an entry changes only where the model did, so
+// that the selection and the scroll position stay where the user left them.
+void MainCommands::Draw() {
+    DrawUsed();
+    DrawFree();
+    DrawSaved();
+}
+
+void MainCommands::DrawUsed() {
+    const std::vector<std::string> used = model_.UsedDrives();
+    bool changed = false;
+    RemoveUnwanted(c_.lsv, used, changed);
+    for (const std::string& drive : used) {
+        if (IndexOf(c_.lsv, drive) == kNoSelection) {
+            c_.lsv.Append(drive);
+            changed = true;
+        }
+    }
+    if (changed) {
+        c_.lsv.Redraw();
+        c_.drive.Refresh();
+    }
+}
+
+// A letter the user had chosen and that is free no more is given up: the
+// field shows its caption again.
+void MainCommands::DrawFree() {
+    const std::vector<std::string> free = model_.FreeDrives();
+    bool changed = false;
+    const bool choiceGone = RemoveUnwanted(c_.cmb, free, changed);
+    for (const std::string& drive : free) {
+        if (IndexOf(c_.cmb, drive) == kNoSelection) {
+            c_.cmb.Add(drive);
+            changed = true;
+        }
+    }
+    if (choiceGone)
+        c_.cmb.SetEditText(kAvailableDrives);
+    if (changed)
+        c_.cmb.Redraw();
+}
+
+void MainCommands::DrawSaved() {
+    const std::vector<std::string> entries = model_.SavedEntries();
+    bool changed = false;
+    RemoveUnwanted(c_.lst, entries, changed);
+    for (const std::string& entry : entries) {
+        if (IndexOf(c_.lst, entry) == kNoSelection) {
+            c_.lst.Add(entry);
+            changed = true;
+        }
+    }
+    if (changed)
+        c_.lst.Redraw();
+}
+
+// The rows of `lsv` are the model's drives in the model's order.
+std::optional<std::string> MainCommands::SelectedDrive() const {
+    const int selected = c_.lsv.Selected();
+    const std::vector<std::string> used = model_.UsedDrives();
+    if (selected < 0 || selected >= static_cast<int>(used.size()))
+        return std::nullopt;
+    return used[selected];
+}
 
 // A bare "C:" opens the current folder of that drive, not its root.
 void MainCommands::ShowSystemDrive() {
@@ -48,36 +158,37 @@ void MainCommands::OnDriveChange() {
 // The folder as the drive stores it shows at once; its long form replaces it
 // when the system gives it, unless the user has clicked on since.
 void MainCommands::ShowStatus() {
-    const int selected = c_.lsv.Selected();
-    if (selected == kNoSelection)
+    const auto drive = SelectedDrive();
+    if (!drive)
         return;
-    const std::string target = GetDriveTarget(os_, c_.lsv.Text(selected)).value_or(std::string());
+    const std::string target = GetDriveTarget(os_, *drive).value_or(std::string());
     c_.sb.SetText(target);
-    const unsigned asked = ++statusAsked_;
-    WithLongTarget(target, std::string::npos, [this, asked](const std::string& folder) {
-        if (asked == statusAsked_)
-            c_.sb.SetText(folder);
-    });
+    WithLongTarget(target, std::string::npos, "status", [this](const std::string& folder) { c_.sb.SetText(folder); });
 }
 
 // Gives `use` the long form of a target, or the target itself when its drive
 // did not answer within the bound or the long form is `limit` characters or
-// more: the short form still names the folder.
-void MainCommands::WithLongTarget(const std::string& target, std::size_t limit,
+// more: the short form still names the folder. A newer request in the same
+// slot drops the answer of an older one.
+void MainCommands::WithLongTarget(const std::string& target, std::size_t limit, const std::string& slot,
                                   std::function<void(const std::string&)> use) {
     if (!NeedsLongForm(target)) {
         use(target);
         return;
     }
-    slow_.LongPathName(target, [target, limit, use](const SlowCalls::LongPath& answer) {
-        use(answer.answered ? LongTargetOf(target, answer.path, limit) : target);
-    });
+    using LongForm = std::optional<std::string>;
+    tasks_.Run<LongForm>(
+        "long:" + target, [&os = os_, target] { return os.LongPathNameWaiting(target); },
+        [target, limit, use](const LongForm* answer) { use(answer ? LongTargetOf(target, *answer, limit) : target); },
+        {slot, kPathAnswerWaitMs});
 }
 
 // Create and remove share the progress bar; while one of them is under way the
 // other is refused, so the bar never passes its maximum and each does its work
 // once.
-bool MainCommands::PacedCommandPending() const { return c_.tmr.Enabled() || c_.tmr2.Enabled() || c_.pb.Value() != 0; }
+bool MainCommands::PacedCommandPending() const {
+    return c_.tmr.Enabled() || c_.tmr2.Enabled() || c_.pb.Value() != 0 || working_;
+}
 
 // One tick of a paced command: the bar moves on and the window is busy from
 // the first tick. True on the tick that fills the bar. A message box opened
@@ -114,19 +225,36 @@ void MainCommands::CreateDriveCommand() {
     c_.tmr.Enable();
 }
 
-// The timer stops before the work: CreateDrive's message box runs a message
-// loop in which a further tick would push the bar past its maximum.
+// The timer stops before the work. subst and the checks after it run away
+// from the window's thread, on the folder open when the bar filled; the
+// window stays busy, and answers, until they end.
 void MainCommands::OnCreateTick() {
     if (!StepProgress())
         return;
     c_.tmr.Disable();
-    if (c_.cmb.Selected() == kNoSelection) { // the letter was given up meanwhile
+    const int selected = c_.cmb.Selected();
+    const std::string drive = selected == kNoSelection ? std::string() : c_.cmb.Text(selected);
+    if (!model_.IsFree(drive)) { // the letter was given up, or taken, meanwhile
         FinishPacedCommand();
         return;
     }
-    CreateDrive(os_, c_.cmb, c_.lsv, c_.dir);
-    c_.cmb.Redraw();
-    c_.drive.Refresh();
+    working_ = true;
+    const std::string folder = c_.dir.Path();
+    tasks_.Run<SubstOutcome>(
+        "create:" + drive, [&os = os_, drive, folder] { return MakeDrive(os, drive, folder); },
+        [this, drive](const SubstOutcome* outcome) { OnCreated(drive, *outcome); });
+}
+
+// Whatever came of it, the letter is read again: another program may have
+// taken it meanwhile, and then it is no longer offered.
+void MainCommands::OnCreated(const std::string& drive, const SubstOutcome& outcome) {
+    working_ = false;
+    model_.Relist(drive, os_.QueryDosDevice(drive));
+    Draw();
+    if (outcome.done)
+        os_.MessageBox("Virtual drive " + drive + " created.", MsgStyle::Information);
+    else
+        os_.MessageBox("Virtual drive " + drive + " could not be created: " + outcome.why + ".", MsgStyle::Critical);
     FinishPacedCommand();
 }
 
@@ -135,16 +263,15 @@ void MainCommands::RemoveDriveCommand() {
         os_.Beep();
         return;
     }
-    const int selected = c_.lsv.Selected();
-    if (selected == kNoSelection) {
+    const auto drive = SelectedDrive();
+    if (!drive) {
         os_.MessageBox("You must select a drive to delete!", MsgStyle::Information);
         c_.lsv.Focus();
         return;
     }
-    const std::string drive = c_.lsv.Text(selected);
-    if (os_.MessageBox("Delete virtual drive " + drive + " ?", MsgStyle::Question) == Answer::Yes &&
+    if (os_.MessageBox("Delete virtual drive " + *drive + " ?", MsgStyle::Question) == Answer::Yes &&
         !PacedCommandPending()) {
-        confirmedDrive_ = drive;
+        confirmedDrive_ = *drive;
         c_.tmr2.Enable();
     }
 }
@@ -158,65 +285,49 @@ void MainCommands::OnRemoveTick() {
         return;
     c_.tmr2.Disable();
     const std::string drive = std::exchange(confirmedDrive_, std::string());
-    if (!IsListedVirtualDrive(drive)) {
-        RelistLetter(os_, c_.lsv, c_.cmb, drive);
-        c_.lsv.Redraw();
-        c_.cmb.Redraw();
+    const auto target = os_.QueryDosDevice(drive);
+    if (ClassifyTarget(target) != DriveKind::Virtual || !model_.IsUsed(drive)) {
+        model_.Relist(drive, target);
+        Draw();
         FinishPacedCommand();
         return;
     }
-    const SubstOutcome outcome = DeleteDrive(os_, drive);
-    if (!outcome.done) {
-        os_.MessageBox("Virtual drive " + drive + " could not be deleted: " + outcome.why + ".", MsgStyle::Critical);
-        FinishPacedCommand();
-        return;
-    }
-    const auto saveKept = ForgetSavedDrive(drive);
-    c_.cmb.Add(drive);
-    if (saveKept)
-        os_.MessageBox(EndSentence("Virtual drive " + drive + " has been deleted, but saved drive " + drive +
-                                   " could not be removed: " + *saveKept),
-                       MsgStyle::Critical);
-    else
-        os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
-    RemoveRow(drive);
-    c_.lsv.Redraw();
-    ShowSystemDrive();
-    c_.drive.Refresh();
-    c_.cmb.Redraw();
-    FinishPacedCommand();
-}
-
-bool MainCommands::IsListedVirtualDrive(const std::string& drive) {
-    if (ClassifyTarget(os_.QueryDosDevice(drive)) != DriveKind::Virtual)
-        return false;
-    for (int i = 0; i < c_.lsv.Count(); ++i)
-        if (c_.lsv.Text(i) == drive)
-            return true;
-    return false;
-}
-
-void MainCommands::RemoveRow(const std::string& drive) {
-    for (int i = 0; i < c_.lsv.Count(); ++i) {
-        if (c_.lsv.Text(i) == drive) {
-            c_.lsv.Remove(i);
-            return;
-        }
-    }
+    working_ = true;
+    tasks_.Run<RemoveOutcome>(
+        "remove:" + drive,
+        [&os = os_, drive] {
+            RemoveOutcome outcome{DeleteDrive(os, drive), std::nullopt};
+            if (outcome.removal.done)
+                outcome.saveKept = DeleteSavedDrive(os, drive);
+            return outcome;
+        },
+        [this, drive](const RemoveOutcome* outcome) { OnRemoved(drive, *outcome); });
 }
 
 // A record that cannot be deleted would bring the drive back at the next
-// logon, so its entry stays, marked as not present now that the drive is gone.
-std::optional<std::string> MainCommands::ForgetSavedDrive(const std::string& drive) {
-    const int entry = FindSavedEntry(c_.lst, drive);
-    const auto why = DeleteSavedDrive(os_, drive);
-    if (entry != kNoSelection) {
-        c_.lst.Remove(entry);
-        if (why)
-            c_.lst.Add(SavedEntry(Trim(drive), false));
-        c_.lst.Redraw();
+// logon, so its entry stays, marked as not present now that the drive is
+// gone. The drive's row goes once the user has read the message.
+void MainCommands::OnRemoved(const std::string& drive, const RemoveOutcome& outcome) {
+    working_ = false;
+    if (!outcome.removal.done) {
+        os_.MessageBox("Virtual drive " + drive + " could not be deleted: " + outcome.removal.why + ".",
+                       MsgStyle::Critical);
+        FinishPacedCommand();
+        return;
     }
-    return why;
+    model_.Relist(drive, std::nullopt);
+    model_.Saved(drive, outcome.saveKept.has_value());
+    DrawSaved();
+    DrawFree();
+    if (outcome.saveKept)
+        os_.MessageBox(EndSentence("Virtual drive " + drive + " has been deleted, but saved drive " + drive +
+                                   " could not be removed: " + *outcome.saveKept),
+                       MsgStyle::Critical);
+    else
+        os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
+    DrawUsed();
+    ShowSystemDrive();
+    FinishPacedCommand();
 }
 
 // The cursor goes first so that the user sees the wait while the window is
@@ -231,73 +342,89 @@ void MainCommands::SetBusy(bool busy) {
     }
 }
 
-// A drive already saved keeps its record as it is; a save of the letter
-// whose drive was not present is replaced. The entry is added only once the
-// record is written: the list shows no drive that would not come back.
+// A drive already saved keeps its record as it is. The entry shows only once
+// the record is written: the list shows no drive that would not come back.
+// The window is busy until then.
 void MainCommands::SaveDriveCommand() {
     SetBusy(true);
-    const int selected = c_.lsv.Selected();
-    if (selected != kNoSelection) {
-        const std::string drive = c_.lsv.Text(selected);
-        const int entry = FindSavedEntry(c_.lst, drive);
-        if (entry == kNoSelection || !IsPresentEntry(c_.lst.Text(entry)))
-            SaveDrive(drive, entry);
-    }
-    SetBusy(false);
-}
-
-void MainCommands::SaveDrive(const std::string& drive, int oldEntry) {
-    if (const auto why = WriteSavedDrive(os_, drive, GetDriveTarget(os_, drive))) {
-        os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *why), MsgStyle::Critical);
+    const auto drive = SelectedDrive();
+    if (!drive || model_.IsSaved(*drive)) {
+        SetBusy(false);
         return;
     }
-    if (oldEntry != kNoSelection)
-        c_.lst.Remove(oldEntry);
-    c_.lst.Add(drive);
-    c_.lst.Redraw();
+    using Refusal = std::optional<std::string>;
+    const auto target = GetDriveTarget(os_, *drive);
+    tasks_.Run<Refusal>(
+        "save:" + *drive, [&os = os_, drive = *drive, target] { return WriteSavedDrive(os, drive, target); },
+        [this, drive = *drive](const Refusal* why) {
+            if (*why) {
+                os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + **why),
+                               MsgStyle::Critical);
+            } else {
+                model_.Saved(drive, true);
+                DrawSaved();
+            }
+            SetBusy(false);
+        });
 }
 
+// A record that stays would bring the drive back at the next logon, so the
+// entry stays with it and the user learns why.
 void MainCommands::RemoveSaveCommand() {
     c_.window.Enable(false);
     c_.window.SetWaitCursor(true);
     const int selected = c_.lst.Selected();
-    if (selected == kNoSelection) {
+    const std::vector<std::string> entries = model_.SavedEntries();
+    if (selected < 0 || selected >= static_cast<int>(entries.size())) {
         os_.MessageBox("Please select a drive to remove!", MsgStyle::Information);
         c_.window.Enable(true);
         c_.lst.Focus();
         c_.window.SetWaitCursor(false);
         return;
     }
-    // A record that stays would bring the drive back at the next logon, so
-    // the entry stays with it and the user learns why.
-    const std::string drive = Trim(c_.lst.Text(selected)).substr(0, 2); // "X:", present or not
-    if (const auto why = DeleteSavedDrive(os_, drive)) {
-        os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + *why), MsgStyle::Critical);
-    } else {
-        c_.lst.Remove(selected);
-        c_.lst.Redraw();
-    }
-    SetBusy(false);
+    using Refusal = std::optional<std::string>;
+    const std::string drive = DriveOf(entries[selected]);
+    tasks_.Run<Refusal>(
+        "forget:" + drive, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
+        [this, drive](const Refusal* why) {
+            if (*why) {
+                os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + **why),
+                               MsgStyle::Critical);
+            } else {
+                model_.Saved(drive, false);
+                DrawSaved();
+            }
+            SetBusy(false);
+        });
 }
 
 // The shell explores a folder given as the file; given only as the working
-// directory it opens nothing on some systems.
+// directory it opens nothing on some systems. The shell's own look at the
+// folder can wait as long as the folder's drive does; while one Explorer
+// window for a folder is still awaited, asking again opens no second one.
 void MainCommands::OpenPathCommand() {
-    const int selected = c_.lsv.Selected();
-    if (selected == kNoSelection)
+    const auto drive = SelectedDrive();
+    if (!drive)
         return;
-    const auto target = GetDriveTarget(os_, c_.lsv.Text(selected));
-    if (!target)
+    const auto target = GetDriveTarget(os_, *drive);
+    if (!target || target->empty())
         return;
-    WithLongTarget(*target, kShellPathLimit, [this](const std::string& folder) {
-        if (!folder.empty())
-            slow_.Explore(folder);
+    WithLongTarget(*target, kShellPathLimit, "open:" + *target, [this](const std::string& folder) {
+        if (folder.empty())
+            return;
+        tasks_.Run<int>(
+            "explore:" + folder,
+            [&os = os_, folder] { return os.ShellExecute("explore", folder.c_str(), nullptr, nullptr, kShowNormal); },
+            [](const int*) {});
     });
 }
 
+// The browser may take its time to start.
 void MainCommands::ShowManualCommand() {
     const std::string manual = os_.ProgramFolder() + "\\manual.html";
-    os_.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal);
+    tasks_.Run<int>(
+        "manual", [&os = os_, manual] { return os.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal); },
+        [](const int*) {});
 }
 
 } // namespace kv

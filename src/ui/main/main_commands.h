@@ -1,16 +1,26 @@
-// The main window's commands, in plain C++ over the control interfaces, so that
-// they can be driven tick by tick in tests.
+// The main window's commands, in plain C++ over the model of the drives and
+// the control interfaces, so that they can be driven tick by tick in tests.
+// Whatever may wait on a path or a process goes through Tasks: the window's
+// thread never waits.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "drives/drive_model.h"
+#include "drives/subst.h"
 #include "platform/controls.h"
 #include "platform/os.h"
-#include "platform/slow_calls.h"
+#include "platform/tasks.h"
 
 namespace kv {
+
+// What became of a removal: the drive, and then its save.
+struct RemoveOutcome {
+    SubstOutcome removal;
+    std::optional<std::string> saveKept; // why the record is still there
+};
 
 struct MainControls {
     DriveListView& lsv;
@@ -27,9 +37,16 @@ struct MainControls {
 
 class MainCommands {
 public:
-    MainCommands(Os& os, const MainControls& controls, SlowCalls& slow) : os_(os), c_(controls), slow_(slow) {}
+    MainCommands(Os& os, const MainControls& controls, Tasks& tasks) : os_(os), c_(controls), tasks_(tasks) {}
 
-    void Load();
+    // The drive and folder lists open on the system drive.
+    void ShowSystemDrive();
+    // The drives as the start-up found them.
+    void Load(const DriveSnapshot& drives);
+    // Reads the system's drives again: another program may have made or
+    // removed one (the command line, subst in a console, the companion's
+    // late retry).
+    void Refresh();
     void OnDriveChange();
     void ShowStatus();
 
@@ -42,22 +59,28 @@ public:
     void RemoveSaveCommand();
     void ShowManualCommand();
 
+    const DriveModel& Model() const { return model_; }
+
 private:
     bool PacedCommandPending() const;
     bool StepProgress();
     void FinishPacedCommand();
-    void ShowSystemDrive();
-    std::optional<std::string> ForgetSavedDrive(const std::string& drive);
-    void SaveDrive(const std::string& drive, int oldEntry);
+    std::optional<std::string> SelectedDrive() const;
+    void Draw();
     void SetBusy(bool busy);
-    bool IsListedVirtualDrive(const std::string& drive);
-    void RemoveRow(const std::string& drive);
-    void WithLongTarget(const std::string& target, std::size_t limit, std::function<void(const std::string&)> use);
+    void WithLongTarget(const std::string& target, std::size_t limit, const std::string& slot,
+                        std::function<void(const std::string&)> use);
+    void OnCreated(const std::string& drive, const SubstOutcome& outcome);
+    void OnRemoved(const std::string& drive, const RemoveOutcome& outcome);
+    void DrawUsed();
+    void DrawFree();
+    void DrawSaved();
 
     Os& os_;
     MainControls c_;
-    SlowCalls& slow_;
-    unsigned statusAsked_ = 0;   // only the latest click's folder goes to the status bar
+    Tasks& tasks_;
+    DriveModel model_;
+    bool working_ = false;       // a create's or removal's work is under way
     std::string confirmedDrive_; // the drive the pending removal is for
 };
 

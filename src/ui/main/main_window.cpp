@@ -2,6 +2,9 @@
 
 #include <iterator>
 
+#include <dbt.h>
+
+#include "app/startup.h"
 #include "platform/win32/control_util.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"
@@ -16,6 +19,13 @@ constexpr wchar_t kCaption[] = L"Korvane";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr COLORREF kTeal = RGB(0, 192, 192);
 constexpr UINT kTimerIntervalMs = 1000;
+// A device change comes as several broadcasts in a row; the drives are read
+// once they settle.
+constexpr UINT kDrivesSettleMs = 200;
+// Not every change is broadcast (a letter defined without it, by another
+// user's tool or the system itself), so the drives are also looked at now
+// and then; the look reads the device table and the record files only.
+constexpr UINT kDrivesLookMs = 1000;
 constexpr int kToolbarImageSize = 32;
 
 // Client area and control placement, in twips (1/1440 inch).
@@ -132,7 +142,8 @@ const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
 };
 
 MainWindow::MainWindow(HINSTANCE instance, Win32Os& os)
-    : instance_(instance), os_(os), tmr_(IDT_CREATE, kTimerIntervalMs), tmr2_(IDT_REMOVE, kTimerIntervalMs) {}
+    : instance_(instance), os_(os), tmr_(IDT_CREATE, kTimerIntervalMs), tmr2_(IDT_REMOVE, kTimerIntervalMs),
+      drivesChanged_(IDT_DRIVES_CHANGED, kDrivesSettleMs), drivesLook_(IDT_DRIVES_LOOK, kDrivesLookMs) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_ != nullptr) {
@@ -176,8 +187,24 @@ bool MainWindow::Create(std::function<void()> betweenSteps) {
     return hwnd != nullptr;
 }
 
+// Until the drives are read the window shows nothing the user could act on,
+// and it is not shown; a close sent to it meanwhile is ignored (see OnClose).
+void MainWindow::Prepare(std::function<void()> prepared) {
+    tasks_.Run<DriveSnapshot>(
+        "prepare", [&os = os_] { return PrepareDrives(os); },
+        [this, prepared = std::move(prepared)](const DriveSnapshot* drives) {
+            if (commands_ == nullptr || closing_)
+                return;
+            commands_->Load(*drives);
+            drivesLook_.Enable();
+            if (prepared)
+                prepared();
+        });
+}
+
 // Centred on the work area of the screen, so the taskbar does not cover it.
 void MainWindow::ShowCentered() {
+    handedOver_ = true;
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     RECT window{};
@@ -224,6 +251,14 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam);
+        return TRUE;
+    case WM_CLOSE:
+        if (!OnClose()) {
+            return 0;
+        }
+        break;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -246,6 +281,9 @@ bool MainWindow::Step(bool done) {
 
 bool MainWindow::OnCreate() {
     os_.SetOwner(hwnd_);
+    if (!tasks_.Create(instance_)) {
+        return false;
+    }
     if (!Step(CreateFonts()) || !Step(CreateToolbar()) || !Step(CreatePathFrame()) || !Step(CreateSavedFrame()) ||
         !Step(CreateUsedFrame())) {
         return false;
@@ -256,18 +294,15 @@ bool MainWindow::OnCreate() {
         return false;
     }
     sb_.AttachSinglePart(status);
-    if (!slow_.Create(instance_)) {
-        return false;
+    for (Win32Timer* timer : {&tmr_, &tmr2_, &drivesChanged_, &drivesLook_}) {
+        timer->Attach(hwnd_);
     }
-    slow_.SetOwner(hwnd_);
-    tmr_.Attach(hwnd_);
-    tmr2_.Attach(hwnd_);
     window_.Attach(hwnd_);
 
     commands_ = std::make_unique<MainCommands>(
-        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, slow_);
+        os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, tasks_);
     ShowRoutedCommandsOnly();
-    commands_->Load();
+    commands_->ShowSystemDrive();
     betweenSteps_ = nullptr;
     return true;
 }
@@ -347,6 +382,11 @@ void MainWindow::OnTimer(UINT_PTR id) {
         commands_->OnCreateTick();
     } else if (id == tmr2_.Id() && tmr2_.Enabled()) {
         commands_->OnRemoveTick();
+    } else if (id == drivesChanged_.Id() && drivesChanged_.Enabled()) {
+        drivesChanged_.Disable();
+        commands_->Refresh();
+    } else if (id == drivesLook_.Id()) {
+        commands_->Refresh();
     }
 }
 
@@ -391,6 +431,18 @@ bool MainWindow::OnSetCursor() {
     return true;
 }
 
+// A drive letter came or went, here or in another program.
+void MainWindow::OnDeviceChange(WPARAM event) {
+    if (TakesEvents() && (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)) {
+        drivesChanged_.Enable();
+    }
+}
+
+// Before the hand-over the window is hidden and the start-up work still
+// fills it; a close then (from another program, or the session ending
+// early) would pull the window out from under that work.
+bool MainWindow::OnClose() { return handedOver_; }
+
 // Closing the window ends the program; nothing is asked and nothing is saved.
 // The commands stay alive: the window can be destroyed from inside one of them
 // (a message box's loop), which must be able to unwind; it only gets no more
@@ -398,9 +450,9 @@ bool MainWindow::OnSetCursor() {
 void MainWindow::OnDestroy() {
     closing_ = true;
     os_.SetOwner(nullptr);
-    slow_.SetOwner(nullptr);
-    tmr_.Disable();
-    tmr2_.Disable();
+    for (Win32Timer* timer : {&tmr_, &tmr2_, &drivesChanged_, &drivesLook_}) {
+        timer->Disable();
+    }
     ::PostQuitMessage(0);
 }
 
@@ -523,8 +575,8 @@ bool MainWindow::CreatePathFrame() {
     const int fy = 720;
     frames_[0] = CreateFrame(L"Path:", IDC_FRAME_PATH, fx, fy, 2895, 2532);
     return frames_[0] != nullptr &&
-           drive_.Create(hwnd_, IDC_DRIVE, Px(fx + 120), Px(fy + 240), Px(2655), boldFont_.Get()) &&
-           dir_.Create(hwnd_, IDC_DIR, Px(fx + 120), Px(fy + 600), Px(2655), Px(1800), boldFont_.Get());
+           drive_.Create(hwnd_, IDC_DRIVE, Px(fx + 120), Px(fy + 240), Px(2655), boldFont_.Get(), tasks_) &&
+           dir_.Create(hwnd_, IDC_DIR, Px(fx + 120), Px(fy + 600), Px(2655), Px(1800), boldFont_.Get(), tasks_);
 }
 
 bool MainWindow::CreateSavedFrame() {

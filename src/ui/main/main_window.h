@@ -12,7 +12,7 @@
 #include "platform/win32/drive_list.h"
 #include "platform/win32/folder_list.h"
 #include "platform/win32/handles.h"
-#include "platform/win32/slow_calls_win32.h"
+#include "platform/win32/tasks_win32.h"
 #include "platform/win32/window_base.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_commands.h"
@@ -30,13 +30,15 @@ public:
     // `betweenSteps`, when given, runs between the steps of the making, so
     // that a window already shown (the splash) goes on answering.
     bool Create(std::function<void()> betweenSteps = nullptr);
+    // Reads the drives away from the window's thread and fills the lists
+    // with them; then `prepared` runs.
+    void Prepare(std::function<void()> prepared);
+    // The hand-over: from here on the window is the user's, and closing it
+    // ends the program.
     void ShowCentered();
 
     HWND Handle() const { return hwnd_; }
     HACCEL Accelerators() const { return accelerators_; }
-    DriveListView& Lsv() { return lsv_; }
-    ComboBox& Cmb() { return cmb_; }
-    SortedList& Lst() { return lst_; }
 
 private:
     using CommandHandler = void (*)(MainWindow&);
@@ -59,6 +61,8 @@ private:
     void OnActivate(bool active, bool minimized);
     bool OnSetCursor();
     void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnDeviceChange(WPARAM event);
+    bool OnClose();
     void OnDestroy();
 
     void ExitCommand();
@@ -86,6 +90,7 @@ private:
     HACCEL accelerators_ = nullptr;
     int dpi_ = 96;
     bool closing_ = false;
+    bool handedOver_ = false;
 
     BrushHandle background_;
     FontHandle boldFont_;
@@ -104,12 +109,14 @@ private:
     Win32StatusBar sb_;
     Win32Timer tmr_;
     Win32Timer tmr2_;
+    Win32Timer drivesChanged_;
+    Win32Timer drivesLook_;
     Win32CommandWindow window_;
     DriveList drive_;
     FolderList dir_;
-    Win32SlowCalls slow_;
-
     std::unique_ptr<MainCommands> commands_;
+    // Last, so that it goes first: no answer comes to what is gone.
+    Win32Tasks tasks_;
     std::function<void()> betweenSteps_;
 };
 
