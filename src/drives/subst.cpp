@@ -15,6 +15,8 @@ constexpr char kSubst[] = "subst.exe";
 constexpr char kVirtualPrefix[] = "\\??\\";
 // subst answers in well under a second; a hung one must not hold the window.
 constexpr unsigned kSubstTimeoutMs = 8000;
+// subst.exe and DefineDosDevice take a folder of MAX_PATH characters with its NUL.
+constexpr std::size_t kDeviceFolderLimit = 260;
 
 std::string FullSubstPath(Os& os) { return os.SystemDirectory() + "\\" + kSubst; }
 
@@ -84,6 +86,30 @@ bool StandsFor(Os& os, const std::string& target, const std::string& argument, c
     return longTarget && longFolder && SamePath(*longTarget, *longFolder);
 }
 
+// Windows counts a path in UTF-16 units: one for each character, two for
+// one beyond the Basic Multilingual Plane (a four-byte UTF-8 sequence).
+std::size_t Utf16Length(const std::string& utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+// The folder a drive is made on. A short name belongs to whichever folder
+// holds it at the moment: once the folder is renamed, a sibling created after
+// it may get the same short name, and a drive made on it would show that
+// sibling from then on. So the folder goes by its long form. A folder too long
+// for subst.exe and DefineDosDevice can become a drive only by its short form;
+// one that did not answer is not asked again.
+std::string DeviceFolder(Os& os, const std::string& folder, bool mayAsk) {
+    if (Utf16Length(folder) < kDeviceFolderLimit || !mayAsk)
+        return folder;
+    const auto shortForm = os.ShortPathName(folder);
+    return shortForm && !shortForm->empty() ? *shortForm : folder;
+}
+
 } // namespace
 
 bool SubstPresent(Os& os) {
@@ -91,12 +117,12 @@ bool SubstPresent(Os& os) {
     return os.PathExists(SubstPath);
 }
 
-// subst takes the folder as one argument. The short form keeps blanks out of
-// it; where the system has no short form the folder is quoted instead.
+// subst takes the folder as one argument, quoted where it holds a blank. A
+// folder given by a short name (korctl takes what is typed) is expanded, so
+// that the drive stands for the folder that has that name now.
 std::string SubstFolderArgument(Os& os, const std::string& folder) {
-    std::string argument = os.ShortPathName(folder).value_or(folder);
-    if (argument.empty())
-        argument = folder;
+    const auto longForm = os.LongPathName(folder);
+    std::string argument = DeviceFolder(os, longForm && !longForm->empty() ? *longForm : folder, true);
     if (argument.find(' ') != std::string::npos)
         argument = '"' + argument + '"';
     return argument;
@@ -104,18 +130,17 @@ std::string SubstFolderArgument(Os& os, const std::string& folder) {
 
 // At logon every process start is slow, and a subst.exe for each saved drive
 // kept the companion busy for seconds; the system call it makes takes none.
-// A letter in use is left alone, as subst.exe leaves it. The short form is the
-// target subst.exe would have been given; a folder that did not answer is
-// not asked again and is given as it stands.
-SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm) {
+// A letter in use is left alone, as subst.exe leaves it. The folder is taken
+// as the record names it: a record written by an older Korvane holds a short
+// form, and that is what its drive stood for.
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool folderAnswered) {
     if (os.QueryDosDevice(request.drive))
         return {false, request.drive + " is already in use"};
-    const auto shortForm = askShortForm ? os.ShortPathName(request.folder) : std::nullopt;
-    const std::string folder = shortForm && !shortForm->empty() ? *shortForm : request.folder;
+    const std::string folder = DeviceFolder(os, request.folder, folderAnswered);
     if (const auto why = os.DefineDosDevice(request.drive, folder))
         return {false, *why};
     const auto target = VirtualTarget(os, request.drive);
-    if (target && (SamePath(*target, folder) || (askShortForm && StandsFor(os, *target, folder, request.folder))))
+    if (target && (SamePath(*target, folder) || (folderAnswered && StandsFor(os, *target, folder, request.folder))))
         return {true, {}};
     return {false, request.drive + " does not stand for " + request.folder + " after it was defined"};
 }

@@ -27,9 +27,9 @@ SubstOutcome MakeDrive(Os& os, const std::string& drive, const std::string& fold
 struct DriveRequest {
     std::string drive, folder;
 };
-// Makes the drive as subst.exe would, without starting it. `askShortForm`
+// Makes the drive as subst.exe would, without starting it. `folderAnswered`
 // false: the folder did not answer, so nothing more is asked of it.
-SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool askShortForm);
+SubstOutcome DefineDrive(Os& os, const DriveRequest& request, bool folderAnswered);
 // Frees the letter of a virtual drive.
 SubstOutcome DeleteDrive(Os& os, const std::string& drive);
 

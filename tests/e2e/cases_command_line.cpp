@@ -68,8 +68,8 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     MakeFolder(work);
     MakeFolder(ProgramFile("kordat"));
     ExpectDone("create x: \"" + photos + "\" --save", "X: created for " + photos + " and saved\n");
-    ExpectEq(LongPath(DriveTarget("X:").substr(4)), photos, "the folder behind X:");
-    ExpectEq(SubstLog(), {"X: " + ShortPath(photos)}, "subst command lines");
+    ExpectEq(DriveTarget("X:"), "\\??\\" + photos, "the folder behind X:");
+    ExpectEq(SubstLog(), {"X: \"" + photos + "\""}, "subst command lines");
     ExpectDone("create W: " + work, "W: created for " + work + "\n");
     ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]\n");
 
@@ -118,4 +118,30 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     ExpectDone("restore", "W: left alone: the letter is in use\nX: made, standing for " + photos + "\n");
     ExpectDone("--version", "korctl " + std::string(KV_VERSION_TEXT) + "\n");
     Expect(Korctl("--help").out.rfind("Usage: korctl COMMAND", 0) == 0, "no usage from korctl --help");
+}
+
+// Once a folder is renamed, a sibling made after it may take its short name;
+// a drive made or brought back on that name would show the sibling. Under
+// Wine a short name is a hash of the long one, which no new folder inherits,
+// so a sibling named after it stands in for one that took it.
+KV_CASE(drive_keeps_its_folder_when_a_sibling_takes_its_short_name) {
+    const std::string alpha = "C:\\kvtest\\Projects Alpha", away = "C:\\kvtest\\Projects Away";
+    MakeFolder(alpha);
+    MakeFolder(ProgramFile("kordat"));
+    const std::string shortName = ShortPath(alpha);
+    ExpectDone("create X: \"" + alpha + "\" --save", "X: created for " + alpha + " and saved\n");
+    const auto expectOnAlpha = [&](const std::string& when) {
+        ExpectEq(DriveTarget("X:"), "\\??\\" + alpha, "X: " + when);
+        ExpectEq(LongPath(DriveTarget("X:").substr(4)), alpha, "the folder behind X: " + when);
+        ExpectEq(FileBytes(RecordFile('X')), alpha + "\r\n", "record of X: " + when);
+    };
+    expectOnAlpha("once made");
+    Expect(MoveFileW(Wide(alpha).c_str(), Wide(away).c_str()) != 0, "could not rename " + alpha);
+    MakeFolder(shortName);
+    Expect(MoveFileW(Wide(away).c_str(), Wide(alpha).c_str()) != 0, "could not rename " + away + " back");
+    expectOnAlpha("once a sibling took its short name");
+    // Brought back from its record, as at logon.
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"X:", nullptr);
+    ExpectDone("restore", "X: made, standing for " + alpha + "\n");
+    expectOnAlpha("brought back");
 }

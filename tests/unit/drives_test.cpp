@@ -96,6 +96,12 @@ TEST(Subst, PresenceVerifiedDeletionAndDefinition) {
     os.onDefine = [&] { os.devices["Q:"] = "\\??\\C:\\other"; };
     EXPECT_EQ(DefineDrive(os, {"Q:", "C:\\windows"}, true).why,
               "Q: does not stand for C:\\windows after it was defined");
+    // Too long for the system, a folder goes by its short form, if it answered.
+    const std::string deep = "C:\\" + std::string(257, 'd');
+    os.shortNames[deep] = "C:\\DDDDDD~1";
+    os.onDefine = [] {};
+    EXPECT_TRUE(DefineDrive(os, {"L:", deep}, true).done && DefineDrive(os, {"N:", deep}, false).done);
+    EXPECT_EQ(os.devices["L:"] + "|" + os.devices["N:"], "\\??\\C:\\DDDDDD~1|\\??\\" + deep);
 }
 
 TEST(DriveTargets, GiveTheStoredAndTheLongFolder) {
@@ -200,27 +206,31 @@ struct WindowTest : ::testing::Test {
     }
 };
 
-TEST_F(WindowTest, CreateHandsSubstTheFolderAsOneArgumentAndMovesTheLetter) {
+// A short name goes to whichever folder takes it next, so a drive is made on
+// the long form, one argument for subst even with blanks.
+TEST_F(WindowTest, CreateHandsSubstTheLongFolderAsOneArgumentAndMovesTheLetter) {
     Free("V:");
     os.shortNames["C:\\Program Files\\Data"] = "C:\\PROGRA~1\\DATA";
-    os.folders.insert("C:\\PROGRA~1\\DATA");
+    os.folders.insert("C:\\Program Files\\Data");
     EXPECT_EQ(CreateFrom("V:", "C:\\Program Files\\Data"),
-              (Rows{"V: C:\\PROGRA~1\\DATA", "(i) Virtual drive V: created."}));
+              (Rows{"V: \"C:\\Program Files\\Data\"", "(i) Virtual drive V: created."}));
     EXPECT_EQ(cmb.rows, (Rows{"W:", "Y:"}));
     EXPECT_EQ(lsv.rows, (Rows{"X:", "V:"}));
     EXPECT_EQ(cmb.editText, "Avaliable Drives:");
     EXPECT_EQ(cmb.selected, kNoSelection);
     os.folders.insert("D:\\");
     EXPECT_EQ(CreateFrom("W:", "D:\\")[0], "W: D:\\");
-    // Quoted where the short form keeps a blank, and taken as made even when
-    // the long form cannot be had.
-    os.folders.insert("C:\\No Short Form");
-    EXPECT_EQ(CreateFrom("Y:", "C:\\No Short Form")[0], "Y: \"C:\\No Short Form\"");
+    // Only a folder too long for subst goes by its short form; the limit
+    // counts characters, not the bytes of their UTF-8.
+    std::string accented = "C:\\";
+    for (int i = 0; i < 256; ++i)
+        accented += "\xC3\xA9";
+    const std::string deep = "C:\\" + std::string(257, 'd');
+    os.shortNames = {{accented, "C:\\EEEEEE~1"}, {deep, "C:\\DDDDDD~1"}};
+    os.folders.insert({accented, deep, "C:\\DDDDDD~1"});
+    EXPECT_EQ(CreateFrom("Y:", accented)[0], "Y: " + accented);
     Free("Y:");
-    os.shortNames["C:\\My Docs\\Sub Dir"] = "C:\\My Docs\\SUBDIR~1";
-    os.folders.insert("C:\\My Docs\\SUBDIR~1");
-    EXPECT_EQ(CreateFrom("Y:", "C:\\My Docs\\Sub Dir"),
-              (Rows{"Y: \"C:\\My Docs\\SUBDIR~1\"", "(i) Virtual drive Y: created."}));
+    EXPECT_EQ(CreateFrom("Y:", deep), (Rows{"Y: C:\\DDDDDD~1", "(i) Virtual drive Y: created."}));
 }
 
 // Whatever went wrong, the user hears why, and the letter's place in the

@@ -115,9 +115,10 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
-    os.folders.insert("C:\\Work Space");
+    os.folders.insert({"C:\\Work Space", "C:\\WORKSP~1"});
     os.shortNames["C:\\Work Space"] = "C:\\WORKSP~1";
     Record('W') = "C:\\Work Space\r\n";
+    Record('V') = "C:\\WORKSP~1\r\n"; // as older versions saved it
     Record('A') = "N:\\slow\r\n";
     os.probes["N:\\slow"] = {PathProbe::State::NoAnswer, "timed out"};
     Record('G') = "C:\\gone\r\n";
@@ -128,18 +129,20 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     os.Subst("T:", "C:\\windows");
     const auto records = os.files;
     RunCompanion(os);
-    EXPECT_EQ(os.devices["W:"], "\\??\\C:\\WORKSP~1");
+    EXPECT_EQ(os.devices["W:"], "\\??\\C:\\Work Space");
+    EXPECT_EQ(os.devices["V:"], "\\??\\C:\\WORKSP~1");
     EXPECT_EQ(os.devices["A:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
     EXPECT_EQ(os.devices["T:"], "\\??\\C:\\windows");
     EXPECT_TRUE(os.runs.empty()) << "no process a drive at logon";
     EXPECT_EQ(os.now, 0u) << "nothing to wait for";
-    EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 4 saved drives",
+    EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 5 saved drives",
                                 "E: record refused: it names a folder that is not a full path from a drive letter",
                                 "O: record refused: it cannot be read, or it is larger than 4096 bytes",
                                 "U: record refused: it names a folder that is on a network path, and only folders "
                                 "on a drive letter come back at logon",
                                 "A: made, standing for N:\\slow", "G: not made: C:\\gone does not exist",
-                                "T: left alone: the letter is in use", "W: made, standing for C:\\Work Space"}));
+                                "T: left alone: the letter is in use", "V: made, standing for C:\\WORKSP~1",
+                                "W: made, standing for C:\\Work Space"}));
     os.files.erase(kLog);
     EXPECT_EQ(os.files, records);
 
@@ -239,9 +242,12 @@ std::string Korctl(FakeOs& os, std::vector<std::string> args) {
 }
 
 TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
-    os.folders.insert("C:\\Data");
-    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\Data", "--save"}), "0|X: created for C:\\Data and saved\n|");
-    EXPECT_EQ(os.runs.back() + Record('X'), "X: C:\\DataC:\\Data\r\n") << "through subst.exe, as the window does";
+    os.folders.insert({"C:\\Data", "C:\\My Data", "C:\\MYDATA~1"});
+    os.shortNames["C:\\My Data"] = "C:\\MYDATA~1";
+    // A short name typed is made and saved as the folder it names now.
+    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\MYDATA~1", "--save"}), "0|X: created for C:\\MYDATA~1 and saved\n|");
+    EXPECT_EQ(os.runs.back() + "|" + Record('X'), "X: \"C:\\My Data\"|C:\\My Data\r\n")
+        << "through subst.exe, as the window does";
     EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\"}), "0|R: created for C:\\\n|");
     os.folders.insert("\\\\nas\\share");
     EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share"}), "0|S: created for \\\\nas\\share\n|");
