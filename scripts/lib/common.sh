@@ -73,13 +73,27 @@ kv_install_deps() {
 # system's package sources stay as they are. The package's emulators are
 # static binaries: the one file is all that is kept.
 KV_QEMU="$KV_BUILD/qemu/qemu-i386"
+# The Debian mirror that the system's own package sources use for bookworm
+# (deb822 .sources files, or the one-line sources.list).
+kv_debian_mirror() {
+    local uri
+    uri=$(awk 'BEGIN { RS = "" } /(^|\n)Suites:[^\n]*[ \t]bookworm([ \t]|\n|$)/ {
+                   if (match($0, /URIs:[ \t]*[^ \t\n]+/)) { u = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", u); print u; exit }
+               }' /etc/apt/sources.list.d/*.sources 2>/dev/null)
+    [ -n "$uri" ] || uri=$(awk '$1 == "deb" && / bookworm / { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' \
+                               /etc/apt/sources.list 2>/dev/null)
+    printf '%s\n' "$uri"
+}
 kv_fetch_qemu() {
     [ -x "$KV_QEMU" ] && return 0
     local dir="$KV_BUILD/qemu" apt="$KV_BUILD/qemu/apt"
     kv_log "fetching qemu's i386 emulator from bookworm-backports (build/qemu)"
     rm -rf "$apt"
     mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/deb"
-    echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-backports main' \
+    local mirror
+    mirror=$(kv_debian_mirror)
+    [ -n "$mirror" ] || { kv_log "no Debian bookworm source in the system's apt sources"; return 1; }
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm-backports main" \
         >"$apt/sources.list"
     local opts=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
                 -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
