@@ -229,7 +229,7 @@ kv_install_program() {
     mkdir -p "$KV_PROGRAM_DIR"
     cp "$KV_RUN_BUILD/src/korvane.exe" "$KV_PROGRAM_DIR/"
     local manual
-    for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/res/manual.html"; do
+    for manual in "$KV_RUN_BUILD/src/manual.html" "$KV_ROOT/src/korvane/res/manual.html"; do
         if [ -f "$manual" ]; then cp "$manual" "$KV_PROGRAM_DIR/"; break; fi
     done
     cp "$KV_RUN_BUILD/src/korstart.exe" "$KV_RUN_BUILD/src/korctl.exe" "$KV_PROGRAM_DIR/"

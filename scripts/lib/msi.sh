@@ -22,7 +22,7 @@ kv_build_msi() {
     upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$KV_ROOT/installer/korvane.wxs")
     mkdir -p "$KV_BUILD"
     stage=$(mktemp -d "$KV_BUILD/msi-stage.XXXXXX")
-    cp "$programs/korvane.exe" "$programs/korstart.exe" "$programs/korctl.exe" "$KV_ROOT/res/korvane.ico" "$stage/"
+    cp "$programs/korvane.exe" "$programs/korstart.exe" "$programs/korctl.exe" "$KV_ROOT/src/korvane/res/korvane.ico" "$stage/"
     cp "$manual" "$stage/manual.html"
     rm -f "$out"
     # wixl finds sources relative to the folder it runs in.

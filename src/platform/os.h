@@ -94,6 +94,8 @@ public:
 
     // True when a file or folder of exactly that name exists.
     virtual bool PathExists(const std::string& path) = 0;
+    // True when a file, not a folder, of exactly that name exists.
+    virtual bool FileExists(const std::string& path) = 0;
     // Asks about all the paths at once and waits for the answers no longer
     // than for one; one answer per path, in order. `onAnswer`, when given, is
     // called on the calling thread with each answer as it comes, so that a

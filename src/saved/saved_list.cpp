@@ -10,7 +10,7 @@ std::string SavedEntry(const std::string& drive, bool present) { return present 
 std::set<char> SavedLetters(Os& os) {
     std::set<char> letters;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter)
-        if (os.PathExists(RecordPath(os, DriveName(*letter))))
+        if (os.FileExists(RecordPath(os, DriveName(*letter))))
             letters.insert(*letter);
     return letters;
 }

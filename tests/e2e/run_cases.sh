@@ -44,7 +44,7 @@ if command -v wixl >/dev/null && command -v msibuild >/dev/null; then
     KV_MSI_NEWER_VERSION="${KV_MSI_VERSION%.*}.$(( ${KV_MSI_VERSION##*.} + 1 ))"
     kv_build_msi "$KV_MSI_VERSION" "$msi_dir/korvane-$KV_MSI_VERSION.msi" \
         "$KV_RUN_BUILD/src" "$KV_RUN_BUILD/src/manual.html"
-    sed "s/@PROJECT_VERSION@/$KV_MSI_NEWER_VERSION/g" "$KV_ROOT/res/manual.html" >"$msi_dir/manual.html"
+    sed "s/@PROJECT_VERSION@/$KV_MSI_NEWER_VERSION/g" "$KV_ROOT/src/korvane/res/manual.html" >"$msi_dir/manual.html"
     kv_build_msi "$KV_MSI_NEWER_VERSION" "$msi_dir/korvane-$KV_MSI_NEWER_VERSION.msi" \
         "$KV_RUN_BUILD/src" "$msi_dir/manual.html"
     KV_MSI=$(winpath "$msi_dir/korvane-$KV_MSI_VERSION.msi")

@@ -66,6 +66,7 @@ public:
     std::string SystemDirectory() override { return "C:\\windows\\system32"; }
     std::string ProgramFolder() override { return programFolder; }
     bool PathExists(const std::string& path) override { return files.count(path) || folders.count(path); }
+    bool FileExists(const std::string& path) override { return files.count(path); }
     // Those that do not answer are handed to onAnswer never, as when the bound passes.
     std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths, const ProbeAnswered& onAnswer) override {
         std::vector<PathProbe> answers;

@@ -4,6 +4,9 @@
 # only after a delay, as a share whose server has gone quiet does. The delay
 # is read from DELAY_FILE (seconds, a decimal number) at each call, so a test
 # can change it while the file system is mounted; no file means no delay.
+# A held call keeps reading it and ends as soon as it has waited the delay now
+# set: when the server answers again, the calls waiting on it go through, as
+# they do on a share that comes back.
 #
 # Calls made by the Wine server itself are answered at once: the server opens
 # files on behalf of its clients and serves every window of the prefix from
@@ -58,7 +61,10 @@ class SlowMirror(Operations):
             return
         sys.stderr.write('%.1f %s %s held %gs: %s\n' % (time.time(), op, path, delay, caller[:120]))
         sys.stderr.flush()
-        time.sleep(delay)
+        held = time.monotonic()
+        while time.monotonic() - held < delay:
+            time.sleep(0.1)
+            delay = self._delay()[0]
 
     def getattr(self, path, fh=None):
         if path != '/':

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
-#include "cli/command_line.h"
+#include "startup/startup.h"
+#include "command_line/command_line.h"
 #include "fakes/fake_os.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"

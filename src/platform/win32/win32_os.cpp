@@ -102,14 +102,25 @@ std::string Win32System::ProgramFolder() {
     return Utf8(folder);
 }
 
+namespace {
+
 // A name with wildcards would match other files; it names no file of its own.
-bool Win32System::PathExists(const std::string& path) {
+std::optional<DWORD> AttributesOf(const std::string& path) {
     if (path.empty() || HasWildcard(path)) {
-        return false;
+        return std::nullopt;
     }
     WIN32_FIND_DATAW data;
     FindHandle find(::FindFirstFileW(Wide(path).c_str(), &data));
-    return find.Valid();
+    return find.Valid() ? std::optional<DWORD>(data.dwFileAttributes) : std::nullopt;
+}
+
+} // namespace
+
+bool Win32System::PathExists(const std::string& path) { return AttributesOf(path).has_value(); }
+
+bool Win32System::FileExists(const std::string& path) {
+    const auto attributes = AttributesOf(path);
+    return attributes && !(*attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 namespace {

@@ -21,6 +21,7 @@ public:
     std::string SystemDirectory() override;
     std::string ProgramFolder() override;
     bool PathExists(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
     std::vector<PathProbe> ProbePaths(const std::vector<std::string>& paths,
                                       const ProbeAnswered& onAnswer = nullptr) override;
     std::optional<std::string> ShortPathName(const std::string& path) override;

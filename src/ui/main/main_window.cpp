@@ -4,7 +4,7 @@
 
 #include <dbt.h>
 
-#include "app/startup.h"
+#include "startup/startup.h"
 #include "platform/win32/control_util.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"

@@ -4,8 +4,8 @@
 
 #include <objbase.h>
 
-#include "app/splash_window.h"
-#include "app/startup.h"
+#include "korvane/splash_window.h"
+#include "startup/startup.h"
 #include "platform/win32/folder_list.h"
 #include "platform/win32/win32_os.h"
 #include "ui/main/main_window.h"

@@ -1,7 +1,7 @@
 // korctl.exe: Korvane's drives and saves from a command prompt or a script.
 #include "platform/win32/win32.h"
 
-#include "cli/command_line.h"
+#include "command_line/command_line.h"
 #include "platform/win32/console.h"
 #include "platform/win32/win32_os.h"
 #include "version.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws Korvane's icons and bitmaps from simple geometry.
 
-Run from anywhere: python3 res/art/make_art.py
+Run from anywhere: python3 src/korvane/res/art/make_art.py
 Writes, next to res/art's parent folder:
   korvane.ico   program icon, 16, 24, 32 and 48 pixels, 32-bit with alpha and AND mask
   drive.ico     virtual drive, 16, 24, 32 and 48 pixels, for the list view rows

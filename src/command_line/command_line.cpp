@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "command_line/command_line.h"
 
 #include <cctype>
 
@@ -44,7 +44,7 @@ bool IsVirtualDrive(Os& os, const std::string& drive) {
     return ClassifyTarget(os.QueryDosDevice(drive)) == DriveKind::Virtual;
 }
 
-bool IsSaved(Os& os, const std::string& drive) { return os.PathExists(RecordPath(os, drive)); }
+bool IsSaved(Os& os, const std::string& drive) { return os.FileExists(RecordPath(os, drive)); }
 
 // The long form when it can be had, as the status bar shows it.
 std::string FolderOf(Os& os, const std::string& drive) {

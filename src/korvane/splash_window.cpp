@@ -1,4 +1,4 @@
-#include "app/splash_window.h"
+#include "korvane/splash_window.h"
 
 #include <utility>
 
