@@ -78,6 +78,11 @@ int RunProgram(HINSTANCE instance) {
         splash.WaitForPreparation();
         splash.Show();
     }
+    const bool preparing = window.Prepare([&splash, splashShown] {
+        if (splashShown) {
+            splash.Prepared();
+        }
+    });
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC =
@@ -88,15 +93,10 @@ int RunProgram(HINSTANCE instance) {
             splash.ServeWaiting();
         }
     };
-    if (!window.Create(keepSplashAnswering)) {
+    if (!preparing || !window.Create(keepSplashAnswering)) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"Korvane", MB_OK | MB_ICONHAND);
         return 1;
     }
-    window.Prepare([&splash, splashShown] {
-        if (splashShown) {
-            splash.Prepared();
-        }
-    });
     if (!splashShown) {
         window.ShowCentered();
     }

@@ -279,9 +279,11 @@ void FolderList::Refresh() {
 
 // A reading that does not answer within the bound is a drive not ready, and
 // whatever it answers later is dropped: the list never moves on its own.
-// The same folders asked again while their reading still waits join it.
+// The same folders asked again while their reading still waits join it;
+// asked again after the user was told the drive is not ready, they are read
+// afresh, since the share may have come back while the old call still hangs.
 void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Opened opened) {
-    std::string key = resolve ? "open:" : "refresh:";
+    std::string key = std::to_string(readsNotAnswered_) + (resolve ? ":open:" : ":refresh:");
     for (const std::string& folder : folders)
         key += folder + '|';
     tasks_->Run<Reading>(
@@ -292,6 +294,7 @@ void FolderList::StartReading(std::vector<std::string> folders, bool resolve, Op
 
 void FolderList::OnRead(const Reading* reading, bool resolve, const Opened& opened) {
     if (reading == nullptr) {
+        ++readsNotAnswered_;
         if (opened)
             opened(SystemErrorText(ERROR_NOT_READY));
         return;

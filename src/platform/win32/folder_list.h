@@ -64,6 +64,7 @@ private:
     HICON closedIcon_ = nullptr;
     int pendingOpen_ = -1; // row double-clicked, opened when the button comes up
     Tasks* tasks_ = nullptr;
+    unsigned readsNotAnswered_ = 0;
 };
 
 } // namespace kv

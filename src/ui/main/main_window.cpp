@@ -1,6 +1,7 @@
 #include "ui/main/main_window.h"
 
 #include <iterator>
+#include <utility>
 
 #include <dbt.h>
 
@@ -189,17 +190,32 @@ bool MainWindow::Create(std::function<void()> betweenSteps) {
 
 // Until the drives are read the window shows nothing the user could act on,
 // and it is not shown; a close sent to it meanwhile is ignored (see OnClose).
-void MainWindow::Prepare(std::function<void()> prepared) {
+bool MainWindow::Prepare(std::function<void()> prepared) {
+    if (!tasks_.Create(instance_)) {
+        return false;
+    }
+    prepared_ = std::move(prepared);
     tasks_.Run<DriveSnapshot>(
         "prepare", [&os = os_] { return PrepareDrives(os); },
-        [this, prepared = std::move(prepared)](const DriveSnapshot* drives) {
-            if (commands_ == nullptr || closing_)
-                return;
-            commands_->Load(*drives);
-            drivesLook_.Enable();
-            if (prepared)
-                prepared();
+        [this](const DriveSnapshot* drives) {
+            preparedDrives_ = *drives;
+            LoadPrepared();
         });
+    return true;
+}
+
+// The reading may end while the window is still being made (the splash
+// serves its messages between the steps); the lists are filled once both are done.
+void MainWindow::LoadPrepared() {
+    if (commands_ == nullptr || closing_ || !preparedDrives_) {
+        return;
+    }
+    commands_->Load(*preparedDrives_);
+    preparedDrives_.reset();
+    drivesLook_.Enable();
+    if (prepared_) {
+        std::exchange(prepared_, nullptr)();
+    }
 }
 
 // Centred on the work area of the screen, so the taskbar does not cover it.
@@ -281,9 +297,6 @@ bool MainWindow::Step(bool done) {
 
 bool MainWindow::OnCreate() {
     os_.SetOwner(hwnd_);
-    if (!tasks_.Create(instance_)) {
-        return false;
-    }
     if (!Step(CreateFonts()) || !Step(CreateToolbar()) || !Step(CreatePathFrame()) || !Step(CreateSavedFrame()) ||
         !Step(CreateUsedFrame())) {
         return false;
@@ -303,6 +316,7 @@ bool MainWindow::OnCreate() {
         os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, tasks_);
     ShowRoutedCommandsOnly();
     commands_->ShowSystemDrive();
+    LoadPrepared();
     betweenSteps_ = nullptr;
     return true;
 }

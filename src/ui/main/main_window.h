@@ -6,6 +6,7 @@
 #include "platform/win32/win32.h"
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 #include "platform/win32/controls_win32.h"
@@ -29,10 +30,12 @@ public:
     // Makes the window hidden, with all its controls, and runs the load step.
     // `betweenSteps`, when given, runs between the steps of the making, so
     // that a window already shown (the splash) goes on answering.
+    // Reads the drives away from the window's thread, from now on, and
+    // fills the lists with them once the window is made; then `prepared`
+    // runs. Before Create, so that the reading waits on drives while the
+    // window is made.
+    bool Prepare(std::function<void()> prepared);
     bool Create(std::function<void()> betweenSteps = nullptr);
-    // Reads the drives away from the window's thread and fills the lists
-    // with them; then `prepared` runs.
-    void Prepare(std::function<void()> prepared);
     // The hand-over: from here on the window is the user's, and closing it
     // ends the program.
     void ShowCentered();
@@ -52,6 +55,7 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool OnCreate();
+    void LoadPrepared();
     bool Step(bool done);
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(NMHDR& header);
@@ -91,6 +95,8 @@ private:
     int dpi_ = 96;
     bool closing_ = false;
     bool handedOver_ = false;
+    std::optional<DriveSnapshot> preparedDrives_; // read before the window was made
+    std::function<void()> prepared_;
 
     BrushHandle background_;
     FontHandle boldFont_;
