@@ -121,6 +121,10 @@ public:
     // descriptor that cannot be read counts as unsafe.
     virtual bool OnlyAdministratorsCanWrite(const std::string& path) = 0;
     virtual bool IsElevated() = 0;
+    // True when this process runs as administrator on an account that also
+    // has an everyday logon session (an administrator under UAC): the drive
+    // letters it makes are seen only by programs run as administrator.
+    virtual bool ElevatedApartFromUser() = 0;
     // Creates or truncates the file and writes the bytes as they are. Nothing
     // when written; otherwise the system's description of the failure.
     virtual std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) = 0;

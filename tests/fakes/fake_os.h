@@ -43,6 +43,7 @@ public:
     std::set<std::string> sharedFolders;  // made for every user to change
     std::set<std::string> protectedPaths; // writable by administrators only
     bool elevated = false;
+    bool elevatedApart = false;           // elevated on a split token
     std::set<std::string> lockedFiles;    // cannot be deleted
     std::set<std::string> locksElsewhere; // session locks another process holds
     unsigned long long now = 0;           // moves only when the program sleeps
@@ -96,6 +97,7 @@ public:
     }
     bool OnlyAdministratorsCanWrite(const std::string& path) override { return protectedPaths.count(path); }
     bool IsElevated() override { return elevated; }
+    bool ElevatedApartFromUser() override { return elevatedApart; }
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override {
         if (!folders.count(path.substr(0, path.rfind('\\'))))
             return std::string("The system cannot find the path specified.");

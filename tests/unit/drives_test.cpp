@@ -138,7 +138,9 @@ TEST(Tasks, JoinTheWorkOfTheirKeyAndNeverAnswerLateOrStale) {
     const auto ask = [&](const std::string& key, const std::string& slot) {
         tasks.Run<std::string>(
             key, [key] { return "answer of " + key; },
-            [&answers, slot](const std::string* answer) { answers.push_back(slot + ": " + (answer ? *answer : "none")); },
+            [&answers, slot](const std::string* answer) {
+                answers.push_back(slot + ": " + (answer ? *answer : "none"));
+            },
             {slot, 1000});
     };
     ask("a", "one");
@@ -288,6 +290,17 @@ TEST_F(WindowTest, CreateFillsTheBarThenMakesTheDriveOnce) {
     cmb.SetEditText("Avaliable Drives:");
     EXPECT_EQ(RunTicks(tmr, &MainCommands::OnCreateTick).back(), "0 enabled");
     EXPECT_EQ(os.runs.size(), 1u);
+    // As administrator under UAC the user learns first who will see the drive.
+    os.elevatedApart = true;
+    os.onMessage = [] {};
+    os.messages.clear();
+    Free("V:");
+    cmb.Select("V:");
+    commands.CreateDriveCommand();
+    RunTicks(tmr, &MainCommands::OnCreateTick);
+    EXPECT_EQ(os.messages, (Rows{"(?) Korvane runs as administrator, so virtual drive V: will be seen only by programs "
+                                 "run as administrator, not by Explorer or your other programs. Create it anyway?",
+                                 "(i) Virtual drive V: created."}));
 }
 
 TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave) {
@@ -363,8 +376,7 @@ TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
         lsv.Select(drive);
         commands.SaveDriveCommand();
     }
-    EXPECT_EQ(os.files[kordat + "E.ini"] + os.files[kordat + "F.ini"],
-              "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
+    EXPECT_EQ(os.files[kordat + "E.ini"] + os.files[kordat + "F.ini"], "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
     EXPECT_EQ(os.messages, (Rows{"(x) Virtual drive U: could not be saved: its folder \\\\server\\share\\dir is on a "
                                  "network path, and only folders on a drive letter come back at logon.",
                                  "(x) Virtual drive G: could not be saved: the folder behind it could not be read."}));

@@ -510,4 +510,43 @@ void LoadDllsFromSystemFolderOnly() {
     }
 }
 
+namespace {
+
+bool SessionOf(HANDLE token, LUID& session) {
+    TOKEN_STATISTICS statistics{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenStatistics, &statistics, sizeof(statistics), &size)) {
+        return false;
+    }
+    session = statistics.AuthenticationId;
+    return true;
+}
+
+} // namespace
+
+// The elevation type alone does not tell: some systems (Wine among them)
+// report every process as fully elevated, with a linked token in the same
+// logon session. A real split has the linked token in a session of its own.
+bool Win32System::ElevatedApartFromUser() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    KernelHandle hold(token);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size) ||
+        type != TokenElevationTypeFull) {
+        return false;
+    }
+    TOKEN_LINKED_TOKEN linked{};
+    if (!::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size)) {
+        return false;
+    }
+    KernelHandle holdLinked(linked.LinkedToken);
+    LUID own{}, everyday{};
+    return SessionOf(token, own) && SessionOf(linked.LinkedToken, everyday) &&
+           (own.LowPart != everyday.LowPart || own.HighPart != everyday.HighPart);
+}
+
 } // namespace kv

@@ -31,6 +31,7 @@ public:
     bool CreateDirectoryForUsers(const std::string& path) override;
     bool OnlyAdministratorsCanWrite(const std::string& path) override;
     bool IsElevated() override;
+    bool ElevatedApartFromUser() override;
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> DeleteFile(const std::string& path) override;

@@ -222,7 +222,20 @@ void MainCommands::CreateDriveCommand() {
         c_.cmb.Focus();
         return;
     }
+    if (!UserWantsDriveOnlyElevatedProgramsSee(c_.cmb.Text(c_.cmb.Selected())))
+        return;
     c_.tmr.Enable();
+}
+
+// Started as administrator under UAC, the program makes its drives in the
+// session of the user's elevated programs, where Explorer and the user's
+// everyday programs never see them: the user hears so before the drive is made.
+bool MainCommands::UserWantsDriveOnlyElevatedProgramsSee(const std::string& drive) {
+    return !os_.ElevatedApartFromUser() ||
+           os_.MessageBox("Korvane runs as administrator, so virtual drive " + drive +
+                              " will be seen only by programs run as administrator, not by Explorer or your other "
+                              "programs. Create it anyway?",
+                          MsgStyle::Question) == Answer::Yes;
 }
 
 // The timer stops before the work. subst and the checks after it run away
@@ -423,7 +436,8 @@ void MainCommands::OpenPathCommand() {
 void MainCommands::ShowManualCommand() {
     const std::string manual = os_.ProgramFolder() + "\\manual.html";
     tasks_.Run<int>(
-        "manual", [&os = os_, manual] { return os.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal); },
+        "manual",
+        [&os = os_, manual] { return os.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal); },
         [](const int*) {});
 }
 

@@ -63,6 +63,7 @@ public:
 
 private:
     bool PacedCommandPending() const;
+    bool UserWantsDriveOnlyElevatedProgramsSee(const std::string& drive);
     bool StepProgress();
     void FinishPacedCommand();
     std::optional<std::string> SelectedDrive() const;
