@@ -327,15 +327,10 @@ void AdministratorsRound() {
 KV_CASE(msi_install_logon_repair_upgrade_uninstall) { WithCleanMachine(AdministratorsRound); }
 
 namespace {
-// A folder chosen at install outside Program Files: the package writes no
-// machine-wide Run value there, since the folders above it may let a user
-// swap the companion (Korvane registers per user instead), and replaces a
-// korstart.exe it finds; the upgrade stays in the folder, and uninstall
-// keeps kordat while it holds a record. Before that, a per-user install is
-// refused, the package being for all users. (ALLUSERS=2 MSIINSTALLPERUSER=1
-// is refused on Windows by the same condition, since Windows Installer then
-// empties ALLUSERS; Wine's msi knows no MSIINSTALLPERUSER and installs for
-// all users.)
+// A folder chosen outside Program Files: no machine-wide Run value (Korvane
+// registers per user there), a korstart.exe found there replaced, the upgrade
+// in place, kordat kept while it holds a record. First a per-user install is
+// refused (Wine's msi knows no MSIINSTALLPERUSER, so only ALLUSERS="").
 void ChosenFolder() {
     const std::string msi = "\"" + Env("KV_MSI") + "\"";
     const std::string perUser = "Korvane is installed for all users of this computer and needs administrator rights. "

@@ -90,55 +90,43 @@ check "uninstall takes a companion copy out of the Startup folder" \
 # an owner on every lock, the logon entry only in Program Files, the
 # programs' versions for the file rules, and an install for all users only.
 component_rules() {
-    local profile='(ProgramMenu|StartMenu|Startup|Desktop|Template|AdminTools|AppData|LocalAppData|Personal|Favorites|MyPictures|NetHood|PrintHood|Recent|SendTo|Temp)Folder'
-    local user_only='(AppData|LocalAppData|Personal|Favorites|MyPictures|NetHood|PrintHood|Recent|SendTo|Temp)Folder'
-    local dirs registry shortcut_components c dir ok=0
-    dirs=$(rows Directory)
+    local registry profile_dirs dir folder c key ok=0
+    fail() { echo "  $*"; ok=1; }
     registry=$(rows Registry)
-    in_profile() { # directory, pattern: whether it lies below such a folder
-        local d=$1
-        while d=$(awk -F'\t' -v d="$d" '$1 == d { print $2 }' <<<"$dirs") && [ -n "$d" ]; do
-            [[ $d =~ ^$2$ ]] && return 0
-        done
-        return 1
-    }
-    grep -qx $'ALLUSERS\t1' <<<"$(rows Property)" || { echo "  not per-machine"; ok=1; }
-    [ -z "$(awk -F'\t' '$2 == 1' <<<"$registry")" ] || { echo "  an HKCU row"; ok=1; }
-    for dir in $(cut -f 1 <<<"$dirs"); do
-        if in_profile "$dir" "$user_only"; then echo "  $dir lies in the installing user's profile"; ok=1; fi
-        if in_profile "$dir" "$profile" && ! rows RemoveFile | awk -F'\t' -v d="$dir" '$3 == "" && $4 == d { f = 1 } END { exit !f }'; then
-            echo "  $dir is not removed"; ok=1
-        fi
+    # Each folder below a profile folder, with that profile folder.
+    profile_dirs=$(rows Directory | awk -F'\t' '{ parent[$1] = $2 } END { for (d in parent) { p = d
+        while ((p = parent[p]) != "") if (p ~ /^(ProgramMenu|StartMenu|Startup|Desktop|Template|AdminTools|AppData|LocalAppData|Personal|Favorites|MyPictures|NetHood|PrintHood|Recent|SendTo|Temp)Folder$/) print d, p } }')
+    grep -qx $'ALLUSERS\t1' <<<"$(rows Property)" || fail "not per-machine"
+    [ -z "$(awk -F'\t' '$2 == 1' <<<"$registry")" ] || fail "an HKCU row"
+    while read -r dir folder; do
+        [ -n "$dir" ] || continue
+        [[ $folder =~ ^(ProgramMenu|StartMenu|Startup|Desktop|Template|AdminTools)Folder$ ]] || fail "$dir lies in the installing user's profile"
+        rows RemoveFile | awk -F'\t' -v d="$dir" '$3 == "" && $4 == d { f = 1 } END { exit !f }' || fail "$dir is not removed"
+    done <<<"$profile_dirs"
+    for c in $(rows Shortcut | cut -f 4 | sort -u); do
+        key=$(rows Component | awk -F'\t' -v c="$c" '$1 == c && $4 == 4 { print $6 }')
+        awk -F'\t' -v k="$key" -v c="$c" '$1 == k && $2 == -1 && $6 == c { f = 1 } END { exit !f }' <<<"$registry" ||
+            fail "$c: shortcuts without an HKMU key path of its own"
     done
-    shortcut_components=$(rows Shortcut | cut -f 4 | sort -u)
-    [ -n "$shortcut_components" ] || { echo "  no shortcuts"; ok=1; }
-    for c in $shortcut_components; do
-        rows Component | awk -F'\t' -v c="$c" -v reg="$registry" '
-            BEGIN { n = split(reg, lines, "\n"); for (i = 1; i <= n; i++) { split(lines[i], f, "\t"); root[f[1]] = f[2]; owner[f[1]] = f[6] } }
-            $1 == c && $4 == 4 && root[$6] == -1 && owner[$6] == c { found = 1 } END { exit !found }' ||
-            { echo "  $c: shortcuts without a registry key path of its own in HKMU"; ok=1; }
-    done
-    [ -z "$(cut -f 4 <<<"$locks" | grep -v '^O:BAD:')" ] || { echo "  a lock without the owner Administrators"; ok=1; }
+    [ -z "$(cut -f 4 <<<"$locks" | grep -v '^O:BAD:')" ] || fail "a lock without the owner Administrators"
     for c in $(awk -F'\t' '$3 ~ /\\CurrentVersion\\Run$/ { print $6 }' <<<"$registry"); do
-        [[ $(condition_of "$c") == "$in_program_files AND "* ]] || { echo "  $c: a Run value outside Program Files"; ok=1; }
+        [[ $(condition_of "$c") == "$in_program_files AND "* ]] || fail "$c: a Run value outside Program Files"
     done
     [ "$(rows File | awk -F'\t' '$3 ~ /\.exe$/ { print $3, $5, $6 }')" = \
-      $'korvane.exe 1.2.3.0 1033\nkorstart.exe 1.2.3.0 1033\nkorctl.exe 1.2.3.0 1033' ] || { echo "  file versions"; ok=1; }
-    grep -qx $'REINSTALLMODE\tamus' <<<"$(rows Property)" || { echo "  a planted file of any version may be kept"; ok=1; }
+      $'korvane.exe 1.2.3.0 1033\nkorstart.exe 1.2.3.0 1033\nkorctl.exe 1.2.3.0 1033' ] || fail "file versions"
+    grep -qx $'REINSTALLMODE\tamus' <<<"$(rows Property)" || fail "a planted file of any version may be kept"
     grep -qE $'^ALLUSERS=1 AND Privileged\t.*for all users.*administrator' <<<"$(rows LaunchCondition)" ||
-        { echo "  a per-user install is not refused"; ok=1; }
-    grep -qE $'^SecureCustomProperties\t(.*;)?INSTALLDIR(;|$)' <<<"$(rows Property)" || { echo "  INSTALLDIR is not secure"; ok=1; }
+        fail "a per-user install is not refused"
+    grep -qE $'^SecureCustomProperties\t(.*;)?INSTALLDIR(;|$)' <<<"$(rows Property)" || fail "INSTALLDIR is not secure"
     return $ok
 }
 check "component rules of a per-machine package" component_rules
 
 # korctl by name in an administrator's scripts: its folder at the end of the
 # machine's PATH, and only that part taken away again.
-check "korctl's folder is appended to the system PATH and removed at uninstall" \
-    test "$(rows Environment | cut -f 2-4)" = $'=-*PATH\t[~];[INSTALLDIR]\tCommandLine'
-check "... by the actions that write and remove environment strings" \
-    test "$(rows InstallExecuteSequence | awk -F'\t' '$1 ~ /EnvironmentStrings$/ { print $1 }' | sort | tr '\n' ' ')" = \
-         'RemoveEnvironmentStrings WriteEnvironmentStrings '
+check "korctl's folder is appended to the system PATH and removed at uninstall, by the two actions" \
+    test "$(rows Environment | cut -f 2-4; rows InstallExecuteSequence | grep -oE '^\w+EnvironmentStrings' | sort)" = \
+         $'=-*PATH\t[~];[INSTALLDIR]\tCommandLine\nRemoveEnvironmentStrings\nWriteEnvironmentStrings'
 
 # ICE03 checks every row against _Validation: each column of each table
 # needs its row there, with the column's own nullability (0x1000 in its type).
