@@ -75,18 +75,45 @@ std::string OnlyProduct() {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// A value of the Add/Remove Programs entry, "" when missing; a number as
-// text. A 32-bit package's entry lies in the 32-bit view, the driver's own.
-std::string UninstallValue(const std::string& productCode, const char* name) {
-    wchar_t data[1024] = {};
+// A registry value, "" when missing; a number as text, variables unexpanded.
+std::string RegistryText(const std::string& key, const char* name) {
+    wchar_t data[8192] = {};
     DWORD bytes = sizeof data - sizeof(wchar_t), type = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(kUninstallKey + productCode).c_str(), Wide(name).c_str(),
-                     RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &bytes) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), Wide(name).c_str(),
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_DWORD | RRF_NOEXPAND, &type, data,
+                     &bytes) != ERROR_SUCCESS)
         return "";
     DWORD number = 0;
     if (type == REG_DWORD)
         memcpy(&number, data, sizeof number);
     return type == REG_DWORD ? std::to_string(number) : Narrow(data);
+}
+
+// A value of the Add/Remove Programs entry. A 32-bit package's entry lies in
+// the 32-bit view, the driver's own.
+std::string UninstallValue(const std::string& productCode, const char* name) {
+    return RegistryText(kUninstallKey + productCode, name);
+}
+
+// The machine's PATH, where the package puts korctl's folder.
+std::string SystemPath() {
+    return RegistryText("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", "Path");
+}
+const std::string kPathEntry = ";" + std::string(kInstallDir) + "\\";
+
+// Runs msiexec with a window for its messages, expects it to refuse with that
+// message and returns its exit code.
+DWORD Refused(const std::string& arguments, const std::string& message) {
+    return Msiexec(arguments + " /qb", [&](DWORD pid) {
+        std::vector<HWND> boxes;
+        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
+               "msiexec " + arguments + " showed no message");
+        HWND box = boxes.front();
+        WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
+        MessageBoxWindow shown(box);
+        ExpectEq(shown.text(), message, "the message of msiexec " + arguments);
+        shown.press(IDOK);
+    });
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
@@ -142,6 +169,12 @@ void ExpectInstalled(const std::string& version) {
     ExpectEq(entry, {"Korvane", version, "Ondrel Kastry", "http://www.kastry.example"},
              "Add/Remove Programs name, version, publisher and help link");
     Expect(!UninstallValue(product, "EstimatedSize").empty(), "Add/Remove Programs has no size"); // 0 under Wine
+    ExpectEq(UninstallValue(product, "InstallLocation"), std::string(kInstallDir) + "\\",
+             "Add/Remove Programs install location");
+    const std::string path = SystemPath();
+    const size_t at = path.find(kInstallDir);
+    Expect(path.size() > kPathEntry.size() && at == path.size() - kPathEntry.size() + 1 && path.back() == '\\',
+           "korctl's folder is not once at the end of the machine's PATH \"" + path + "\"");
     wchar_t icon[MAX_PATH] = {};
     DWORD length = MAX_PATH;
     MsiGetProductInfoW(Wide(product).c_str(), L"ProductIcon", icon, &length);
@@ -246,19 +279,10 @@ void AdministratorsRound() {
     ExpectDriveBack();
 
     // The older package refuses, says why, and leaves the newer one.
-    const DWORD refused = Msiexec("/i " + msi + " /qb", [](DWORD pid) {
-        std::vector<HWND> boxes;
-        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
-               "the older package showed no message");
-        HWND box = boxes.front();
-        WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
-        MessageBoxWindow message(box);
-        ExpectEq(message.text(),
-                 "A newer version of Korvane is already installed. Uninstall it first to install this older version.",
-                 "the older package's message");
-        message.press(IDOK);
-    });
-    ExpectEq(refused, ERROR_INSTALL_FAILURE, "exit code of the older package");
+    ExpectEq(
+        Refused("/i " + msi,
+                "A newer version of Korvane is already installed. Uninstall it first to install this older version."),
+        ERROR_INSTALL_FAILURE, "exit code of the older package");
     ExpectInstalled(newerVersion);
 
     // The manual's way out: forget the saves, then uninstall.
@@ -275,7 +299,7 @@ void AdministratorsRound() {
     Expect(Exists(CompanionLog()), "the companion kept no log at " + CompanionLog());
     Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
            "cannot copy the companion to " + StartupCopy());
-    const std::string product = OnlyProduct();
+    const std::string product = OnlyProduct(), path = SystemPath();
     ExpectMsiexec("/x " + newer + " /qn"); // as deployed: by the package
 
     Expect(InstalledProducts().empty(), "Korvane is still installed");
@@ -287,10 +311,14 @@ void AdministratorsRound() {
     // Wine only: what Korvane registered for this user stays; a package
     // cannot tell that value from one another copy of Korvane wrote.
     ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");
-    Expect(!Exists(CompanionLog().substr(0, CompanionLog().rfind('\\'))), "the companion's log folder is left");
+    // A per-machine package touches no one's profile: that is where each
+    // user keeps their own log and saves.
+    Expect(Exists(CompanionLog()), "uninstall took the user's companion log");
     Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product), "the Add/Remove Programs entry is left");
-    Expect(!KeyExists(HKEY_CURRENT_USER, "Software\\Korvane"), "HKCU\\Software\\Korvane is left");
     Expect(!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
+    // Wine's msi takes the folder off the PATH but leaves its separator.
+    ExpectEq(SystemPath(), path.substr(0, path.size() - kPathEntry.size() + UnderWine()),
+             "the machine's PATH after uninstall");
     // Drives made stay until logoff, as with subst.
     Expect(!DriveTarget("K:").empty(), "uninstalling removed K:");
 }
@@ -299,14 +327,24 @@ void AdministratorsRound() {
 KV_CASE(msi_install_logon_repair_upgrade_uninstall) { WithCleanMachine(AdministratorsRound); }
 
 namespace {
-// A folder chosen at install, without a blank: the Run value is unquoted, as
-// Korvane writes it there; the upgrade stays in the folder, and uninstall
-// keeps kordat while it holds a record.
+// A folder chosen outside Program Files: no machine-wide Run value (Korvane
+// registers per user there), a korstart.exe found there replaced, the upgrade
+// in place, kordat kept while it holds a record. First a per-user install is
+// refused (Wine's msi knows no MSIINSTALLPERUSER, so only ALLUSERS="").
 void ChosenFolder() {
-    const std::string folder = "C:\\kvtest\\KorvaneTools";
-    const std::string command = folder + "\\korstart.exe", record = folder + "\\kordat\\T.ini";
-    ExpectMsiexec("/i \"" + Env("KV_MSI") + "\" INSTALLDIR=" + folder + "\\ /qn");
-    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+    const std::string msi = "\"" + Env("KV_MSI") + "\"";
+    const std::string perUser = "Korvane is installed for all users of this computer and needs administrator rights. "
+                                "Start the installation as an administrator, without ALLUSERS or MSIINSTALLPERUSER on "
+                                "the command line.";
+    ExpectEq(Refused("/i " + msi + " ALLUSERS=\"\"", perUser), ERROR_INSTALL_FAILURE, "exit code for ALLUSERS=\"\"");
+    Expect(InstalledProducts().empty(), "a per-user install was made");
+
+    const std::string folder = "C:\\kvtest\\KorvaneTools", record = folder + "\\kordat\\T.ini";
+    MakeFolder(folder);
+    WriteTextFile(folder + "\\korstart.exe", "MZ planted");
+    ExpectMsiexec("/i " + msi + " INSTALLDIR=" + folder + "\\ /qn");
+    ExpectEq(FileBytes(folder + "\\korstart.exe"), FileBytes(ProgramFile("korstart.exe")), "korstart.exe installed");
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "a machine-wide Run value for " + folder);
     WriteTextFile(record, "C:\\kvtest\r\n");
 
     ExpectMsiexec("/i \"" + Env("KV_MSI_NEWER") + "\" /qn");
@@ -314,12 +352,11 @@ void ChosenFolder() {
                std::string::npos,
            "the upgrade did not replace the manual in " + folder);
     Expect(!Exists(kInstallDir), "the upgrade went to " + std::string(kInstallDir));
-    ExpectRunValue(HKEY_LOCAL_MACHINE, command);
+    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "a machine-wide Run value for " + folder + " after the upgrade");
 
     ExpectMsiexec("/x \"" + Env("KV_MSI_NEWER") + "\" /qn");
     ExpectEq(FileBytes(record), "C:\\kvtest\r\n", "the record after uninstall");
     Expect(FolderFiles(folder).empty(), "files left beside kordat in " + folder);
-    Expect(!RunValue(HKEY_LOCAL_MACHINE).found, "the machine-wide Run value is left");
 }
 } // namespace
 
