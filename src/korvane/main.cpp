@@ -70,7 +70,6 @@ int RunProgram(HINSTANCE instance) {
     if (!kv::CheckStartupFiles(os)) {
         return 0;
     }
-    kv::WarmFolderIcons();
     kv::MainWindow window(instance, os);
     kv::SplashWindow splash(instance, [&window] { window.ShowCentered(); });
     const bool splashShown = splash.Create();

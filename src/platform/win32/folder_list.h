@@ -30,9 +30,9 @@ std::vector<std::string> FolderChain(const std::string& path);
 // except at a root.
 std::string ChainPath(const std::vector<std::string>& chain, size_t count);
 
-// Has the shell load its folder icons before any window shows: the first
-// load can take a good part of a second, which a window made later while the
-// splash must answer would otherwise spend on its own thread.
+// Has the shell load its folder icons ahead of the folder list: the first
+// load can take a good part of a second, which the window's thread would
+// otherwise spend inside the shell while the splash must answer.
 void WarmFolderIcons();
 
 class FolderList : public FolderChooser, public OwnerDrawnControl {

@@ -79,6 +79,13 @@ void Win32Tasks::RunErased(const std::string& key, Work work, Done done, const O
         delete run;
 }
 
+void Win32Tasks::ServeWaiting() {
+    MSG msg{};
+    while (hwnd_ != nullptr && ::PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) {
+        ::DispatchMessageW(&msg);
+    }
+}
+
 void Win32Tasks::OnEnded(LPARAM param) {
     std::unique_ptr<TaskRun> run(reinterpret_cast<TaskRun*>(param));
     for (const auto& call : book_.Finished(run->key, run->answer))

@@ -20,6 +20,8 @@ public:
 
     void RunErased(const std::string& key, Work work, Done done, const Options& options) override;
     void Forget(const std::string& slot) override { book_.Forget(slot); }
+    // Gives the answers that have come, for a thread busy with other work.
+    void ServeWaiting();
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

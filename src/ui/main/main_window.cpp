@@ -8,6 +8,7 @@
 #include "startup/startup.h"
 #include "platform/win32/control_util.h"
 #include "platform/win32/dpi.h"
+#include "platform/win32/folder_list.h"
 #include "platform/win32/fonts.h"
 #include "resource.h"
 #include "ui/about/about_window.h"
@@ -195,12 +196,36 @@ bool MainWindow::Prepare(std::function<void()> prepared) {
         return false;
     }
     prepared_ = std::move(prepared);
+    tasks_.Run<bool>(
+        "folder icons",
+        [] {
+            WarmFolderIcons();
+            return true;
+        },
+        [this](const bool*) { folderIconsWarm_ = true; });
     tasks_.Run<DriveSnapshot>(
         "prepare", [&os = os_] { return PrepareDrives(os); },
         [this](const DriveSnapshot* drives) {
             preparedDrives_ = *drives;
             LoadPrepared();
         });
+    return true;
+}
+
+// The folder list takes the shell's folder icons when it is made. Their
+// first load (the shell's image lists, and COM with the DLLs behind it) can
+// take a good part of a second: made before the splash, it held the splash
+// back; made by the folder list, it held the splash's thread. So a task
+// loads them from the moment the splash shows, and the making waits for it
+// here, serving the splash meanwhile.
+bool MainWindow::WaitForFolderIcons() {
+    while (!folderIconsWarm_) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        tasks_.ServeWaiting();
+        if (betweenSteps_) {
+            betweenSteps_();
+        }
+    }
     return true;
 }
 
@@ -297,8 +322,8 @@ bool MainWindow::Step(bool done) {
 
 bool MainWindow::OnCreate() {
     os_.SetOwner(hwnd_);
-    if (!Step(CreateFonts()) || !Step(CreateToolbar()) || !Step(CreatePathFrame()) || !Step(CreateSavedFrame()) ||
-        !Step(CreateUsedFrame())) {
+    if (!Step(CreateFonts()) || !Step(CreateToolbar()) || !Step(WaitForFolderIcons()) || !Step(CreatePathFrame()) ||
+        !Step(CreateSavedFrame()) || !Step(CreateUsedFrame())) {
         return false;
     }
     HWND status =

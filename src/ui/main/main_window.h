@@ -56,6 +56,7 @@ private:
 
     bool OnCreate();
     void LoadPrepared();
+    bool WaitForFolderIcons();
     bool Step(bool done);
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(NMHDR& header);
@@ -97,6 +98,7 @@ private:
     bool handedOver_ = false;
     std::optional<DriveSnapshot> preparedDrives_; // read before the window was made
     std::function<void()> prepared_;
+    bool folderIconsWarm_ = false;
 
     BrushHandle background_;
     FontHandle boldFont_;
