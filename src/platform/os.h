@@ -116,9 +116,11 @@ public:
     // A folder that the local Users group may change, for data that every
     // user of the machine shares.
     virtual bool CreateDirectoryForUsers(const std::string& path) = 0;
-    // True when the file or folder can be changed, replaced or given new
-    // rights by no one but Administrators, SYSTEM and TrustedInstaller. A
-    // descriptor that cannot be read counts as unsafe.
+    // True when no one but Administrators, SYSTEM and TrustedInstaller can
+    // change, replace or give new rights to the file, put a file beside it,
+    // or rename or remove any folder above it, on a disk of this machine. A
+    // descriptor that cannot be read counts as unsafe. It reads a security
+    // descriptor for each folder on the way: ask it seldom.
     virtual bool OnlyAdministratorsCanWrite(const std::string& path) = 0;
     virtual bool IsElevated() = 0;
     // Creates or truncates the file and writes the bytes as they are. Nothing

@@ -3,6 +3,7 @@
 #include "startup/startup.h"
 #include "command_line/command_line.h"
 #include "fakes/fake_os.h"
+#include "platform/file_security.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"
 #include "saved/record_reader.h"
@@ -112,6 +113,54 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|" + kOurs + "|MZ") << "another copy's entry is not ours";
     os.programFolder = "C:\\Program Files\\Korvane";
     EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|\"C:\\Program Files\\Korvane\\korstart.exe\"|MZ");
+}
+
+// Descriptors as Windows writes them, for korstart.exe in a folder that the
+// installer locked in Program Files (x86), and the folders above it.
+TEST(FileSecurity, OnlyAdministratorsMayChangeTheCompanionOrAnyFolderAboveIt) {
+    using Chain = std::vector<std::optional<std::string>>;
+    const std::string ti = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::string root = "O:" + ti + "G:" + ti +
+                             "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)"
+                             "(A;;LC;;;AU)";
+    const std::string programFiles = "O:" + ti + "G:" + ti + "D:PAI(A;;FA;;;" + ti + ")(A;CIIO;GA;;;" + ti +
+                                     ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+                                     "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)"
+                                     "(A;OICIIO;GXGR;;;AC)(A;;0x1200a9;;;S-1-15-2-2)(A;OICIIO;GXGR;;;S-1-15-2-2)";
+    const std::string locked = "O:BAG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+    const std::string file = "O:BAG:SYD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
+    const std::string usersAdd = "(A;CI;0x116;;;BU)"; // ProgramData's: Users may add files and folders
+    const Chain installed = {file, locked, programFiles, root};
+    const auto with = [&](std::size_t at, std::optional<std::string> sddl) {
+        Chain chain = installed;
+        chain[at] = std::move(sddl);
+        return chain;
+    };
+    EXPECT_TRUE(OnlyAdministratorsCanChange(installed));
+    EXPECT_TRUE(OnlyAdministratorsCanChange(with(2, programFiles + usersAdd))) << "adding above replaces nothing";
+    EXPECT_TRUE(OnlyAdministratorsCanChange(with(1, "O:SYD:P(D;;SD;;;WD)"))) << "no allowing entry: no one may";
+    const std::pair<Chain, const char*> unsafe[] = {
+        {with(2, "O:BAG:SYD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)"),
+         "a folder made in C:\\ that users may rename"},
+        {with(0, "O:S-1-5-21-1-2-3-1001D:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)"), "the companion owned by a user"},
+        {with(1, locked + usersAdd), "users may put a DLL beside it"},
+        {with(3, root + "(A;;0x40;;;AU)"), "users may take folders out of the root"},
+        {with(1, "O:BAD:PAI(D;;FA;;;BU)(A;;FA;;;AU)"), "an entry after a deny entry"},
+        {with(0, "O:BAD:PAI(A;;GW;;;BU)"), "generic write"},
+        {with(0, "O:BAD:PAI(XA;;FA;;;WD;(Member_of {SID(BA)}))"), "a conditional entry"},
+        {with(1, "O:BAD:PAI(A;;ZZ;;;BU)"), "rights not understood"},
+        {with(1, "O:BAD:NO_ACCESS_CONTROL"), "no DACL"},
+        {with(1, "O:BA"), "no DACL read"},
+        {with(3, std::nullopt), "a descriptor that could not be read"},
+        {{file}, "no folder"}};
+    for (const auto& [chain, why] : unsafe)
+        EXPECT_FALSE(OnlyAdministratorsCanChange(chain)) << why;
+    EXPECT_EQ(PathAndFoldersAbove("C:\\Program Files (x86)\\Korvane\\korstart.exe"),
+              (Rows{"C:\\Program Files (x86)\\Korvane\\korstart.exe", "C:\\Program Files (x86)\\Korvane",
+                    "C:\\Program Files (x86)", "C:\\"}));
+    EXPECT_EQ(PathAndFoldersAbove("c:\\\\korstart.exe"), (Rows{"c:\\korstart.exe", "c:\\"}));
+    for (const char* outside : {"\\\\nas\\share\\korstart.exe", "UNC\\nas\\k.exe", "C:\\a\\..\\k.exe", "C:k.exe"})
+        EXPECT_TRUE(PathAndFoldersAbove(outside).empty()) << outside;
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
