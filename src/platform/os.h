@@ -10,6 +10,7 @@
 // for them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -113,9 +114,6 @@ public:
     virtual std::optional<std::string> LongPathNameWaiting(const std::string& path) = 0;
 
     virtual bool CreateDirectory(const std::string& path) = 0;
-    // A folder that the local Users group may change, for data that every
-    // user of the machine shares.
-    virtual bool CreateDirectoryForUsers(const std::string& path) = 0;
     // True when no one but Administrators, SYSTEM and TrustedInstaller can
     // change, replace or give new rights to the file, put a file beside it,
     // or rename or remove any folder above it, on a disk of this machine. A
@@ -171,6 +169,12 @@ public:
     virtual std::string LocalTimeStamp() = 0;
     // The user's own folder for program data on this machine (%LOCALAPPDATA%).
     virtual std::optional<std::string> LocalAppDataFolder() = 0;
+
+    // Whether the companion is protected, once the program's logic has read
+    // it: -1 until then. It is read once a process and kept, since the data
+    // folder's place hangs on it, the window asks for that every second from
+    // worker threads, and saves must not move while the program runs.
+    std::atomic<int> companionProtected{-1};
 };
 
 } // namespace kv

@@ -1,7 +1,6 @@
 #include "saved/restore.h"
 
 #include "drives/drive_name.h"
-#include "saved/autostart.h"
 #include "saved/companion_log.h"
 #include "saved/record_reader.h"
 #include "saved/records.h"
@@ -36,16 +35,10 @@ std::string Seconds(unsigned long long ms) { return std::to_string((ms + 500) / 
 // Asked with the bound, as a program folder on a share may not answer at
 // logon; once the folder has answered, its small records are read plainly.
 std::optional<std::string> CompanionDataFolder(Os& os) {
-    const auto answers = [&os](const std::string& folder) {
-        return os.ProbePath(folder).state == PathProbe::State::Exists;
-    };
-    const std::string beside = DataFolder(os);
-    if (answers(beside))
-        return beside;
-    const auto programFolder = os.ReadRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue);
-    if (programFolder && !programFolder->empty() && answers(*programFolder + "\\kordat"))
-        return *programFolder + "\\kordat";
-    return std::nullopt;
+    const std::string folder = DataFolder(os);
+    if (folder.empty() || os.ProbePath(folder).state != PathProbe::State::Exists)
+        return std::nullopt;
+    return folder;
 }
 
 SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder) {
@@ -103,7 +96,7 @@ std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>&
 
 void RestoreAtStartup(Os& os) {
     const std::string dataFolder = DataFolder(os);
-    if (!os.PathExists(dataFolder))
+    if (dataFolder.empty() || !os.PathExists(dataFolder))
         return;
     const SavedRecords records = ReadSavedRecords(os, dataFolder);
     if (records.drives.empty())
@@ -139,7 +132,9 @@ void RunCompanion(Os& os) {
     CompanionLog log(os);
     const auto dataFolder = CompanionDataFolder(os);
     if (!dataFolder) {
-        log.Add("no saved drives: no data folder beside " + os.ProgramFolder() + " or where Korvane last ran");
+        const std::string expected = DataFolder(os);
+        log.Add(expected.empty() ? "no saved drives: LOCALAPPDATA names no folder for this user's data"
+                                 : "no saved drives: there is no data folder " + expected);
         log.Flush();
         return;
     }

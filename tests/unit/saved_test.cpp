@@ -27,7 +27,7 @@ struct SavedTest : ::testing::Test {
     // The logon entries a start leaves: for every user, for this user, and a
     // copy in the Startup folder.
     std::string Registered() {
-        RegisterAutoStart(os, CompanionIsProtected(os));
+        RegisterAutoStart(os);
         return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
     }
     Rows LogLines() {
@@ -81,18 +81,20 @@ TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine) {
         EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::nullopt) << name;
 }
 
-// A logon entry for every user, and a data folder every user may change,
-// only for a companion that no user can replace; never two entries.
+// A logon entry for every user only for a companion that no user can
+// replace, whose users then keep their saves in their own profiles; never
+// two entries.
 TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     os.files[kOurs] = "MZ";
     os.folders.insert("C:\\Startup");
     os.elevated = true;
-    os.protectedPaths = {"C:\\Tools", kOurs};
+    os.protectedPaths = {kOurs};
     Run("HKCU") = kOurs;
     EXPECT_EQ(Registered(), kOurs + "||");
-    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane\\ProgramFolder"], "C:\\Tools");
-    CreateDataFolder(os, CompanionIsProtected(os));
-    EXPECT_EQ(os.sharedFolders.size(), 1u);
+    CreateDataFolder(os);
+    EXPECT_TRUE(os.folders.count("C:\\AppData\\Korvane")) << "the folder above is made first";
+    EXPECT_EQ(WriteSavedDrive(os, "X:", std::string("C:\\windows")), std::nullopt);
+    EXPECT_EQ(os.files["C:\\AppData\\Korvane\\kordat\\X.ini"], "C:\\windows\r\n");
     // A standard user cannot write the machine's keys, and need not.
     os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
     EXPECT_EQ(Registered(), kOurs + "||");
@@ -100,13 +102,20 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     EXPECT_EQ(Registered(), "||MZ");
     os.commonStartup.reset();
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ") << "nothing for everyone could be made";
-    // Where any user may write, the entry and the folder are this user's
-    // alone, and an elevated start takes back an entry of ours for everyone.
+    // No profile folder named: nothing is saved, and nowhere else.
+    os.localAppData.reset();
+    EXPECT_EQ(WriteSavedDrive(os, "Y:", std::string("C:\\windows")),
+              "there is no folder for this user's saves: LOCALAPPDATA is not set");
+    EXPECT_EQ(DeleteSavedDrive(os, "X:"), std::nullopt);
+    EXPECT_EQ(os.files.size(), 3u);
+    // Where any user may write, the entry and the saves stay beside the
+    // program, and an elevated start takes back an entry of ours for everyone.
     os.refusedValues.clear();
-    os.protectedPaths = {"C:\\Tools"};
+    os.protectedPaths.clear();
+    os.companionProtected = -1; // another process
     os.folders.erase("C:\\Tools\\kordat");
-    CreateDataFolder(os, CompanionIsProtected(os));
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat") && os.sharedFolders.size() == 1);
+    CreateDataFolder(os);
+    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
     Run("HKLM") = kOurs;
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
     Run("HKLM") = "C:\\Other\\korstart.exe";
@@ -200,15 +209,20 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     os.locksElsewhere.insert(kCompanionLock);
     RunCompanion(os);
     EXPECT_FALSE(os.devices.count("W:"));
-    // The copy in the common Startup folder has no data folder beside it.
+    // The copy in the common Startup folder, which only administrators may
+    // change, finds the user's own saves.
     os.locksElsewhere.clear();
     os.programFolder = "C:\\Startup";
-    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Elsewhere";
+    os.protectedPaths = {"C:\\Startup\\korstart.exe"};
+    os.companionProtected = -1; // another process
     RunCompanion(os);
-    EXPECT_EQ(LogLines(), Rows{"no saved drives: no data folder beside C:\\Startup or where Korvane last ran"});
-    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Tools";
+    EXPECT_EQ(LogLines(), Rows{"no saved drives: there is no data folder C:\\AppData\\Korvane\\kordat"});
+    os.files.erase(kLog);
+    os.folders.insert("C:\\AppData\\Korvane\\kordat");
+    os.files["C:\\AppData\\Korvane\\kordat\\W.ini"] = "C:\\windows";
     RunCompanion(os);
-    EXPECT_TRUE(os.devices.count("W:"));
+    EXPECT_EQ(LogLines(),
+              (Rows{"started for C:\\AppData\\Korvane\\kordat, 1 saved drives", "W: made, standing for C:\\windows"}));
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
@@ -282,6 +296,8 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     EXPECT_EQ(model.SavedEntries(), (Rows{"B:", "X:", "Y: (not present)"}));
     EXPECT_EQ(os.files, records);
     EXPECT_EQ(Run("HKCU"), kOurs) << "registered for the user: nothing here is protected";
+    ReadDrives(os);
+    EXPECT_EQ(os.protectionReads, 1) << "read once a process, not at every look at the records";
 }
 
 // korctl: the exit code, standard output and standard error of a command line.

@@ -112,36 +112,4 @@ bool Win32System::IsElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-// Modify for the local Users group on the folder and on all it will hold,
-// added to what the folder inherits like any other.
-bool Win32System::CreateDirectoryForUsers(const std::string& path) {
-    std::wstring name = Wide(path);
-    if (!::CreateDirectoryW(name.c_str(), nullptr)) {
-        return false;
-    }
-    BYTE users[SECURITY_MAX_SID_SIZE];
-    DWORD usersSize = sizeof(users);
-    PACL inherited = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize) ||
-        ::GetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &inherited,
-                                nullptr, &descriptor) != ERROR_SUCCESS) {
-        return true;
-    }
-    LocalMemory hold(descriptor);
-    EXPLICIT_ACCESSW modify{};
-    modify.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
-    modify.grfAccessMode = GRANT_ACCESS;
-    modify.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    modify.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    modify.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    modify.Trustee.ptstrName = reinterpret_cast<LPWSTR>(users);
-    PACL shared = nullptr;
-    if (::SetEntriesInAclW(1, &modify, inherited, &shared) == ERROR_SUCCESS) {
-        LocalMemory holdShared(shared);
-        ::SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, shared, nullptr);
-    }
-    return true;
-}
-
 } // namespace kv

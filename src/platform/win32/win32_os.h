@@ -28,7 +28,6 @@ public:
     std::optional<std::string> LongPathName(const std::string& path) override;
     std::optional<std::string> LongPathNameWaiting(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
-    bool CreateDirectoryForUsers(const std::string& path) override;
     bool OnlyAdministratorsCanWrite(const std::string& path) override;
     bool IsElevated() override;
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
