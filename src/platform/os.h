@@ -144,6 +144,8 @@ public:
                                                         const std::string& name) = 0;
     // True when no such value is left.
     virtual bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) = 0;
+    // True when the key can be opened.
+    virtual bool RegistryKeyExists(RegistryRoot root, const std::string& key) = 0;
     // The folder whose programs start at every user's logon.
     virtual std::optional<std::string> CommonStartupFolder() = 0;
 

@@ -60,6 +60,24 @@ SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder) {
     return records;
 }
 
+// Windows reconnects the user's persistent network drives after the logon
+// programs have started; a letter taken before would leave the share
+// unconnected, and programs that expect it there would find another folder.
+void LeaveNetworkLetters(Os& os, SavedRecords& records) {
+    std::vector<DriveRequest> kept;
+    for (const DriveRequest& request : records.drives) {
+        const std::string key = "Network\\" + request.drive.substr(0, 1);
+        if (!os.RegistryKeyExists(RegistryRoot::CurrentUser, key)) {
+            kept.push_back(request);
+            continue;
+        }
+        const auto share = os.ReadRegistryText(RegistryRoot::CurrentUser, key, "RemotePath");
+        records.refused.push_back(request.drive + " left alone: the letter is the user's network drive" +
+                                  (share ? " " + *share : std::string()) + ", which Windows connects at logon");
+    }
+    records.drives = std::move(kept);
+}
+
 // Letters in use are settled before any folder is asked about, so that a
 // drive already there costs nothing; each drive whose folder answers is made
 // the moment it answers, not after the slowest.
@@ -98,7 +116,8 @@ void RestoreAtStartup(Os& os) {
     const std::string dataFolder = DataFolder(os);
     if (dataFolder.empty() || !os.PathExists(dataFolder))
         return;
-    const SavedRecords records = ReadSavedRecords(os, dataFolder);
+    SavedRecords records = ReadSavedRecords(os, dataFolder);
+    LeaveNetworkLetters(os, records);
     if (records.drives.empty())
         return;
     if (const auto lock = os.LockSession(kRestoreLock, kStartupLockWaitMs))
@@ -138,7 +157,8 @@ void RunCompanion(Os& os) {
         log.Flush();
         return;
     }
-    const SavedRecords records = ReadSavedRecords(os, *dataFolder);
+    SavedRecords records = ReadSavedRecords(os, *dataFolder);
+    LeaveNetworkLetters(os, records);
     log.Add("started for " + *dataFolder + ", " + std::to_string(records.drives.size()) + " saved drives");
     for (const std::string& refusal : records.refused)
         log.Add(refusal);

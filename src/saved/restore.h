@@ -31,6 +31,9 @@ struct SavedRecords {
 };
 // Reads every record of the data folder; records are only read, never changed.
 SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder);
+// Moves the records whose letters are the user's persistent network drives
+// to the refused, each with a line saying so.
+void LeaveNetworkLetters(Os& os, SavedRecords& records);
 
 struct RestoreOutcome {
     enum class Kind {

@@ -135,6 +135,11 @@ public:
     bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override {
         return registry.erase(Value(root, key, name)) || true;
     }
+    bool RegistryKeyExists(RegistryRoot root, const std::string& key) override {
+        const std::string prefix = Value(root, key, "");
+        const auto next = registry.lower_bound(prefix);
+        return next != registry.end() && next->first.compare(0, prefix.size(), prefix) == 0;
+    }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char* verb, const char* file, const char*, const char*, int) override {
         if (std::string(verb) == "explore")

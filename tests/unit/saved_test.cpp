@@ -210,7 +210,8 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     RunCompanion(os);
     EXPECT_FALSE(os.devices.count("W:"));
     // The copy in the common Startup folder, which only administrators may
-    // change, finds the user's own saves.
+    // change, finds the user's own saves, and leaves the letters of the
+    // user's network drives to them.
     os.locksElsewhere.clear();
     os.programFolder = "C:\\Startup";
     os.protectedPaths = {"C:\\Startup\\korstart.exe"};
@@ -219,10 +220,13 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     EXPECT_EQ(LogLines(), Rows{"no saved drives: there is no data folder C:\\AppData\\Korvane\\kordat"});
     os.files.erase(kLog);
     os.folders.insert("C:\\AppData\\Korvane\\kordat");
-    os.files["C:\\AppData\\Korvane\\kordat\\W.ini"] = "C:\\windows";
+    os.files["C:\\AppData\\Korvane\\kordat\\W.ini"] = os.files["C:\\AppData\\Korvane\\kordat\\H.ini"] = "C:\\windows";
+    os.registry["HKCU\\Network\\H\\RemotePath"] = "\\\\nas\\home";
     RunCompanion(os);
-    EXPECT_EQ(LogLines(),
-              (Rows{"started for C:\\AppData\\Korvane\\kordat, 1 saved drives", "W: made, standing for C:\\windows"}));
+    EXPECT_EQ(LogLines(), (Rows{"started for C:\\AppData\\Korvane\\kordat, 1 saved drives",
+                                "H: left alone: the letter is the user's network drive \\\\nas\\home, which Windows "
+                                "connects at logon",
+                                "W: made, standing for C:\\windows"}));
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {

@@ -41,6 +41,7 @@ public:
     std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
                                                 const std::string& name) override;
     bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override;
+    bool RegistryKeyExists(RegistryRoot root, const std::string& key) override;
     ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override;
     std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned waitMs) override;
     unsigned long long TickCount() override;
