@@ -10,6 +10,7 @@
 // for them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -113,12 +114,11 @@ public:
     virtual std::optional<std::string> LongPathNameWaiting(const std::string& path) = 0;
 
     virtual bool CreateDirectory(const std::string& path) = 0;
-    // A folder that the local Users group may change, for data that every
-    // user of the machine shares.
-    virtual bool CreateDirectoryForUsers(const std::string& path) = 0;
-    // True when the file or folder can be changed, replaced or given new
-    // rights by no one but Administrators, SYSTEM and TrustedInstaller. A
-    // descriptor that cannot be read counts as unsafe.
+    // True when no one but Administrators, SYSTEM and TrustedInstaller can
+    // change, replace or give new rights to the file, put a file beside it,
+    // or rename or remove any folder above it, on a disk of this machine. A
+    // descriptor that cannot be read counts as unsafe. It reads a security
+    // descriptor for each folder on the way: ask it seldom.
     virtual bool OnlyAdministratorsCanWrite(const std::string& path) = 0;
     virtual bool IsElevated() = 0;
     // True when this process runs as administrator on an account that also
@@ -148,6 +148,8 @@ public:
                                                         const std::string& name) = 0;
     // True when no such value is left.
     virtual bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) = 0;
+    // True when the key can be opened.
+    virtual bool RegistryKeyExists(RegistryRoot root, const std::string& key) = 0;
     // The folder whose programs start at every user's logon.
     virtual std::optional<std::string> CommonStartupFolder() = 0;
 
@@ -173,6 +175,12 @@ public:
     virtual std::string LocalTimeStamp() = 0;
     // The user's own folder for program data on this machine (%LOCALAPPDATA%).
     virtual std::optional<std::string> LocalAppDataFolder() = 0;
+
+    // Whether the companion is protected, once the program's logic has read
+    // it: -1 until then. It is read once a process and kept, since the data
+    // folder's place hangs on it, the window asks for that every second from
+    // worker threads, and saves must not move while the program runs.
+    std::atomic<int> companionProtected{-1};
 };
 
 } // namespace kv

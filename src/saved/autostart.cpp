@@ -39,15 +39,24 @@ std::string CompanionCommand(Os& os) {
     return path.find(' ') == std::string::npos ? path : '"' + path + '"';
 }
 
+// The first answer stands for the whole process, even when two threads ask
+// at once: the data folder must not move under a running program.
 bool CompanionIsProtected(Os& os) {
-    return os.OnlyAdministratorsCanWrite(os.ProgramFolder()) && os.OnlyAdministratorsCanWrite(CompanionPath(os));
+    int known = os.companionProtected.load();
+    if (known < 0) {
+        const int read = os.OnlyAdministratorsCanWrite(CompanionPath(os)) ? 1 : 0;
+        known = os.companionProtected.compare_exchange_strong(known, read) ? read : known;
+    }
+    return known == 1;
 }
 
-void CreateDataFolder(Os& os, bool companionProtected) {
-    if (companionProtected && os.IsElevated())
-        os.CreateDirectoryForUsers(DataFolder(os));
-    else
-        os.CreateDirectory(DataFolder(os));
+void CreateDataFolder(Os& os) {
+    const std::string folder = DataFolder(os);
+    if (folder.empty())
+        return;
+    if (CompanionIsProtected(os))
+        os.CreateDirectory(folder.substr(0, folder.rfind('\\')));
+    os.CreateDirectory(folder);
 }
 
 // A logon entry for every user runs the companion in administrators'
@@ -55,10 +64,9 @@ void CreateDataFolder(Os& os, bool companionProtected) {
 // replace; any other is registered for this user alone, who can replace it
 // already. One entry at a time: two companions at a logon would race for
 // the same letters.
-void RegisterAutoStart(Os& os, bool companionProtected) {
-    os.WriteRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue, os.ProgramFolder());
+void RegisterAutoStart(Os& os) {
     const std::string command = CompanionCommand(os);
-    if (companionProtected) {
+    if (CompanionIsProtected(os)) {
         if (RegisterForEveryone(os, command)) {
             ForgetUserValue(os, command);
             return;

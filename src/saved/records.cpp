@@ -1,15 +1,28 @@
 #include "saved/records.h"
 
+#include "saved/autostart.h"
 #include "saved/record_reader.h"
 
 namespace kv {
 
-// The program folder is joined as it is, so a program at a drive root gives
-// "C:\\kordat"; the companion builds the same name.
-std::string DataFolder(Os& os) { return os.ProgramFolder() + "\\kordat"; }
+// A copy its user may change keeps the saves beside itself, as it always
+// has. A copy that only administrators may change is shared by every user of
+// the machine: a folder beside it would have to let them all write, and then
+// one user's records would make drives at another's logon, and anyone could
+// delete everyone's saves. So each user keeps their own, in their profile.
+// The program folder is joined as it is: a program at a drive root gives
+// "C:\\kordat".
+std::string DataFolder(Os& os) {
+    if (!CompanionIsProtected(os))
+        return os.ProgramFolder() + "\\kordat";
+    const auto appData = os.LocalAppDataFolder();
+    return appData ? *appData + "\\Korvane\\kordat" : std::string();
+}
 
+// Without a data folder, no name at all: "\\X.ini" would be a file in the
+// current drive's root.
 std::string RecordPathIn(const std::string& dataFolder, const std::string& drive) {
-    return dataFolder + "\\" + drive.substr(0, 1) + ".ini";
+    return dataFolder.empty() ? std::string() : dataFolder + "\\" + drive.substr(0, 1) + ".ini";
 }
 
 std::string RecordPath(Os& os, const std::string& drive) { return RecordPathIn(DataFolder(os), drive); }
@@ -30,15 +43,19 @@ std::optional<std::string> WriteSavedDrive(Os& os, const std::string& drive, con
         path += '\\';
     if (const auto refusal = FolderRefusal(path))
         return "its folder " + path + " " + *refusal;
+    const std::string record = RecordPath(os, drive);
+    if (record.empty())
+        return std::string("there is no folder for this user's saves: LOCALAPPDATA is not set");
     const auto ansi = os.ToAnsiExactly(path);
     const std::string line = ansi ? *ansi : kUtf8ByteOrderMark + path;
-    return os.WriteFile(RecordPath(os, drive), line + "\r\n");
+    return os.WriteFile(record, line + "\r\n");
 }
 
 std::optional<std::string> DeleteSavedDrive(Os& os, const std::string& drive) {
-    if (drive.empty())
+    const std::string record = drive.empty() ? std::string() : RecordPath(os, drive);
+    if (record.empty())
         return std::nullopt;
-    return os.DeleteFile(RecordPath(os, drive));
+    return os.DeleteFile(record);
 }
 
 } // namespace kv

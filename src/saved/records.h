@@ -7,9 +7,13 @@
 
 namespace kv {
 
+// Where this user's saves live, for Korvane, the companion and the command
+// line alike: beside the program for a copy its users may change, in the
+// user's own %LOCALAPPDATA%\Korvane\kordat for one that only administrators
+// may. Empty when an installed copy finds no such folder named.
 std::string DataFolder(Os& os);
 std::string RecordPath(Os& os, const std::string& drive);
-// The record of a drive in the given data folder.
+// The record of a drive in the given data folder; empty when there is none.
 std::string RecordPathIn(const std::string& dataFolder, const std::string& drive);
 
 // Nothing when the record was written; otherwise why not, in words for the user.

@@ -1,7 +1,6 @@
 #include "saved/restore.h"
 
 #include "drives/drive_name.h"
-#include "saved/autostart.h"
 #include "saved/companion_log.h"
 #include "saved/record_reader.h"
 #include "saved/records.h"
@@ -36,16 +35,10 @@ std::string Seconds(unsigned long long ms) { return std::to_string((ms + 500) / 
 // Asked with the bound, as a program folder on a share may not answer at
 // logon; once the folder has answered, its small records are read plainly.
 std::optional<std::string> CompanionDataFolder(Os& os) {
-    const auto answers = [&os](const std::string& folder) {
-        return os.ProbePath(folder).state == PathProbe::State::Exists;
-    };
-    const std::string beside = DataFolder(os);
-    if (answers(beside))
-        return beside;
-    const auto programFolder = os.ReadRegistryText(RegistryRoot::CurrentUser, kProgramKey, kProgramFolderValue);
-    if (programFolder && !programFolder->empty() && answers(*programFolder + "\\kordat"))
-        return *programFolder + "\\kordat";
-    return std::nullopt;
+    const std::string folder = DataFolder(os);
+    if (folder.empty() || os.ProbePath(folder).state != PathProbe::State::Exists)
+        return std::nullopt;
+    return folder;
 }
 
 SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder) {
@@ -65,6 +58,24 @@ SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder) {
             records.refused.push_back(drive + " record refused: " + why);
     }
     return records;
+}
+
+// Windows reconnects the user's persistent network drives after the logon
+// programs have started; a letter taken before would leave the share
+// unconnected, and programs that expect it there would find another folder.
+void LeaveNetworkLetters(Os& os, SavedRecords& records) {
+    std::vector<DriveRequest> kept;
+    for (const DriveRequest& request : records.drives) {
+        const std::string key = "Network\\" + request.drive.substr(0, 1);
+        if (!os.RegistryKeyExists(RegistryRoot::CurrentUser, key)) {
+            kept.push_back(request);
+            continue;
+        }
+        const auto share = os.ReadRegistryText(RegistryRoot::CurrentUser, key, "RemotePath");
+        records.refused.push_back(request.drive + " left alone: the letter is the user's network drive" +
+                                  (share ? " " + *share : std::string()) + ", which Windows connects at logon");
+    }
+    records.drives = std::move(kept);
 }
 
 // Letters in use are settled before any folder is asked about, so that a
@@ -103,9 +114,10 @@ std::vector<RestoreOutcome> RestorePass(Os& os, const std::vector<DriveRequest>&
 
 void RestoreAtStartup(Os& os) {
     const std::string dataFolder = DataFolder(os);
-    if (!os.PathExists(dataFolder))
+    if (dataFolder.empty() || !os.PathExists(dataFolder))
         return;
-    const SavedRecords records = ReadSavedRecords(os, dataFolder);
+    SavedRecords records = ReadSavedRecords(os, dataFolder);
+    LeaveNetworkLetters(os, records);
     if (records.drives.empty())
         return;
     if (const auto lock = os.LockSession(kRestoreLock, kStartupLockWaitMs))
@@ -139,11 +151,14 @@ void RunCompanion(Os& os) {
     CompanionLog log(os);
     const auto dataFolder = CompanionDataFolder(os);
     if (!dataFolder) {
-        log.Add("no saved drives: no data folder beside " + os.ProgramFolder() + " or where Korvane last ran");
+        const std::string expected = DataFolder(os);
+        log.Add(expected.empty() ? "no saved drives: LOCALAPPDATA names no folder for this user's data"
+                                 : "no saved drives: there is no data folder " + expected);
         log.Flush();
         return;
     }
-    const SavedRecords records = ReadSavedRecords(os, *dataFolder);
+    SavedRecords records = ReadSavedRecords(os, *dataFolder);
+    LeaveNetworkLetters(os, records);
     log.Add("started for " + *dataFolder + ", " + std::to_string(records.drives.size()) + " saved drives");
     for (const std::string& refusal : records.refused)
         log.Add(refusal);

@@ -22,8 +22,7 @@ inline constexpr char kCompanionLock[] = "Korvane.korstart";
 inline constexpr unsigned kLateRetryMs = 5000;
 inline constexpr unsigned long long kLateGiveUpMs = 120000;
 
-// The data folder beside the companion, or, for the copy in the common Startup
-// folder, the one in the program folder that Korvane last noted for this user.
+// The data folder, when it answers within the bound.
 std::optional<std::string> CompanionDataFolder(Os& os);
 
 struct SavedRecords {
@@ -32,6 +31,9 @@ struct SavedRecords {
 };
 // Reads every record of the data folder; records are only read, never changed.
 SavedRecords ReadSavedRecords(Os& os, const std::string& dataFolder);
+// Moves the records whose letters are the user's persistent network drives
+// to the refused, each with a line saying so.
+void LeaveNetworkLetters(Os& os, SavedRecords& records);
 
 struct RestoreOutcome {
     enum class Kind {

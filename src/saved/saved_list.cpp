@@ -8,9 +8,10 @@ namespace kv {
 std::string SavedEntry(const std::string& drive, bool present) { return present ? drive : drive + kNotPresent; }
 
 std::set<char> SavedLetters(Os& os) {
+    const std::string dataFolder = DataFolder(os);
     std::set<char> letters;
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter)
-        if (os.FileExists(RecordPath(os, DriveName(*letter))))
+        if (os.FileExists(RecordPathIn(dataFolder, DriveName(*letter))))
             letters.insert(*letter);
     return letters;
 }

@@ -39,16 +39,13 @@ bool CheckStartupFiles(Os& os) {
 
 // The saved drives are brought back before the scan, as at logon: the
 // companion may not have run yet in this session (an elevated start has
-// letters of its own), or a folder may have come since. The companion's
-// protection costs two security-descriptor reads; the data folder and the
-// logon entry both depend on it, so it is read once.
+// letters of its own), or a folder may have come since.
 DriveSnapshot PrepareDrives(Os& os) {
-    const bool companionProtected = CompanionIsProtected(os);
-    CreateDataFolder(os, companionProtected);
+    CreateDataFolder(os);
     RestoreAtStartup(os);
     DriveSnapshot drives = ScanDrives(os);
     drives.saved = SavedLetters(os);
-    RegisterAutoStart(os, companionProtected);
+    RegisterAutoStart(os);
     return drives;
 }
 

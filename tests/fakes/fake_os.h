@@ -40,8 +40,9 @@ public:
     Texts registry;                      // "HKLM\\key\\name" or "HKCU\\key\\name" -> text
     std::set<std::string> refusedValues; // cannot be written
     std::optional<std::string> commonStartup = std::string("C:\\Startup");
-    std::set<std::string> sharedFolders;  // made for every user to change
     std::set<std::string> protectedPaths; // writable by administrators only
+    int protectionReads = 0;
+    std::optional<std::string> localAppData = std::string("C:\\AppData");
     bool elevated = false;
     bool elevatedApart = false;           // elevated on a split token
     std::set<std::string> lockedFiles;    // cannot be deleted
@@ -91,11 +92,10 @@ public:
     }
     std::optional<std::string> LongPathNameWaiting(const std::string& path) override { return LongPathName(path); }
     bool CreateDirectory(const std::string& path) override { return folders.insert(path).second; }
-    bool CreateDirectoryForUsers(const std::string& path) override {
-        sharedFolders.insert(path);
-        return CreateDirectory(path);
+    bool OnlyAdministratorsCanWrite(const std::string& path) override {
+        ++protectionReads;
+        return protectedPaths.count(path);
     }
-    bool OnlyAdministratorsCanWrite(const std::string& path) override { return protectedPaths.count(path); }
     bool IsElevated() override { return elevated; }
     bool ElevatedApartFromUser() override { return elevatedApart; }
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override {
@@ -136,6 +136,11 @@ public:
     }
     bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override {
         return registry.erase(Value(root, key, name)) || true;
+    }
+    bool RegistryKeyExists(RegistryRoot root, const std::string& key) override {
+        const std::string prefix = Value(root, key, "");
+        const auto next = registry.lower_bound(prefix);
+        return next != registry.end() && next->first.compare(0, prefix.size(), prefix) == 0;
     }
     std::optional<std::string> CommonStartupFolder() override { return commonStartup; }
     int ShellExecute(const char* verb, const char* file, const char*, const char*, int) override {
@@ -180,7 +185,7 @@ public:
         onSleep();
     }
     std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
-    std::optional<std::string> LocalAppDataFolder() override { return std::string("C:\\AppData"); }
+    std::optional<std::string> LocalAppDataFolder() override { return localAppData; }
 };
 
 } // namespace kv::test

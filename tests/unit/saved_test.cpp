@@ -3,6 +3,7 @@
 #include "startup/startup.h"
 #include "command_line/command_line.h"
 #include "fakes/fake_os.h"
+#include "platform/file_security.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"
 #include "saved/record_reader.h"
@@ -26,7 +27,7 @@ struct SavedTest : ::testing::Test {
     // The logon entries a start leaves: for every user, for this user, and a
     // copy in the Startup folder.
     std::string Registered() {
-        RegisterAutoStart(os, CompanionIsProtected(os));
+        RegisterAutoStart(os);
         return Run("HKLM") + "|" + Run("HKCU") + "|" + Find(os.files, "C:\\Startup\\korstart.exe").value_or("");
     }
     Rows LogLines() {
@@ -80,18 +81,20 @@ TEST(RecordReader, TakesOnlyAFullFolderPathOnOneLine) {
         EXPECT_EQ(ReadRecord(bom + name + "\r\n", fromAnsi), std::nullopt) << name;
 }
 
-// A logon entry for every user, and a data folder every user may change,
-// only for a companion that no user can replace; never two entries.
+// A logon entry for every user only for a companion that no user can
+// replace, whose users then keep their saves in their own profiles; never
+// two entries.
 TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     os.files[kOurs] = "MZ";
     os.folders.insert("C:\\Startup");
     os.elevated = true;
-    os.protectedPaths = {"C:\\Tools", kOurs};
+    os.protectedPaths = {kOurs};
     Run("HKCU") = kOurs;
     EXPECT_EQ(Registered(), kOurs + "||");
-    EXPECT_EQ(os.registry["HKCU\\Software\\Korvane\\ProgramFolder"], "C:\\Tools");
-    CreateDataFolder(os, CompanionIsProtected(os));
-    EXPECT_EQ(os.sharedFolders.size(), 1u);
+    CreateDataFolder(os);
+    EXPECT_TRUE(os.folders.count("C:\\AppData\\Korvane")) << "the folder above is made first";
+    EXPECT_EQ(WriteSavedDrive(os, "X:", std::string("C:\\windows")), std::nullopt);
+    EXPECT_EQ(os.files["C:\\AppData\\Korvane\\kordat\\X.ini"], "C:\\windows\r\n");
     // A standard user cannot write the machine's keys, and need not.
     os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
     EXPECT_EQ(Registered(), kOurs + "||");
@@ -99,19 +102,74 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     EXPECT_EQ(Registered(), "||MZ");
     os.commonStartup.reset();
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ") << "nothing for everyone could be made";
-    // Where any user may write, the entry and the folder are this user's
-    // alone, and an elevated start takes back an entry of ours for everyone.
+    // No profile folder named: nothing is saved, and nowhere else.
+    os.localAppData.reset();
+    EXPECT_EQ(WriteSavedDrive(os, "Y:", std::string("C:\\windows")),
+              "there is no folder for this user's saves: LOCALAPPDATA is not set");
+    EXPECT_EQ(DeleteSavedDrive(os, "X:"), std::nullopt);
+    EXPECT_EQ(os.files.size(), 3u);
+    // Where any user may write, the entry and the saves stay beside the
+    // program, and an elevated start takes back an entry of ours for everyone.
     os.refusedValues.clear();
-    os.protectedPaths = {"C:\\Tools"};
+    os.protectedPaths.clear();
+    os.companionProtected = -1; // another process
     os.folders.erase("C:\\Tools\\kordat");
-    CreateDataFolder(os, CompanionIsProtected(os));
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat") && os.sharedFolders.size() == 1);
+    CreateDataFolder(os);
+    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
     Run("HKLM") = kOurs;
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
     Run("HKLM") = "C:\\Other\\korstart.exe";
     EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|" + kOurs + "|MZ") << "another copy's entry is not ours";
     os.programFolder = "C:\\Program Files\\Korvane";
     EXPECT_EQ(Registered(), "C:\\Other\\korstart.exe|\"C:\\Program Files\\Korvane\\korstart.exe\"|MZ");
+}
+
+// Descriptors as Windows writes them, for korstart.exe in a folder that the
+// installer locked in Program Files (x86), and the folders above it.
+TEST(FileSecurity, OnlyAdministratorsMayChangeTheCompanionOrAnyFolderAboveIt) {
+    using Chain = std::vector<std::optional<std::string>>;
+    const std::string ti = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::string root = "O:" + ti + "G:" + ti +
+                             "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)"
+                             "(A;;LC;;;AU)";
+    const std::string programFiles = "O:" + ti + "G:" + ti + "D:PAI(A;;FA;;;" + ti + ")(A;CIIO;GA;;;" + ti +
+                                     ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+                                     "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)"
+                                     "(A;OICIIO;GXGR;;;AC)(A;;0x1200a9;;;S-1-15-2-2)(A;OICIIO;GXGR;;;S-1-15-2-2)";
+    const std::string locked = "O:BAG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+    const std::string file = "O:BAG:SYD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
+    const std::string usersAdd = "(A;CI;0x116;;;BU)"; // ProgramData's: Users may add files and folders
+    const Chain installed = {file, locked, programFiles, root};
+    const auto with = [&](std::size_t at, std::optional<std::string> sddl) {
+        Chain chain = installed;
+        chain[at] = std::move(sddl);
+        return chain;
+    };
+    EXPECT_TRUE(OnlyAdministratorsCanChange(installed));
+    EXPECT_TRUE(OnlyAdministratorsCanChange(with(2, programFiles + usersAdd))) << "adding above replaces nothing";
+    EXPECT_TRUE(OnlyAdministratorsCanChange(with(1, "O:SYD:P(D;;SD;;;WD)"))) << "no allowing entry: no one may";
+    const std::pair<Chain, const char*> unsafe[] = {
+        {with(2, "O:BAG:SYD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)"),
+         "a folder made in C:\\ that users may rename"},
+        {with(0, "O:S-1-5-21-1-2-3-1001D:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)"), "the companion owned by a user"},
+        {with(1, locked + usersAdd), "users may put a DLL beside it"},
+        {with(3, root + "(A;;0x40;;;AU)"), "users may take folders out of the root"},
+        {with(1, "O:BAD:PAI(D;;FA;;;BU)(A;;FA;;;AU)"), "an entry after a deny entry"},
+        {with(0, "O:BAD:PAI(A;;GW;;;BU)"), "generic write"},
+        {with(0, "O:BAD:PAI(XA;;FA;;;WD;(Member_of {SID(BA)}))"), "a conditional entry"},
+        {with(1, "O:BAD:PAI(A;;ZZ;;;BU)"), "rights not understood"},
+        {with(1, "O:BAD:NO_ACCESS_CONTROL"), "no DACL"},
+        {with(1, "O:BA"), "no DACL read"},
+        {with(3, std::nullopt), "a descriptor that could not be read"},
+        {{file}, "no folder"}};
+    for (const auto& [chain, why] : unsafe)
+        EXPECT_FALSE(OnlyAdministratorsCanChange(chain)) << why;
+    EXPECT_EQ(PathAndFoldersAbove("C:\\Program Files (x86)\\Korvane\\korstart.exe"),
+              (Rows{"C:\\Program Files (x86)\\Korvane\\korstart.exe", "C:\\Program Files (x86)\\Korvane",
+                    "C:\\Program Files (x86)", "C:\\"}));
+    EXPECT_EQ(PathAndFoldersAbove("c:\\\\korstart.exe"), (Rows{"c:\\korstart.exe", "c:\\"}));
+    for (const char* outside : {"\\\\nas\\share\\korstart.exe", "UNC\\nas\\k.exe", "C:\\a\\..\\k.exe", "C:k.exe"})
+        EXPECT_TRUE(PathAndFoldersAbove(outside).empty()) << outside;
 }
 
 TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
@@ -151,15 +209,24 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     os.locksElsewhere.insert(kCompanionLock);
     RunCompanion(os);
     EXPECT_FALSE(os.devices.count("W:"));
-    // The copy in the common Startup folder has no data folder beside it.
+    // The copy in the common Startup folder, which only administrators may
+    // change, finds the user's own saves, and leaves the letters of the
+    // user's network drives to them.
     os.locksElsewhere.clear();
     os.programFolder = "C:\\Startup";
-    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Elsewhere";
+    os.protectedPaths = {"C:\\Startup\\korstart.exe"};
+    os.companionProtected = -1; // another process
     RunCompanion(os);
-    EXPECT_EQ(LogLines(), Rows{"no saved drives: no data folder beside C:\\Startup or where Korvane last ran"});
-    os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Tools";
+    EXPECT_EQ(LogLines(), Rows{"no saved drives: there is no data folder C:\\AppData\\Korvane\\kordat"});
+    os.files.erase(kLog);
+    os.folders.insert("C:\\AppData\\Korvane\\kordat");
+    os.files["C:\\AppData\\Korvane\\kordat\\W.ini"] = os.files["C:\\AppData\\Korvane\\kordat\\H.ini"] = "C:\\windows";
+    os.registry["HKCU\\Network\\H\\RemotePath"] = "\\\\nas\\home";
     RunCompanion(os);
-    EXPECT_TRUE(os.devices.count("W:"));
+    EXPECT_EQ(LogLines(), (Rows{"started for C:\\AppData\\Korvane\\kordat, 1 saved drives",
+                                "H: left alone: the letter is the user's network drive \\\\nas\\home, which Windows "
+                                "connects at logon",
+                                "W: made, standing for C:\\windows"}));
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
@@ -233,6 +300,8 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     EXPECT_EQ(model.SavedEntries(), (Rows{"B:", "X:", "Y: (not present)"}));
     EXPECT_EQ(os.files, records);
     EXPECT_EQ(Run("HKCU"), kOurs) << "registered for the user: nothing here is protected";
+    ReadDrives(os);
+    EXPECT_EQ(os.protectionReads, 1) << "read once a process, not at every look at the records";
 }
 
 // korctl: the exit code, standard output and standard error of a command line.

@@ -1,11 +1,14 @@
-// Who may change a file or folder, whether this process runs elevated, and a
-// folder that every user of the machine may write: what decides where the
-// companion may be registered to run at logon.
+// Who may change a file and the folders above it, and whether this process
+// runs elevated: what decides where the companion may be registered to run
+// at logon, and where the saves live.
 #include "platform/win32/win32_os.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cwchar>
+
+#include "platform/file_security.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
@@ -18,81 +21,83 @@ struct LocalFreer {
 };
 using LocalMemory = UniqueHandle<HLOCAL, LocalFreer, detail::NullOf<HLOCAL>>;
 
-// Rights that let a holder replace the file, put another beside it, or give
-// itself such rights.
-constexpr ACCESS_MASK kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
-                                     WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+constexpr SECURITY_INFORMATION kOwnerAndDacl = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-constexpr wchar_t kTrustedInstaller[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
-bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
-    BYTE known[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(known);
-    return ::CreateWellKnownSid(type, nullptr, known, &size) && ::EqualSid(sid, known);
+// The owner and DACL in SDDL; nothing when they cannot be read.
+std::optional<std::string> DescriptorText(const std::string& path) {
+    std::wstring name = Wide(path);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, kOwnerAndDacl, nullptr, nullptr, nullptr, nullptr,
+                                &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    LocalMemory holdDescriptor(descriptor);
+    LPWSTR text = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, kOwnerAndDacl, &text,
+                                                                nullptr)) {
+        return std::nullopt;
+    }
+    LocalMemory holdText(text);
+    return Utf8(text);
 }
 
-bool IsTrustedInstaller(PSID sid) {
-    PSID trusted = nullptr;
-    if (!::ConvertStringSidToSidW(kTrustedInstaller, &trusted)) {
+// The path with every junction and link on the way followed, as the system
+// will follow them when it starts the program; nothing when it cannot be
+// opened. A path on a share comes back as "UNC\...".
+std::optional<std::string> FinalPath(const std::string& path) {
+    FileHandle file(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::wstring text(MAX_PATH + 1, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), &text[0], static_cast<DWORD>(text.size()),
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < text.size()) {
+            text.resize(length);
+            return Utf8(text.compare(0, 4, L"\\\\?\\") == 0 ? text.substr(4) : text);
+        }
+        text.assign(length, L'\0');
+    }
+    return std::nullopt;
+}
+
+// A disk of this machine's own. A share or a mapped drive is ruled by
+// another machine's administrators; a letter made by subst stands for a
+// folder whose own rules are those of the folders above it there, and exists
+// in one logon session only.
+bool OnLocalFixedDisk(const std::string& path) {
+    const std::wstring root = Wide(path.substr(0, 3));
+    wchar_t target[MAX_PATH + 1] = {};
+    return ::GetDriveTypeW(root.c_str()) == DRIVE_FIXED &&
+           ::QueryDosDeviceW(root.substr(0, 2).c_str(), target, MAX_PATH + 1) != 0 &&
+           std::wcsncmp(target, L"\\??\\", 4) != 0;
+}
+
+bool NoOneElseCanChange(const std::string& path) {
+    const std::vector<std::string> names = PathAndFoldersAbove(path);
+    if (names.empty() || !OnLocalFixedDisk(path)) {
         return false;
     }
-    LocalMemory hold(trusted);
-    return ::EqualSid(sid, trusted) != FALSE;
-}
-
-bool IsAdministrative(PSID sid) {
-    return sid != nullptr && ::IsValidSid(sid) &&
-           (IsWellKnown(sid, WinBuiltinAdministratorsSid) || IsWellKnown(sid, WinLocalSystemSid) ||
-            IsTrustedInstaller(sid));
-}
-
-// Deny entries are passed over: reading them could only make a descriptor
-// look safer. An allowed entry of a kind not read here counts as unsafe.
-bool OnlyAdministrativeAllowedToWrite(PACL dacl) {
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!::GetAce(dacl, i, &entry)) {
-            return false;
-        }
-        const auto* header = static_cast<const ACE_HEADER*>(entry);
-        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) {
-            continue; // applies to what the folder will hold, not to itself
-        }
-        switch (header->AceType) {
-        case ACCESS_ALLOWED_ACE_TYPE: {
-            const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-            PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-            if ((allowed->Mask & kWriteRights) != 0 && !IsAdministrative(sid)) {
-                return false;
-            }
-            break;
-        }
-        case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
-        case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:
-        case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
-            return false;
-        default:
-            break;
-        }
+    std::vector<std::optional<std::string>> chain;
+    for (const std::string& name : names) {
+        chain.push_back(DescriptorText(name));
     }
-    return true;
+    return OnlyAdministratorsCanChange(chain);
 }
 
 } // namespace
 
-// The owner may always rewrite the rights, so it must be one of the three
-// as well. A missing DACL grants everyone everything.
+// Both the path as named and the one the system reaches through it: a
+// junction on the way may lead into folders that other users may change.
 bool Win32System::OnlyAdministratorsCanWrite(const std::string& path) {
-    std::wstring name = Wide(path);
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return false;
-    }
-    LocalMemory hold(descriptor);
-    return dacl != nullptr && IsAdministrative(owner) && OnlyAdministrativeAllowedToWrite(dacl);
+    const auto reached = FinalPath(path);
+    return reached && NoOneElseCanChange(path) && (*reached == path || NoOneElseCanChange(*reached));
 }
 
 bool Win32System::IsElevated() {
@@ -105,38 +110,6 @@ bool Win32System::IsElevated() {
     DWORD size = 0;
     return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
            elevation.TokenIsElevated != 0;
-}
-
-// Modify for the local Users group on the folder and on all it will hold,
-// added to what the folder inherits like any other.
-bool Win32System::CreateDirectoryForUsers(const std::string& path) {
-    std::wstring name = Wide(path);
-    if (!::CreateDirectoryW(name.c_str(), nullptr)) {
-        return false;
-    }
-    BYTE users[SECURITY_MAX_SID_SIZE];
-    DWORD usersSize = sizeof(users);
-    PACL inherited = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize) ||
-        ::GetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &inherited,
-                                nullptr, &descriptor) != ERROR_SUCCESS) {
-        return true;
-    }
-    LocalMemory hold(descriptor);
-    EXPLICIT_ACCESSW modify{};
-    modify.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
-    modify.grfAccessMode = GRANT_ACCESS;
-    modify.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    modify.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    modify.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    modify.Trustee.ptstrName = reinterpret_cast<LPWSTR>(users);
-    PACL shared = nullptr;
-    if (::SetEntriesInAclW(1, &modify, inherited, &shared) == ERROR_SUCCESS) {
-        LocalMemory holdShared(shared);
-        ::SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, shared, nullptr);
-    }
-    return true;
 }
 
 } // namespace kv

@@ -435,6 +435,15 @@ bool Win32System::DeleteRegistryValue(RegistryRoot root, const std::string& key,
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
+bool Win32System::RegistryKeyExists(RegistryRoot root, const std::string& key) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegKeyHandle handle(opened);
+    return true;
+}
+
 namespace {
 
 class MutexLock : public SessionLock {

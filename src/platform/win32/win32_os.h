@@ -28,7 +28,6 @@ public:
     std::optional<std::string> LongPathName(const std::string& path) override;
     std::optional<std::string> LongPathNameWaiting(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
-    bool CreateDirectoryForUsers(const std::string& path) override;
     bool OnlyAdministratorsCanWrite(const std::string& path) override;
     bool IsElevated() override;
     bool ElevatedApartFromUser() override;
@@ -43,6 +42,7 @@ public:
     std::optional<std::string> ReadRegistryText(RegistryRoot root, const std::string& key,
                                                 const std::string& name) override;
     bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override;
+    bool RegistryKeyExists(RegistryRoot root, const std::string& key) override;
     ProgramRun RunProgram(const ProgramCall& call, unsigned timeoutMs) override;
     std::unique_ptr<SessionLock> LockSession(const std::string& name, unsigned waitMs) override;
     unsigned long long TickCount() override;
