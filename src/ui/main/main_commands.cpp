@@ -365,20 +365,10 @@ void MainCommands::SaveDriveCommand() {
         SetBusy(false);
         return;
     }
-    using Refusal = std::optional<std::string>;
     const auto target = GetDriveTarget(os_, *drive);
-    tasks_.Run<Refusal>(
-        "save:" + *drive, [&os = os_, drive = *drive, target] { return WriteSavedDrive(os, drive, target); },
-        [this, drive = *drive](const Refusal* why) {
-            if (*why) {
-                os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + **why),
-                               MsgStyle::Critical);
-            } else {
-                model_.Saved(drive, true);
-                DrawSaved();
-            }
-            SetBusy(false);
-        });
+    ChangeSave(
+        *drive, true, [&os = os_, drive = *drive, target] { return WriteSavedDrive(os, drive, target); },
+        "Virtual drive " + *drive + " could not be saved: ");
 }
 
 // A record that stays would bring the drive back at the next logon, so the
@@ -395,20 +385,26 @@ void MainCommands::RemoveSaveCommand() {
         c_.window.SetWaitCursor(false);
         return;
     }
-    using Refusal = std::optional<std::string>;
     const std::string drive = DriveOf(entries[selected]);
-    tasks_.Run<Refusal>(
-        "forget:" + drive, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
-        [this, drive](const Refusal* why) {
-            if (*why) {
-                os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + **why),
-                               MsgStyle::Critical);
-            } else {
-                model_.Saved(drive, false);
-                DrawSaved();
-            }
-            SetBusy(false);
-        });
+    ChangeSave(
+        drive, false, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
+        "Saved drive " + drive + " could not be removed: ");
+}
+
+// A record written or deleted away from the window's thread, which stays busy
+// until then; the saved list changes only when the record did.
+void MainCommands::ChangeSave(const std::string& drive, bool saved, std::function<Refusal()> change,
+                              const std::string& failure) {
+    tasks_.Run<Refusal>((saved ? "save:" : "forget:") + drive, std::move(change),
+                        [this, drive, saved, failure](const Refusal* why) {
+                            if (*why) {
+                                os_.MessageBox(EndSentence(failure + **why), MsgStyle::Critical);
+                            } else {
+                                model_.Saved(drive, saved);
+                                DrawSaved();
+                            }
+                            SetBusy(false);
+                        });
 }
 
 // The shell explores a folder given as the file; given only as the working

@@ -69,6 +69,8 @@ private:
     std::optional<std::string> SelectedDrive() const;
     void Draw();
     void SetBusy(bool busy);
+    using Refusal = std::optional<std::string>; // why not, or nothing when done
+    void ChangeSave(const std::string& drive, bool saved, std::function<Refusal()> change, const std::string& failure);
     void WithLongTarget(const std::string& target, std::size_t limit, const std::string& slot,
                         std::function<void(const std::string&)> use);
     void OnCreated(const std::string& drive, const SubstOutcome& outcome);
