@@ -8,6 +8,13 @@
 // exception: WriteFile and ReadFile move bytes exactly as they are, and
 // ToAnsiExactly and FromAnsi convert between UTF-8 and the ANSI code page
 // for them.
+//
+// Which calls may wait: everything that touches a path (the file calls, the
+// probes, the short and long forms, ShellExecute) or runs a program can take
+// as long as the drive or the program does, minutes for a share whose server
+// has gone; the window's thread makes none of them itself but hands them to
+// Tasks. The device table (QueryDosDevice), the registry, the clock, the
+// session lock and the message box answer at once and are the window's own.
 #pragma once
 
 #include <atomic>
