@@ -158,8 +158,9 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     RunCompanion(os);
     EXPECT_EQ(LogLines(), Rows{"no saved drives: no data folder beside C:\\Startup or where Korvane last ran"});
     os.registry["HKCU\\Software\\Korvane\\ProgramFolder"] = "C:\\Tools";
+    os.lockedFiles.insert(kLog);
     RunCompanion(os);
-    EXPECT_TRUE(os.devices.count("W:"));
+    EXPECT_TRUE(os.devices.count("W:")) << "made though the log cannot be written";
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
@@ -198,22 +199,38 @@ TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
     EXPECT_TRUE(os.devices.empty());
 }
 
-TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit) {
+// Lines are appended; past the limit the newest whole lines take the log's
+// place in one step, and a step that fails leaves every line there.
+TEST(CompanionLog, AppendsAndKeepsTheNewestWholeLinesUnderTheLimit) {
     const std::pair<std::size_t, std::string> kept[] = {
         {12, "aa\r\nbb\r\ncc\r\n"}, {11, "bb\r\ncc\r\n"}, {8, "bb\r\ncc\r\n"}, {7, "cc\r\n"}};
     for (const auto& [limit, text] : kept)
         EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", limit), text);
     EXPECT_EQ(KeepNewestLines("aaaaaaaa", 4), "");
-    // A log grown past twice the limit by something else starts afresh.
     FakeOs os;
     CompanionLog log(os);
-    for (const std::size_t size : {kLogLimitBytes, 2 * kLogLimitBytes}) {
-        os.files[kLog] = std::string(size, 'x') + "\r\nold\r\n";
+    const auto flush = [&](const std::string& before) {
+        os.files[kLog] = before;
         log.Add("new");
         log.Flush();
-        EXPECT_EQ(os.files[kLog],
-                  (size == kLogLimitBytes ? "old\r\n" : "") + std::string("2026-12-06 08:00:00  new\r\n"));
+        return os.files[kLog];
+    };
+    const std::string line = "2026-12-06 08:00:00  new\r\n";
+    EXPECT_EQ(flush("old\r\n"), "old\r\n" + line);
+    const std::size_t fits = kLogLimitBytes - line.size() - 7; // with "\r\nold\r\n" and the new line
+    for (const std::size_t size : {fits, fits + 1, 3 * kLogLimitBytes}) {
+        const std::string before = std::string(size, 'x') + "\r\nold\r\n";
+        EXPECT_EQ(flush(before), size == fits ? before + line : "old\r\n" + line) << size;
     }
+    const std::string full = std::string(kLogLimitBytes, 'x') + "\r\n";
+    os.lockedFiles = {kLog + ".new"};
+    EXPECT_EQ(flush(full), full + line);
+    os.lockedFiles = {kLog};
+    EXPECT_EQ(flush("old\r\n"), "old\r\n");
+    os.lockedFiles.clear();
+    log.Flush();
+    EXPECT_EQ(os.files[kLog], "old\r\n" + line) << "a line not written waits for the next flush";
+    EXPECT_FALSE(os.files.count(kLog + ".new"));
 }
 
 TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
