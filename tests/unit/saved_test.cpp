@@ -259,15 +259,15 @@ std::string Korctl(FakeOs& os, std::vector<std::string> args) {
 }
 
 TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
-    os.folders.insert({"C:\\Data", "C:\\My Data", "C:\\MYDATA~1"});
+    os.folders = {"C:\\", "C:\\Data", "C:\\My Data", "C:\\MYDATA~1", "C:\\Tools"}; // unpacked, never started
     os.shortNames["C:\\My Data"] = "C:\\MYDATA~1";
     // A short name typed is made and saved as the folder it names now.
-    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\MYDATA~1", "--save"}), "0|X: created for C:\\MYDATA~1 and saved\n|");
+    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\MYDATA~1\\", "--save"}), "0|X: created for C:\\MYDATA~1 and saved\n|");
     EXPECT_EQ(os.runs.back() + "|" + Record('X'), "X: \"C:\\My Data\"|C:\\My Data\r\n")
         << "through subst.exe, as the window does";
-    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\"}), "0|R: created for C:\\\n|");
+    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\."}), "0|R: created for C:\\\n|");
     os.folders.insert("\\\\nas\\share");
-    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share"}), "0|S: created for \\\\nas\\share\n|");
+    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share\\.\\"}), "0|S: created for \\\\nas\\share\n|");
     os.devices = {{"R:", "\\??\\C:\\"}, {"X:", "\\??\\C:\\Data"}, {"Y:", "\\??\\C:\\My \"Files\"\x1f"}};
     Record('K') = "L:\\Photos\r\n";
     EXPECT_EQ(Korctl(os, {"list"}),
@@ -300,6 +300,9 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{"create", "Y:", "C:\\Data"}, "Y: is already in use"},
         {{"create", "Z:", "C:\\Missing"}, "there is no folder C:\\Missing"},
         {{"create", "Z:", "Data"}, "give the folder as a full path, such as C:\\Data, not Data"},
+        {{"create", "Z:", "C:\\Data\" --save"},
+         "the folder C:\\Data\" --save holds a quote, which no folder name can; a backslash before a closing quote "
+         "keeps the quote and what follows in the folder: in a batch file write \"%~dp0.\", not \"%~dp0\""},
         {{"create", "Z:", "C:\\Data"}, "Z: could not be created: subst.exe answered \"Access denied\""},
         {{"remove", "Z:"}, "Z: is not a virtual drive"},
         {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
@@ -311,9 +314,54 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{}, "no command given; see korctl --help"}};
     for (const auto& [args, why] : refused)
         EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
-    os.folders.erase("C:\\Tools\\kordat");
-    EXPECT_EQ(Korctl(os, {"save", "Y:"}),
-              "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
+    EXPECT_EQ(os.runs, (Rows{"Z: C:\\Data", "Y: /D"}));
+    os.lockedFiles.insert("C:\\Tools\\kordat\\Z.ini");
+    os.Subst("Z:", "C:\\Data");
+    EXPECT_EQ(Korctl(os, {"save", "Z:"}), "1||korctl: Z: could not be saved: Access is denied.\n");
+
+    // A create reported as failed leaves no drive behind: subst.exe may have
+    // made the letter on another folder, or the save may fail once it is made.
+    std::string madeOn;
+    bool removable = true;
+    os.onRun = [&](const ProgramCall& call) {
+        const std::string drive = call.arguments.substr(0, 2), folder = call.arguments.substr(3);
+        if (folder != "/D")
+            os.devices[drive] = "\\??\\" + (madeOn.empty() ? folder : madeOn);
+        else if (removable)
+            os.devices.erase(drive);
+        return ProgramRun{ProgramRun::End::Exited, folder == "/D" && !removable ? 1ul : 0ul, "Access denied\r\n", {}};
+    };
+    const auto expectLeft = [&](const Rows& args, const std::string& why, bool stays) {
+        os.devices.erase("Z:");
+        EXPECT_EQ(Korctl(os, args), "1||korctl: Z: " + why + "\n");
+        EXPECT_EQ(os.devices.count("Z:"), stays ? 1u : 0u) << why;
+    };
+    madeOn = "C:\\Tools";
+    const std::string elsewhere = "could not be created: Z: does not stand for C:\\Data after subst.exe ran";
+    expectLeft({"create", "Z:", "C:\\Data"}, elsewhere, false);
+    removable = false;
+    expectLeft({"create", "Z:", "C:\\Data"},
+               elsewhere + "; subst.exe made Z: all the same, and it could not be removed: subst.exe answered "
+                           "\"Access denied\"",
+               true);
+    madeOn.clear();
+    expectLeft({"create", "Z:", "C:\\Data", "--save"},
+               "was created for C:\\Data but not saved, and it stays, as it could not be removed (subst.exe answered "
+               "\"Access denied\"); the save failed: Access is denied.",
+               true);
+    removable = true;
+    expectLeft({"create", "Z:", "C:\\Data", "--save"}, "could not be saved, so it was removed again: Access is denied.",
+               false);
+
+    // Redirected, text is in the console's code page unless UTF-8 is asked
+    // for; JSON is UTF-8 whatever is asked.
+    std::string utf8;
+    for (const Rows& args : {Rows{"list"}, Rows{"list", "--json"}, Rows{"list", "--utf8"}, Rows{"mount", "--utf8"}}) {
+        const CliResult result = RunCommandLine(os, args, "1.2.3");
+        utf8 += std::to_string(result.outUtf8) + std::to_string(result.errUtf8) + " ";
+    }
+    EXPECT_EQ(utf8, "00 10 11 11 ");
+    EXPECT_EQ(Korctl(os, {"list", "--utf8"}), Korctl(os, {"list"}));
     EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
     EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }
