@@ -153,8 +153,8 @@ std::optional<std::string> Undo(Os& os, const std::string& drive) {
 // the text, as in create X: "%~dp0" --save, and no folder name holds one.
 std::string QuoteRefusal(const std::string& folder) {
     return "the folder " + folder +
-           " holds a quote, which no folder name can; a backslash before a closing quote keeps the quote "
-           "and what follows in the folder: in a batch file write \"%~dp0.\", not \"%~dp0\"";
+           " holds a quote: a backslash before a closing quote, as in \"%~dp0\", takes the quote into the folder; "
+           "write \"%~dp0.\" instead";
 }
 
 CliResult Create(Os& os, const std::string& drive, const std::string& given, bool save) {

@@ -74,12 +74,11 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     // Unpacked and never started: the save makes the data folder.
     ExpectDone("create x: \"" + photos + "\" --save --utf8", "X: created for " + photos + " and saved\n");
     ExpectEq(DriveTarget("X:"), "\\??\\" + photos, "the folder behind X:");
-    // "%~dp0" in a batch file: the backslash keeps the closing quote, and
-    // --save with it, in the folder.
+    // "%~dp0" in a batch file: the backslash takes the quote and --save in.
     ExpectRefused("create W: \"" + work + "\\\" --save",
                   "the folder " + work +
-                      "\" --save holds a quote, which no folder name can; a backslash before a closing quote keeps the "
-                      "quote and what follows in the folder: in a batch file write \"%~dp0.\", not \"%~dp0\"");
+                      "\" --save holds a quote: a backslash before a closing quote, as in "
+                      "\"%~dp0\", takes the quote into the folder; write \"%~dp0.\" instead");
     ExpectEq(SubstLog(), {"X: \"" + photos + "\""}, "subst command lines");
     ExpectDone("create W: \"" + work + "\\.\"", "W: created for " + work + "\n");
     // Redirected, text is in the console's output code page, as a batch file
@@ -87,9 +86,7 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     ExpectDone("list", "W:  " + work + "\nX:  C:\\kvtest\\\x94\xAE\xE2\xAE ??  [saved]\n", 866);
     ExpectDone("list --utf8", "W:  " + work + "\nX:  " + photos + "  [saved]\n", 866);
 
-    ExpectRefused("create W: C:\\kvtest", "W: is already in use");
     ExpectRefused("create V: C:\\kvtest\\Missing", "there is no folder C:\\kvtest\\Missing");
-    ExpectRefused("create V: C:\\kvtest --bogus", "unknown option --bogus; see korctl --help");
     WriteTextFile("C:\\kvtest\\subst-refuses.txt", "Access denied");
     ExpectRefused("create V: " + work, "V: could not be created: subst.exe answered \"Access denied\"");
     DeleteFileW(L"C:\\kvtest\\subst-refuses.txt");
@@ -101,7 +98,6 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     Expect(DriveTarget("V:").empty(), "V: is left though korctl said it was removed");
     DeleteFileW(Wide(ProgramFile("kordat")).c_str());
     MoveFileW(L"C:\\kvtest\\kordat away", Wide(ProgramFile("kordat")).c_str());
-    ExpectRefused("forget W:", "W: is not saved");
 
     // The window sees the command line's save, and the command line the window's.
     {
@@ -126,10 +122,8 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
                               "\"present\": true},\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\kvtest\\\\Фото 写真\", "
                               "\"saved\": true, \"present\": true}\n]\n");
 
-    ExpectDone("forget X:", "the save of X: is forgotten\n");
     ExpectDone("remove W:", "W: removed and its save forgotten\n");
     Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");
-    ExpectDone("save X:", "X: saved\n");
     ExpectDone("remove X:", "X: removed and its save forgotten\n");
     WriteTextFile(RecordFile('X'), "\xEF\xBB\xBF" + photos + "\r\n");
     WriteTextFile(RecordFile('W'), work + "\r\n");
@@ -146,7 +140,6 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
 KV_CASE(drive_keeps_its_folder_when_a_sibling_takes_its_short_name) {
     const std::string alpha = "C:\\kvtest\\Projects Alpha", away = "C:\\kvtest\\Projects Away";
     MakeFolder(alpha);
-    MakeFolder(ProgramFile("kordat"));
     const std::string shortName = ShortPath(alpha);
     ExpectDone("create X: \"" + alpha + "\" --save", "X: created for " + alpha + " and saved\n");
     const auto expectOnAlpha = [&](const std::string& when) {

@@ -109,14 +109,11 @@ public:
     }
     std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t maxBytes) override {
         const auto bytes = Find(files, path);
-        return bytes && bytes->size() > maxBytes ? bytes->substr(bytes->size() - maxBytes) : bytes;
+        return bytes ? bytes->substr(bytes->size() - std::min(bytes->size(), maxBytes)) : bytes;
     }
     std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to) override {
-        if (!files.count(from) || lockedFiles.count(to))
-            return std::string("Access is denied.");
-        files[to] = files[from];
-        files.erase(from);
-        return std::nullopt;
+        const auto why = WriteFile(to, files.at(from));
+        return why ? why : DeleteFile(from);
     }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;

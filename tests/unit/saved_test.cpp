@@ -215,16 +215,12 @@ TEST(CompanionLog, AppendsAndKeepsTheNewestWholeLinesUnderTheLimit) {
         log.Flush();
         return os.files[kLog];
     };
-    const std::string line = "2026-12-06 08:00:00  new\r\n";
-    EXPECT_EQ(flush("old\r\n"), "old\r\n" + line);
-    const std::size_t fits = kLogLimitBytes - line.size() - 7; // with "\r\nold\r\n" and the new line
-    for (const std::size_t size : {fits, fits + 1, 3 * kLogLimitBytes}) {
-        const std::string before = std::string(size, 'x') + "\r\nold\r\n";
-        EXPECT_EQ(flush(before), size == fits ? before + line : "old\r\n" + line) << size;
-    }
-    const std::string full = std::string(kLogLimitBytes, 'x') + "\r\n";
+    const std::string line = "2026-12-06 08:00:00  new\r\n", full = std::string(kLogLimitBytes - line.size(), 'x');
+    for (const std::string& before : Rows{"old\r\n", full + "\r\nold\r\n", full + full + full + "\r\nold\r\n"})
+        EXPECT_EQ(flush(before), "old\r\n" + line);
+    EXPECT_EQ(flush(full.substr(2) + "\r\n"), full.substr(2) + "\r\n" + line) << "just fits";
     os.lockedFiles = {kLog + ".new"};
-    EXPECT_EQ(flush(full), full + line);
+    EXPECT_EQ(flush(full + "\r\n"), full + "\r\n" + line);
     os.lockedFiles = {kLog};
     EXPECT_EQ(flush("old\r\n"), "old\r\n");
     os.lockedFiles.clear();
@@ -301,8 +297,8 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{"create", "Z:", "C:\\Missing"}, "there is no folder C:\\Missing"},
         {{"create", "Z:", "Data"}, "give the folder as a full path, such as C:\\Data, not Data"},
         {{"create", "Z:", "C:\\Data\" --save"},
-         "the folder C:\\Data\" --save holds a quote, which no folder name can; a backslash before a closing quote "
-         "keeps the quote and what follows in the folder: in a batch file write \"%~dp0.\", not \"%~dp0\""},
+         "the folder C:\\Data\" --save holds a quote: a backslash before a closing quote, as in \"%~dp0\", takes "
+         "the quote into the folder; write \"%~dp0.\" instead"},
         {{"create", "Z:", "C:\\Data"}, "Z: could not be created: subst.exe answered \"Access denied\""},
         {{"remove", "Z:"}, "Z: is not a virtual drive"},
         {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
@@ -314,13 +310,9 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{}, "no command given; see korctl --help"}};
     for (const auto& [args, why] : refused)
         EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
-    EXPECT_EQ(os.runs, (Rows{"Z: C:\\Data", "Y: /D"}));
-    os.lockedFiles.insert("C:\\Tools\\kordat\\Z.ini");
-    os.Subst("Z:", "C:\\Data");
-    EXPECT_EQ(Korctl(os, {"save", "Z:"}), "1||korctl: Z: could not be saved: Access is denied.\n");
-
-    // A create reported as failed leaves no drive behind: subst.exe may have
-    // made the letter on another folder, or the save may fail once it is made.
+    EXPECT_EQ(os.runs, (Rows{"Z: C:\\Data", "Y: /D"})) << "a folder holding a quote never reaches subst.exe";
+    // A create reported as failed leaves no drive behind: subst.exe may make
+    // the letter on another folder, or the save may fail once it is made.
     std::string madeOn;
     bool removable = true;
     os.onRun = [&](const ProgramCall& call) {
@@ -329,39 +321,29 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
             os.devices[drive] = "\\??\\" + (madeOn.empty() ? folder : madeOn);
         else if (removable)
             os.devices.erase(drive);
-        return ProgramRun{ProgramRun::End::Exited, folder == "/D" && !removable ? 1ul : 0ul, "Access denied\r\n", {}};
+        return ProgramRun{ProgramRun::End::Exited, folder == "/D" && !removable, "Access denied\r\n", {}};
     };
-    const auto expectLeft = [&](const Rows& args, const std::string& why, bool stays) {
+    os.lockedFiles.insert("C:\\Tools\\kordat\\Z.ini");
+    const std::string denied = "subst.exe answered \"Access denied\"",
+                      elsewhere = "could not be created: Z: does not stand for C:\\Data after subst.exe ran";
+    const std::tuple<std::string, bool, std::string> left[] = {
+        {"C:\\Tools", true, elsewhere},
+        {"C:\\Tools", false, elsewhere + "; subst.exe made Z: all the same, and it could not be removed: " + denied},
+        {"", true, "could not be saved, so it was removed again: Access is denied."},
+        {"", false,
+         "was created for C:\\Data but not saved, and it stays, as it could not be removed (" + denied +
+             "); the save failed: Access is denied."}};
+    for (const auto& [on, canGo, why] : left) {
+        std::tie(madeOn, removable) = std::tie(on, canGo);
         os.devices.erase("Z:");
-        EXPECT_EQ(Korctl(os, args), "1||korctl: Z: " + why + "\n");
-        EXPECT_EQ(os.devices.count("Z:"), stays ? 1u : 0u) << why;
-    };
-    madeOn = "C:\\Tools";
-    const std::string elsewhere = "could not be created: Z: does not stand for C:\\Data after subst.exe ran";
-    expectLeft({"create", "Z:", "C:\\Data"}, elsewhere, false);
-    removable = false;
-    expectLeft({"create", "Z:", "C:\\Data"},
-               elsewhere + "; subst.exe made Z: all the same, and it could not be removed: subst.exe answered "
-                           "\"Access denied\"",
-               true);
-    madeOn.clear();
-    expectLeft({"create", "Z:", "C:\\Data", "--save"},
-               "was created for C:\\Data but not saved, and it stays, as it could not be removed (subst.exe answered "
-               "\"Access denied\"); the save failed: Access is denied.",
-               true);
-    removable = true;
-    expectLeft({"create", "Z:", "C:\\Data", "--save"}, "could not be saved, so it was removed again: Access is denied.",
-               false);
-
-    // Redirected, text is in the console's code page unless UTF-8 is asked
-    // for; JSON is UTF-8 whatever is asked.
-    std::string utf8;
-    for (const Rows& args : {Rows{"list"}, Rows{"list", "--json"}, Rows{"list", "--utf8"}, Rows{"mount", "--utf8"}}) {
-        const CliResult result = RunCommandLine(os, args, "1.2.3");
-        utf8 += std::to_string(result.outUtf8) + std::to_string(result.errUtf8) + " ";
+        EXPECT_EQ(Korctl(os, {"create", "Z:", "C:\\Data", "--save"}), "1||korctl: Z: " + why + "\n");
+        EXPECT_EQ(os.devices.count("Z:"), canGo ? 0u : 1u) << why;
     }
-    EXPECT_EQ(utf8, "00 10 11 11 ");
+    EXPECT_EQ(Korctl(os, {"save", "Z:"}), "1||korctl: Z: could not be saved: Access is denied.\n");
     EXPECT_EQ(Korctl(os, {"list", "--utf8"}), Korctl(os, {"list"}));
+    const CliResult json = RunCommandLine(os, {"list", "--json"}, ""),
+                    utf8 = RunCommandLine(os, {"save", "--utf8"}, "");
+    EXPECT_TRUE(json.outUtf8 && !json.errUtf8 && utf8.outUtf8 && utf8.errUtf8) << "JSON is UTF-8, all text with --utf8";
     EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
     EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }
