@@ -1,11 +1,13 @@
 #include "command_line/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "drives/drive_name.h"
 #include "drives/scan.h"
 #include "drives/subst.h"
 #include "drives/targets.h"
+#include "saved/autostart.h"
 #include "saved/records.h"
 #include "saved/restore.h"
 
@@ -19,15 +21,20 @@ constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
                          "Makes, lists, removes and saves virtual drives as Korvane does.\n"
                          "\n"
                          "  list [--json]            the virtual drives, their folders, and which are saved\n"
-                         "  create X: FOLDER [--save]  makes X: stand for FOLDER (a full path), and saves it\n"
+                         "  create X: FOLDER [--save]  makes X: stand for FOLDER (a full path) and, with --save,\n"
+                         "                           saves it; a create that fails, save included, leaves no drive\n"
                          "  remove X:                removes the drive X: and forgets its save\n"
                          "  save X:                  saves the drive X:, so that it comes back at logon\n"
                          "  forget X:                forgets the save of X:; the drive itself stays\n"
                          "  restore                  brings back the saved drives, as at logon\n"
                          "  --help                   this text\n"
                          "  --version                the version\n"
+                         "  --utf8                   redirected text in UTF-8, not in the console's code page\n"
                          "\n"
-                         "Exit code 0 on success; otherwise 1, with the reason on standard error.\n";
+                         "Exit code 0 on success; otherwise 1, with the reason on standard error.\n"
+                         "Redirected to a file or a pipe, text is written in the console's output code page, as\n"
+                         "Windows' own commands write it, or in UTF-8 with --utf8; --json is always UTF-8.\n"
+                         "In a batch file, write a folder that ends in a backslash as \"%~dp0.\", not \"%~dp0\".\n";
 
 CliResult Fail(const std::string& why) { return {1, {}, std::string(kProgram) + ": " + why + "\n"}; }
 
@@ -106,30 +113,77 @@ CliResult List(Os& os, bool json) {
     return Done(json ? out + (first ? "]\n" : "\n]\n") : out);
 }
 
+// Without a closing backslash or "\." ("%~dp0." in a batch file), so that
+// the drive and its record name the folder as the window would.
+std::string WithoutClosingSeparator(std::string folder) {
+    for (;;) {
+        if (folder.size() >= 2 && folder.compare(folder.size() - 2, 2, "\\.") == 0)
+            folder.pop_back();
+        else if (folder.size() > 3 && folder.back() == '\\')
+            folder.pop_back();
+        else
+            return folder;
+    }
+}
+
 bool IsFullPath(const std::string& folder) {
     const bool onLetter = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
                           folder[1] == ':' && folder[2] == '\\';
     return onLetter || folder.compare(0, 2, "\\\\") == 0;
 }
 
-CliResult Save(Os& os, const std::string& drive, const std::string& done) {
-    if (const auto why = WriteSavedDrive(os, drive, GetDriveTarget(os, drive)))
-        return Fail(drive + " could not be saved: " + *why);
-    return Done(done);
+// A fresh unpack has no data folder until Korvane first runs; it is made
+// here as Korvane makes it.
+std::optional<std::string> SaveDrive(Os& os, const std::string& drive) {
+    CreateDataFolder(os);
+    return WriteSavedDrive(os, drive, GetDriveTarget(os, drive));
 }
 
-CliResult Create(Os& os, const std::string& drive, const std::string& folder, bool save) {
+// The drive a create made before it failed, removed again: a script that is
+// told the create failed must find the letter free. Nothing when none is
+// left; otherwise why it stays.
+std::optional<std::string> Undo(Os& os, const std::string& drive) {
+    if (!IsVirtualDrive(os, drive))
+        return std::nullopt;
+    const SubstOutcome removed = DeleteDrive(os, drive);
+    return removed.done ? std::nullopt : std::optional<std::string>(removed.why);
+}
+
+// CommandLineToArgvW takes a backslash before a closing quote as a quote of
+// the text, as in create X: "%~dp0" --save, and no folder name holds one.
+std::string QuoteRefusal(const std::string& folder) {
+    return "the folder " + folder +
+           " holds a quote: a backslash before a closing quote, as in \"%~dp0\", takes the quote into the folder; "
+           "write \"%~dp0.\" instead";
+}
+
+CliResult Create(Os& os, const std::string& drive, const std::string& given, bool save) {
+    if (given.find('"') != std::string::npos)
+        return Fail(QuoteRefusal(given));
+    const std::string folder = WithoutClosingSeparator(given);
     if (!IsFullPath(folder))
-        return Fail("give the folder as a full path, such as C:\\Data, not " + folder);
+        return Fail("give the folder as a full path, such as C:\\Data, not " + given);
     if (os.QueryDosDevice(drive))
         return Fail(drive + " is already in use");
     if (os.ProbePath(folder).state == PathProbe::State::Missing)
         return Fail("there is no folder " + folder);
     const SubstOutcome made = MakeDrive(os, drive, folder);
-    if (!made.done)
-        return Fail(drive + " could not be created: " + made.why);
-    const std::string created = drive + " created for " + folder + "\n";
-    return save ? Save(os, drive, drive + " created for " + folder + " and saved\n") : Done(created);
+    if (!made.done) {
+        const auto stays = Undo(os, drive);
+        return Fail(drive + " could not be created: " + made.why +
+                    (stays ? "; subst.exe made " + drive + " all the same, and it could not be removed: " + *stays
+                           : std::string()));
+    }
+    if (!save)
+        return Done(drive + " created for " + folder + "\n");
+    const auto unsaved = SaveDrive(os, drive);
+    if (!unsaved)
+        return Done(drive + " created for " + folder + " and saved\n");
+    if (const auto stays = Undo(os, drive))
+        return Fail(drive + " was created for " + folder +
+                    " but not saved, and it stays, as it could not be removed (" + *stays +
+                    "); the save failed: " + *unsaved);
+    return Fail(drive + " could not be saved, so it was removed again: " + *unsaved);
 }
 
 CliResult Remove(Os& os, const std::string& drive) {
@@ -149,7 +203,9 @@ CliResult SaveCommand(Os& os, const std::string& drive) {
         return Fail(drive + " is not a virtual drive");
     if (IsSaved(os, drive))
         return Done(drive + " is saved already\n");
-    return Save(os, drive, drive + " saved\n");
+    if (const auto why = SaveDrive(os, drive))
+        return Fail(drive + " could not be saved: " + *why);
+    return Done(drive + " saved\n");
 }
 
 CliResult Forget(Os& os, const std::string& drive) {
@@ -178,9 +234,7 @@ CliResult Restore(Os& os) {
     return {1, out, std::string(kProgram) + ": not every saved drive could be brought back\n"};
 }
 
-} // namespace
-
-CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version) {
+CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& version) {
     std::vector<std::string> words;
     bool json = false, save = false;
     for (const std::string& arg : args) {
@@ -192,6 +246,8 @@ CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std
             json = true;
         else if (arg == "--save")
             save = true;
+        else if (arg == "--utf8")
+            continue;
         else if (arg.compare(0, 2, "--") == 0)
             return Fail("unknown option " + arg + "; see korctl --help");
         else
@@ -221,6 +277,19 @@ CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std
     if (command == "save")
         return SaveCommand(os, *drive);
     return Forget(os, *drive);
+}
+
+bool Given(const std::vector<std::string>& args, const char* option) {
+    return std::find(args.begin(), args.end(), option) != args.end();
+}
+
+} // namespace
+
+CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version) {
+    CliResult result = Run(os, args, version);
+    result.outUtf8 = Given(args, "--utf8") || Given(args, "--json");
+    result.errUtf8 = Given(args, "--utf8");
+    return result;
 }
 
 } // namespace kv

@@ -142,6 +142,17 @@ public:
     virtual std::optional<std::string> DeleteFile(const std::string& path) = 0;
     // Replaces a file of the target's name.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    // Adds the bytes at the end of the file, made when missing. Every write
+    // lands at the end as it is then, so that two processes appending at once
+    // never write over each other. Nothing when written; otherwise the
+    // system's description of the failure.
+    virtual std::optional<std::string> AppendToFile(const std::string& path, const std::string& bytes) = 0;
+    // The file's last `maxBytes` bytes, or all of it when it is smaller;
+    // nothing when it cannot be read.
+    virtual std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t maxBytes) = 0;
+    // Puts the file `from` in the place of `to` in one step, replacing it.
+    // Nothing when done; otherwise the system's description of the failure.
+    virtual std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to) = 0;
 
     // The text in the system's ANSI code page, or nothing when that code page
     // cannot hold every character of it.

@@ -16,8 +16,9 @@ class CompanionLog {
 public:
     explicit CompanionLog(Os& os) : os_(os) {}
     void Add(const std::string& line);
-    // Appends the lines added since the last time; a log that cannot be
-    // written is given up without a word, as nobody is there to read one.
+    // Appends the lines added since the last time, then trims the log.
+    // Lines that cannot be written wait for the next flush; nobody is there
+    // to be told, and nothing else waits for the log.
     void Flush();
 
 private:

@@ -232,6 +232,10 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     MakeFolder("C:\\kvtest\\Late Disk\\Photos");
     MakeFolder(ProgramFile("kordat"));
     WriteTextFile(RecordFile('K'), "L:\\Photos\r\n");
+    // A log past its 64 KiB keeps its newest whole lines.
+    const std::string logFile = Narrow(_wgetenv(L"LOCALAPPDATA")) + "\\Korvane\\korstart.log";
+    MakeFolder(logFile.substr(0, logFile.rfind('\\')));
+    WriteTextFile(logFile, std::string(70000, 'x') + "\r\n2026-12-01 08:00:00  old\r\n");
     const DWORD start = Now();
     RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [] {
         Pause(10000);
@@ -243,4 +247,6 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&
                log.back().find(" s for its drive") != std::string::npos,
            "the log says " + Join(log));
+    Expect(FileBytes(logFile).size() < 65536 && log.front() == "old",
+           "the log keeps " + std::to_string(FileBytes(logFile).size()) + " bytes from " + log.front().substr(0, 20));
 }

@@ -45,7 +45,7 @@ public:
     std::optional<std::string> localAppData = std::string("C:\\AppData");
     bool elevated = false;
     bool elevatedApart = false;           // elevated on a split token
-    std::set<std::string> lockedFiles;    // cannot be deleted
+    std::set<std::string> lockedFiles;    // cannot be written, replaced or deleted
     std::set<std::string> locksElsewhere; // session locks another process holds
     unsigned long long now = 0;           // moves only when the program sleeps
     std::function<void()> onSleep = [] {};
@@ -101,8 +101,21 @@ public:
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override {
         if (!folders.count(path.substr(0, path.rfind('\\'))))
             return std::string("The system cannot find the path specified.");
+        if (lockedFiles.count(path))
+            return std::string("Access is denied.");
         files[path] = bytes;
         return std::nullopt;
+    }
+    std::optional<std::string> AppendToFile(const std::string& path, const std::string& bytes) override {
+        return WriteFile(path, Find(files, path).value_or("") + bytes);
+    }
+    std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t maxBytes) override {
+        const auto bytes = Find(files, path);
+        return bytes ? bytes->substr(bytes->size() - std::min(bytes->size(), maxBytes)) : bytes;
+    }
+    std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to) override {
+        const auto why = WriteFile(to, files.at(from));
+        return why ? why : DeleteFile(from);
     }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;

@@ -227,6 +227,10 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
                                 "H: left alone: the letter is the user's network drive \\\\nas\\home, which Windows "
                                 "connects at logon",
                                 "W: made, standing for C:\\windows"}));
+    os.devices.erase("W:");
+    os.lockedFiles.insert(kLog);
+    RunCompanion(os);
+    EXPECT_TRUE(os.devices.count("W:")) << "made though the log cannot be written";
 }
 
 TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
@@ -265,22 +269,34 @@ TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
     EXPECT_TRUE(os.devices.empty());
 }
 
-TEST(CompanionLog, KeepsTheNewestWholeLinesUnderTheLimit) {
+// Lines are appended; past the limit the newest whole lines take the log's
+// place in one step, and a step that fails leaves every line there.
+TEST(CompanionLog, AppendsAndKeepsTheNewestWholeLinesUnderTheLimit) {
     const std::pair<std::size_t, std::string> kept[] = {
         {12, "aa\r\nbb\r\ncc\r\n"}, {11, "bb\r\ncc\r\n"}, {8, "bb\r\ncc\r\n"}, {7, "cc\r\n"}};
     for (const auto& [limit, text] : kept)
         EXPECT_EQ(KeepNewestLines("aa\r\nbb\r\ncc\r\n", limit), text);
     EXPECT_EQ(KeepNewestLines("aaaaaaaa", 4), "");
-    // A log grown past twice the limit by something else starts afresh.
     FakeOs os;
     CompanionLog log(os);
-    for (const std::size_t size : {kLogLimitBytes, 2 * kLogLimitBytes}) {
-        os.files[kLog] = std::string(size, 'x') + "\r\nold\r\n";
+    const auto flush = [&](const std::string& before) {
+        os.files[kLog] = before;
         log.Add("new");
         log.Flush();
-        EXPECT_EQ(os.files[kLog],
-                  (size == kLogLimitBytes ? "old\r\n" : "") + std::string("2026-12-06 08:00:00  new\r\n"));
-    }
+        return os.files[kLog];
+    };
+    const std::string line = "2026-12-06 08:00:00  new\r\n", full = std::string(kLogLimitBytes - line.size(), 'x');
+    for (const std::string& before : Rows{"old\r\n", full + "\r\nold\r\n", full + full + full + "\r\nold\r\n"})
+        EXPECT_EQ(flush(before), "old\r\n" + line);
+    EXPECT_EQ(flush(full.substr(2) + "\r\n"), full.substr(2) + "\r\n" + line) << "just fits";
+    os.lockedFiles = {kLog + ".new"};
+    EXPECT_EQ(flush(full + "\r\n"), full + "\r\n" + line);
+    os.lockedFiles = {kLog};
+    EXPECT_EQ(flush("old\r\n"), "old\r\n");
+    os.lockedFiles.clear();
+    log.Flush();
+    EXPECT_EQ(os.files[kLog], "old\r\n" + line) << "a line not written waits for the next flush";
+    EXPECT_FALSE(os.files.count(kLog + ".new"));
 }
 
 TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
@@ -311,15 +327,15 @@ std::string Korctl(FakeOs& os, std::vector<std::string> args) {
 }
 
 TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
-    os.folders.insert({"C:\\Data", "C:\\My Data", "C:\\MYDATA~1"});
+    os.folders = {"C:\\", "C:\\Data", "C:\\My Data", "C:\\MYDATA~1", "C:\\Tools"}; // unpacked, never started
     os.shortNames["C:\\My Data"] = "C:\\MYDATA~1";
     // A short name typed is made and saved as the folder it names now.
-    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\MYDATA~1", "--save"}), "0|X: created for C:\\MYDATA~1 and saved\n|");
+    EXPECT_EQ(Korctl(os, {"create", "x:", "C:\\MYDATA~1\\", "--save"}), "0|X: created for C:\\MYDATA~1 and saved\n|");
     EXPECT_EQ(os.runs.back() + "|" + Record('X'), "X: \"C:\\My Data\"|C:\\My Data\r\n")
         << "through subst.exe, as the window does";
-    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\"}), "0|R: created for C:\\\n|");
+    EXPECT_EQ(Korctl(os, {"create", "R:", "C:\\."}), "0|R: created for C:\\\n|");
     os.folders.insert("\\\\nas\\share");
-    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share"}), "0|S: created for \\\\nas\\share\n|");
+    EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share\\.\\"}), "0|S: created for \\\\nas\\share\n|");
     os.devices = {{"R:", "\\??\\C:\\"}, {"X:", "\\??\\C:\\Data"}, {"Y:", "\\??\\C:\\My \"Files\"\x1f"}};
     Record('K') = "L:\\Photos\r\n";
     EXPECT_EQ(Korctl(os, {"list"}),
@@ -352,6 +368,9 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{"create", "Y:", "C:\\Data"}, "Y: is already in use"},
         {{"create", "Z:", "C:\\Missing"}, "there is no folder C:\\Missing"},
         {{"create", "Z:", "Data"}, "give the folder as a full path, such as C:\\Data, not Data"},
+        {{"create", "Z:", "C:\\Data\" --save"},
+         "the folder C:\\Data\" --save holds a quote: a backslash before a closing quote, as in \"%~dp0\", takes "
+         "the quote into the folder; write \"%~dp0.\" instead"},
         {{"create", "Z:", "C:\\Data"}, "Z: could not be created: subst.exe answered \"Access denied\""},
         {{"remove", "Z:"}, "Z: is not a virtual drive"},
         {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
@@ -363,9 +382,40 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{}, "no command given; see korctl --help"}};
     for (const auto& [args, why] : refused)
         EXPECT_EQ(Korctl(os, args), "1||korctl: " + why + "\n");
-    os.folders.erase("C:\\Tools\\kordat");
-    EXPECT_EQ(Korctl(os, {"save", "Y:"}),
-              "1||korctl: Y: could not be saved: The system cannot find the path specified.\n");
+    EXPECT_EQ(os.runs, (Rows{"Z: C:\\Data", "Y: /D"})) << "a folder holding a quote never reaches subst.exe";
+    // A create reported as failed leaves no drive behind: subst.exe may make
+    // the letter on another folder, or the save may fail once it is made.
+    std::string madeOn;
+    bool removable = true;
+    os.onRun = [&](const ProgramCall& call) {
+        const std::string drive = call.arguments.substr(0, 2), folder = call.arguments.substr(3);
+        if (folder != "/D")
+            os.devices[drive] = "\\??\\" + (madeOn.empty() ? folder : madeOn);
+        else if (removable)
+            os.devices.erase(drive);
+        return ProgramRun{ProgramRun::End::Exited, folder == "/D" && !removable, "Access denied\r\n", {}};
+    };
+    os.lockedFiles.insert("C:\\Tools\\kordat\\Z.ini");
+    const std::string denied = "subst.exe answered \"Access denied\"",
+                      elsewhere = "could not be created: Z: does not stand for C:\\Data after subst.exe ran";
+    const std::tuple<std::string, bool, std::string> left[] = {
+        {"C:\\Tools", true, elsewhere},
+        {"C:\\Tools", false, elsewhere + "; subst.exe made Z: all the same, and it could not be removed: " + denied},
+        {"", true, "could not be saved, so it was removed again: Access is denied."},
+        {"", false,
+         "was created for C:\\Data but not saved, and it stays, as it could not be removed (" + denied +
+             "); the save failed: Access is denied."}};
+    for (const auto& [on, canGo, why] : left) {
+        std::tie(madeOn, removable) = std::tie(on, canGo);
+        os.devices.erase("Z:");
+        EXPECT_EQ(Korctl(os, {"create", "Z:", "C:\\Data", "--save"}), "1||korctl: Z: " + why + "\n");
+        EXPECT_EQ(os.devices.count("Z:"), canGo ? 0u : 1u) << why;
+    }
+    EXPECT_EQ(Korctl(os, {"save", "Z:"}), "1||korctl: Z: could not be saved: Access is denied.\n");
+    EXPECT_EQ(Korctl(os, {"list", "--utf8"}), Korctl(os, {"list"}));
+    const CliResult json = RunCommandLine(os, {"list", "--json"}, ""),
+                    utf8 = RunCommandLine(os, {"save", "--utf8"}, "");
+    EXPECT_TRUE(json.outUtf8 && !json.errUtf8 && utf8.outUtf8 && utf8.errUtf8) << "JSON is UTF-8, all text with --utf8";
     EXPECT_EQ(Korctl(os, {"--version"}), "0|korctl 1.2.3\n|");
     EXPECT_EQ(Korctl(os, {"list", "--help"}).rfind("0|Usage: korctl COMMAND", 0), 0u);
 }

@@ -242,24 +242,74 @@ bool Win32System::CreateDirectory(const std::string& path) {
     return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
 }
 
-std::optional<std::string> Win32System::WriteFile(const std::string& path, const std::string& bytes) {
-    FileHandle file(
-        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        return SystemErrorText(::GetLastError());
-    }
+namespace {
+
+std::optional<std::string> WriteAll(HANDLE file, const std::string& bytes) {
     const char* data = bytes.data();
     std::string::size_type left = bytes.size();
     while (left > 0) {
         DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
         DWORD written = 0;
-        if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written == 0) {
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
             return SystemErrorText(::GetLastError());
         }
         data += written;
         left -= written;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> Win32System::WriteFile(const std::string& path, const std::string& bytes) {
+    FileHandle file(
+        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return SystemErrorText(::GetLastError());
+    }
+    return WriteAll(file.Get(), bytes);
+}
+
+// Append access alone makes the system put every write at the end of the file
+// as it is at that moment, whoever else appends; sharing delete lets a trim
+// replace the file while another process holds it open.
+std::optional<std::string> Win32System::AppendToFile(const std::string& path, const std::string& bytes) {
+    FileHandle file(::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return SystemErrorText(::GetLastError());
+    }
+    return WriteAll(file.Get(), bytes);
+}
+
+std::optional<std::string> Win32System::ReadFileEnd(const std::string& path, std::size_t maxBytes) {
+    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size)) {
+        return std::nullopt;
+    }
+    const auto whole = static_cast<unsigned long long>(size.QuadPart);
+    const std::size_t wanted = whole < maxBytes ? static_cast<std::size_t>(whole) : maxBytes;
+    LARGE_INTEGER start{};
+    start.QuadPart = static_cast<LONGLONG>(whole - wanted);
+    std::string bytes(wanted, '\0');
+    DWORD read = 0;
+    if (!::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) ||
+        (!bytes.empty() &&
+         (!::ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) || read != wanted))) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<std::string> Win32System::MoveFileOver(const std::string& from, const std::string& to) {
+    if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return std::nullopt;
+    }
+    return SystemErrorText(::GetLastError());
 }
 
 std::optional<std::string> Win32System::ReadFile(const std::string& path, std::size_t maxBytes) {

@@ -35,6 +35,9 @@ public:
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
+    std::optional<std::string> AppendToFile(const std::string& path, const std::string& bytes) override;
+    std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t maxBytes) override;
+    std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to) override;
     std::optional<std::string> ToAnsiExactly(const std::string& utf8) override;
     std::string FromAnsi(const std::string& bytes) override;
     RegistryWrite WriteRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
