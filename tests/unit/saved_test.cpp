@@ -257,10 +257,12 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
               "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
     EXPECT_EQ(
         Korctl(os, {"list", "--json"}),
-        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
-        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
-        "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
-        "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
+        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true, \"scope\": null},"
+        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true, \"scope\": \"mine\"},"
+        "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true, "
+        "\"scope\": null},"
+        "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false, \"scope\": "
+        "\"mine\"}\n]\n|");
     const Rows outputs = {Korctl(os, {"save", "R:"}),   Korctl(os, {"save", "R:"}),   Korctl(os, {"forget", "R:"}),
                           Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
     EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
