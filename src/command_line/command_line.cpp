@@ -10,6 +10,7 @@
 #include "saved/autostart.h"
 #include "saved/records.h"
 #include "saved/restore.h"
+#include "saved/scopes.h"
 
 namespace kv {
 
@@ -27,6 +28,9 @@ constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
                          "  save X:                  saves the drive X:, so that it comes back at logon\n"
                          "  forget X:                forgets the save of X:; the drive itself stays\n"
                          "  restore                  brings back the saved drives, as at logon\n"
+                         "  save X: [FOLDER] --all-users  saves X: for every user from startup (as administrator)\n"
+                         "  forget X: --all-users    forgets that save, and the drive goes\n"
+                         "  elevated on|off|status   your saved drives also for your programs run as administrator\n"
                          "  --help                   this text\n"
                          "  --version                the version\n"
                          "  --utf8                   redirected text in UTF-8, not in the console's code page\n"
@@ -78,21 +82,28 @@ std::string JsonText(const std::string& text) {
 
 struct Listed {
     std::string drive, folder;
-    bool saved = false, present = false;
+    bool saved = false, present = false, allUsers = false;
 };
 
 // The virtual drives, then the saves whose drives are not there, each with
 // the folder of its record.
 std::vector<Listed> ListDrives(Os& os) {
     std::vector<Listed> listed;
+    auto allUsers = AllUsersDrives(os);
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
-        if (IsVirtualDrive(os, drive))
-            listed.push_back({drive, FolderOf(os, drive), IsSaved(os, drive), true});
+        if (!IsVirtualDrive(os, drive))
+            continue;
+        const bool forAll = allUsers.count(*letter) && os.QueryDosDevice(drive) == DosDevicesValue(allUsers[*letter]);
+        listed.push_back({drive, FolderOf(os, drive), forAll || IsSaved(os, drive), true, forAll});
+        if (forAll)
+            allUsers.erase(*letter);
     }
     for (const DriveRequest& saved : ReadSavedRecords(os, DataFolder(os)).drives)
         if (!IsVirtualDrive(os, saved.drive))
             listed.push_back({saved.drive, saved.folder, true, false});
+    for (const auto& [letter, folder] : allUsers)
+        listed.push_back({DriveName(letter), folder, true, false, true});
     return listed;
 }
 
@@ -103,7 +114,13 @@ CliResult List(Os& os, bool json) {
         if (json) {
             out += std::string(first ? "" : ",") + "\n  {\"drive\": " + JsonText(item.drive) +
                    ", \"folder\": " + JsonText(item.folder) + ", \"saved\": " + (item.saved ? "true" : "false") +
-                   ", \"present\": " + (item.present ? "true" : "false") + "}";
+                   ", \"present\": " + (item.present ? "true" : "false") + ", \"scope\": " +
+                   (!item.saved     ? "null"
+                    : item.allUsers ? "\"all-users\""
+                                    : "\"mine\"") +
+                   "}";
+        } else if (item.allUsers) {
+            out += item.drive + "  " + item.folder + "  (all users" + (item.present ? ")\n" : ", not present)\n");
         } else {
             out += item.drive + "  " + item.folder +
                    (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") + "\n";
@@ -137,6 +154,14 @@ bool IsFullPath(const std::string& folder) {
 std::optional<std::string> SaveDrive(Os& os, const std::string& drive) {
     CreateDataFolder(os);
     return WriteSavedDrive(os, drive, GetDriveTarget(os, drive));
+}
+
+// Saved: the user's programs run as administrator get the drive too, when
+// the user asked for that.
+CliResult Saved(Os& os, const std::string& drive, const std::string& done) {
+    if (const auto why = ShareWithElevatedSession(os))
+        return {1, done, std::string(kProgram) + ": " + drive + " is saved, but " + *why + "\n"};
+    return Done(done);
 }
 
 // The drive a create made before it failed, removed again: a script that is
@@ -178,7 +203,7 @@ CliResult Create(Os& os, const std::string& drive, const std::string& given, boo
         return Done(drive + " created for " + folder + "\n");
     const auto unsaved = SaveDrive(os, drive);
     if (!unsaved)
-        return Done(drive + " created for " + folder + " and saved\n");
+        return Saved(os, drive, drive + " created for " + folder + " and saved\n");
     if (const auto stays = Undo(os, drive))
         return Fail(drive + " was created for " + folder +
                     " but not saved, and it stays, as it could not be removed (" + *stays +
@@ -205,7 +230,7 @@ CliResult SaveCommand(Os& os, const std::string& drive) {
         return Done(drive + " is saved already\n");
     if (const auto why = SaveDrive(os, drive))
         return Fail(drive + " could not be saved: " + *why);
-    return Done(drive + " saved\n");
+    return Saved(os, drive, drive + " saved\n");
 }
 
 CliResult Forget(Os& os, const std::string& drive) {
@@ -234,9 +259,44 @@ CliResult Restore(Os& os) {
     return {1, out, std::string(kProgram) + ": not every saved drive could be brought back\n"};
 }
 
+CliResult FromScope(const ScopeOutcome& outcome) {
+    return outcome.done ? Done(outcome.text) : CliResult{1, {}, std::string(kProgram) + ": " + outcome.text};
+}
+
+// save X: [FOLDER] --all-users, forget X: --all-users. Run as administrator
+// apart from the user, this process does not see the user's own drives, so
+// the window names the folder.
+CliResult AllUsers(Os& os, const std::vector<std::string>& words) {
+    const bool save = words[0] == "save";
+    if ((!save && words[0] != "forget") || words.size() < 2 || words.size() > (save ? 3u : 2u))
+        return Fail("wrong arguments for " + words[0] + " --all-users; see korctl --help");
+    const auto drive = DriveArgument(words[1]);
+    if (!drive)
+        return Fail("not a drive letter: " + words[1] + " (give it as X:)");
+    if (!save)
+        return FromScope(ForgetForAllUsers(os, *drive));
+    if (words.size() == 3)
+        return FromScope(SaveForAllUsers(os, *drive, words[2]));
+    if (!IsVirtualDrive(os, *drive))
+        return Fail(*drive + " is not a virtual drive here; name its folder too");
+    return FromScope(SaveForAllUsers(os, *drive, FolderOf(os, *drive)));
+}
+
+CliResult ElevatedSwitch(Os& os, const std::vector<std::string>& words) {
+    const std::string state = words.size() == 2 ? words[1] : std::string();
+    if (state == "on" || state == "off")
+        return FromScope(SwitchElevatedDrives(os, state == "on"));
+    if (state != "status")
+        return Fail("wrong arguments for elevated; see korctl --help");
+    if (const auto why = ElevatedDrivesUnavailable(os))
+        return Done("drives for programs run as administrator are not available: " + *why + "\n");
+    return Done(std::string("drives for programs run as administrator are ") + (ElevatedDrivesOn(os) ? "on" : "off") +
+                "\n");
+}
+
 CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& version) {
     std::vector<std::string> words;
-    bool json = false, save = false;
+    bool json = false, save = false, allUsers = false;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h" || arg == "/?")
             return Done(kHelp);
@@ -248,6 +308,8 @@ CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& v
             save = true;
         else if (arg == "--utf8")
             continue;
+        else if (arg == kAllUsersArgument)
+            allUsers = true;
         else if (arg.compare(0, 2, "--") == 0)
             return Fail("unknown option " + arg + "; see korctl --help");
         else
@@ -256,12 +318,16 @@ CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& v
     if (words.empty())
         return Fail("no command given; see korctl --help");
     const std::string& command = words[0];
+    if (allUsers && !json && !save)
+        return AllUsers(os, words);
+    if (command == "elevated" && !json && !save && !allUsers)
+        return ElevatedSwitch(os, words);
     const std::size_t wanted = command == "create" ? 3 : command == "list" || command == "restore" ? 1 : 2;
     const bool known = command == "list" || command == "restore" || command == "create" || command == "remove" ||
-                       command == "save" || command == "forget";
+                       command == "save" || command == "forget" || command == "elevated";
     if (!known)
         return Fail("unknown command " + command + "; see korctl --help");
-    if (words.size() != wanted || (json && command != "list") || (save && command != "create"))
+    if (words.size() != wanted || (json && command != "list") || (save && command != "create") || allUsers)
         return Fail("wrong arguments for " + command + "; see korctl --help");
     if (command == "list")
         return List(os, json);
@@ -286,6 +352,12 @@ bool Given(const std::vector<std::string>& args, const char* option) {
 } // namespace
 
 CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version) {
+    // Run as administrator by the window, whose output it cannot read.
+    if (args.size() >= 2 && args[args.size() - 2] == "--report") {
+        const CliResult result = RunCommandLine(os, {args.begin(), args.end() - 2}, version);
+        os.WriteFile(args.back(), result.out + result.err);
+        return result;
+    }
     CliResult result = Run(os, args, version);
     result.outUtf8 = Given(args, "--utf8") || Given(args, "--json");
     result.errUtf8 = Given(args, "--utf8");

@@ -5,6 +5,7 @@
 #include "drives/drive_name.h"
 #include "drives/scan.h"
 #include "saved/saved_list.h"
+#include "saved/scopes.h"
 
 namespace kv {
 
@@ -19,6 +20,7 @@ DriveSnapshot ReadDrives(Os& os) {
     for (int i = 0; i < 26; ++i)
         now.targets[i] = os.QueryDosDevice(DriveName(kDriveLetters[i]));
     now.saved = SavedLetters(os);
+    now.allUsers = AllUsersLetters(os);
     return now;
 }
 
@@ -33,7 +35,8 @@ void DriveModel::Take(const DriveSnapshot& now) {
     for (int i = 0; i < 26; ++i) {
         const char letter = kDriveLetters[i];
         const DriveKind kind = ClassifyTarget(now.targets[i]);
-        const bool listed = std::any_of(used.begin(), used.end(), [letter](const Used& u) { return u.letter == letter; });
+        const bool listed =
+            std::any_of(used.begin(), used.end(), [letter](const Used& u) { return u.letter == letter; });
         if (kind == DriveKind::Virtual && !listed)
             used.push_back({letter, FolderOfTarget(Trim(*now.targets[i]))});
         else if (kind == DriveKind::Free && letter != 'B')
@@ -42,6 +45,7 @@ void DriveModel::Take(const DriveSnapshot& now) {
     used_ = std::move(used);
     free_ = std::move(free);
     saved_ = now.saved;
+    allUsers_ = now.allUsers;
 }
 
 std::vector<std::string> DriveModel::UsedDrives() const {
@@ -62,6 +66,8 @@ std::vector<std::string> DriveModel::SavedEntries() const {
     std::vector<std::string> entries;
     for (char letter : saved_)
         entries.push_back(SavedEntry(DriveName(letter), IsUsed(DriveName(letter))));
+    for (char letter : allUsers_)
+        entries.push_back(DriveName(letter) + kAllUsersMark);
     return entries;
 }
 
@@ -76,6 +82,8 @@ bool DriveModel::IsFree(const std::string& drive) const { return free_.count(Let
 
 bool DriveModel::IsSaved(const std::string& drive) const { return saved_.count(LetterOf(drive)) != 0; }
 
+bool DriveModel::IsSavedForAllUsers(const std::string& drive) const { return allUsers_.count(LetterOf(drive)) != 0; }
+
 void DriveModel::Relist(const std::string& drive, const std::optional<std::string>& target) {
     ++generation_;
     const char letter = LetterOf(drive);
@@ -83,7 +91,8 @@ void DriveModel::Relist(const std::string& drive, const std::optional<std::strin
     free_.erase(letter);
     if (kind == DriveKind::Free && letter != 'B')
         free_.insert(letter);
-    const auto listed = std::find_if(used_.begin(), used_.end(), [letter](const Used& u) { return u.letter == letter; });
+    const auto listed =
+        std::find_if(used_.begin(), used_.end(), [letter](const Used& u) { return u.letter == letter; });
     if (kind != DriveKind::Virtual) {
         if (listed != used_.end())
             used_.erase(listed);

@@ -18,6 +18,7 @@ namespace kv {
 struct DriveSnapshot {
     std::array<std::optional<std::string>, 26> targets; // A to Z: the first target of the letter's device
     std::set<char> saved;                               // letters with a record
+    std::set<char> allUsers;                            // letters saved for all users
 };
 
 // The device table and the records as they are now. Neither waits on a
@@ -33,12 +34,14 @@ public:
 
     std::vector<std::string> UsedDrives() const; // "X:", in the order listed
     std::vector<std::string> FreeDrives() const; // "X:", A to Z; B never, kept for the floppy it once meant
-    // "X:" for a saved drive whose letter is a virtual drive now, "X: (not present)" otherwise.
+    // "X:" for a saved drive whose letter is a virtual drive now, "X: (not present)" otherwise;
+    // "X: (all users)" for a drive saved for all users.
     std::vector<std::string> SavedEntries() const;
     std::optional<std::string> Folder(const std::string& drive) const; // of a drive in use
     bool IsUsed(const std::string& drive) const { return Folder(drive).has_value(); }
     bool IsFree(const std::string& drive) const;
     bool IsSaved(const std::string& drive) const;
+    bool IsSavedForAllUsers(const std::string& drive) const;
 
     // What the program itself did or saw of one letter: its device's target
     // now (a virtual drive, a device, or nothing for a free letter), and
@@ -56,7 +59,7 @@ private:
         std::string folder;
     };
     std::vector<Used> used_;
-    std::set<char> free_, saved_;
+    std::set<char> free_, saved_, allUsers_;
     unsigned generation_ = 0;
 };
 

@@ -47,8 +47,9 @@ struct ProgramRun {
     enum class End { NotStarted, TimedOut, Exited };
     End end = End::NotStarted;
     unsigned long exitCode = 0;
-    std::string output; // what it wrote to its standard output and error
-    std::string error;  // the system's description, when it could not be started
+    std::string output;    // what it wrote to its standard output and error
+    std::string error;     // the system's description, when it could not be started
+    bool declined = false; // not started: the user said no to running it as administrator
 };
 
 // The registry roots the program writes under.
@@ -199,6 +200,35 @@ public:
     // folder's place hangs on it, the window asks for that every second from
     // worker threads, and saves must not move while the program runs.
     std::atomic<int> companionProtected{-1};
+    // True when the account has a second logon session for its programs run
+    // as administrator (an administrator under UAC), whichever of the two
+    // this process runs in.
+    virtual bool HasSplitToken() = 0;
+    // The account's SID, "S-1-5-21-...".
+    virtual std::optional<std::string> UserSid() = 0;
+    // As WriteRegistryText and DeleteRegistryValue, with the system's reason
+    // when refused; deleting a value that is not there is no failure.
+    virtual std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key,
+                                                       const std::string& name, const std::string& text) = 0;
+    virtual std::optional<std::string> RemoveRegistryValue(RegistryRoot root, const std::string& key,
+                                                           const std::string& name) = 0;
+    // Takes the letter's definition away, only while it is exactly `target`.
+    virtual std::optional<std::string> RemoveDosDevice(const std::string& drive, const std::string& target) = 0;
+
+    // Tasks of the Task Scheduler's root folder. Each gives the system's
+    // reason when refused.
+    enum class TaskAccount { InteractiveUser, System };
+    virtual std::optional<std::string> RegisterTask(const std::string& name, const std::string& xml,
+                                                    TaskAccount account) = 0;
+    // Starts the task; with `waitMs`, waits that long for it to end and takes
+    // an exit code other than 0 as a failure.
+    virtual std::optional<std::string> RunTask(const std::string& name, unsigned waitMs) = 0;
+    virtual std::optional<std::string> DeleteTask(const std::string& name) = 0; // nothing when it is gone
+    virtual bool TaskExists(const std::string& name) = 0;
+    // Starts the program as administrator, the user asked by the system, and
+    // waits up to `timeoutMs` for it. Its output is not collected: it runs
+    // in another logon session.
+    virtual ProgramRun RunElevated(const ProgramCall& call, unsigned timeoutMs) = 0;
 };
 
 } // namespace kv

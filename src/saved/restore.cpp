@@ -145,7 +145,10 @@ std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long wa
 }
 
 void RunCompanion(Os& os) {
-    const auto instance = os.LockSession(kCompanionLock, 0);
+    // The session lock is shared with the user's programs run as administrator,
+    // whose companion (the logon task's) makes their letters at the same logon.
+    const auto instance = os.LockSession(
+        os.ElevatedApartFromUser() ? std::string(kCompanionLock) + ".elevated" : std::string(kCompanionLock), 0);
     if (!instance)
         return; // another companion does this logon's work
     CompanionLog log(os);

@@ -5,6 +5,7 @@
 #include "saved/autostart.h"
 #include "saved/restore.h"
 #include "saved/saved_list.h"
+#include "saved/scopes.h"
 
 namespace kv {
 
@@ -45,6 +46,7 @@ DriveSnapshot PrepareDrives(Os& os) {
     RestoreAtStartup(os);
     DriveSnapshot drives = ScanDrives(os);
     drives.saved = SavedLetters(os);
+    drives.allUsers = AllUsersLetters(os);
     RegisterAutoStart(os);
     return drives;
 }

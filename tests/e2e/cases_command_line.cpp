@@ -59,6 +59,21 @@ void ExpectDone(const std::string& arguments, const std::string& out, int codePa
     ExpectEq(outcome.exitCode, 0, "exit code of korctl " + arguments);
 }
 
+// A save for all users of the story's, taken away at its end whatever happens:
+// the prefix outlives the case.
+struct AllUsersValue {
+    static constexpr wchar_t kKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices";
+    std::wstring name;
+    ~AllUsersValue() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str()); }
+    std::string Read() const {
+        wchar_t data[1024] = {};
+        DWORD bytes = sizeof data;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
+            return "(none)";
+        return Narrow(data);
+    }
+};
+
 void ExpectRefused(const std::string& arguments, const std::string& why) {
     const Outcome outcome = Korctl(arguments);
     ExpectEq(outcome.out, "", "output of korctl " + arguments);
@@ -99,28 +114,55 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     DeleteFileW(Wide(ProgramFile("kordat")).c_str());
     MoveFileW(L"C:\\kvtest\\kordat away", Wide(ProgramFile("kordat")).c_str());
 
+    // For all users: the system's value, which Wine does not read at startup;
+    // this copy is not protected there, so nothing runs as SYSTEM.
+    const std::string everyone = "C:\\kvtest\\For Everyone";
+    MakeFolder(everyone);
+    const AllUsersValue value{L"U:"};
+    ExpectDone("save u: \"" + everyone + "\" --all-users",
+               "U: saved for all users, standing for " + everyone +
+                   "; it comes at the next restart (this copy of Korvane may be changed by others, so it is not run as "
+                   "SYSTEM to make it now)\n");
+    ExpectEq(value.Read(), "\\??\\" + everyone, "the DOS Devices value of U:");
+    ExpectRefused("save X: " + work + " --all-users", "X: could not be saved for all users: it is one of your own "
+                                                      "saves; forget that first");
+    // Wine has no second session for programs run as administrator.
+    const std::string noSplit = "drives for programs run as administrator are not available: your account has no "
+                                "separate session for programs run as administrator, so they see your drives already "
+                                "or are another account's";
+    ExpectRefused("elevated on", noSplit);
+    ExpectDone("elevated status", noSplit + "\n");
+
     // The window sees the command line's save, and the command line the window's.
     {
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
-        ExpectEq(main.savedDrives(), {"X:"}, "saved drives in the window");
+        ExpectEq(main.savedDrives(), {"U: (all users)", "X:"}, "saved drives in the window");
         main.save("W:");
         // What the command line does while the window is open shows there within a second.
         ExpectDone("create V: " + work, "V: created for " + work + "\n");
         ExpectDone("forget X:", "the save of X: is forgotten\n");
-        Expect(WaitFor([&] { return Contains(main.drives(), "V:") && main.savedDrives().size() == 1; }, 1500),
+        Expect(WaitFor([&] { return Contains(main.drives(), "V:") && main.savedDrives().size() == 2; }, 1500),
                "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
         Expect(!Contains(main.freeLetters(), "V:"), "V: is still offered");
         ExpectDone("remove V:", "V: removed\n");
         ExpectDone("save X:", "X: saved\n");
-        Expect(WaitFor([&] { return !Contains(main.drives(), "V:") && main.savedDrives().size() == 2; }, 1500),
+        Expect(WaitFor([&] { return !Contains(main.drives(), "V:") && main.savedDrives().size() == 3; }, 1500),
                "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
         Expect(Contains(main.freeLetters(), "V:"), "V: is not offered again");
         main.close();
     }
-    ExpectDone("list --json", "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
-                              "\"present\": true},\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\kvtest\\\\Фото 写真\", "
-                              "\"saved\": true, \"present\": true}\n]\n");
+    ExpectDone("list --json",
+               "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
+               "\"present\": true, \"scope\": \"mine\"},\n  {\"drive\": \"X:\", \"folder\": "
+               "\"C:\\\\kvtest\\\\Фото 写真\", \"saved\": true, \"present\": true, \"scope\": \"mine\"},\n  "
+               "{\"drive\": \"U:\", \"folder\": \"C:\\\\kvtest\\\\For Everyone\", \"saved\": true, "
+               "\"present\": false, \"scope\": \"all-users\"}\n]\n");
+    ExpectDone("list", "W:  " + work + "  [saved]\nX:  " + photos + "  [saved]\nU:  " + everyone +
+                           "  (all users, not present)\n");
+    ExpectDone("forget U: --all-users",
+               "the save of U: for all users is forgotten; the drive goes at the next restart\n");
+    ExpectEq(value.Read(), "(none)", "the DOS Devices value of U: once forgotten");
 
     ExpectDone("remove W:", "W: removed and its save forgotten\n");
     Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");

@@ -1191,6 +1191,8 @@ std::string LetterFault(const MainWindow& main) {
     std::vector<std::string> savedLetters;
     for (const std::string& entry : saved) {
         const std::string drive = entry.substr(0, 2);
+        if (entry == drive + " (all users)")
+            continue; // no record: a value of the system's
         if (Contains(used, drive) != (entry == drive))
             return "saved drive " + entry + " does not agree with the used drives " + Join(used);
         savedLetters.push_back(drive);

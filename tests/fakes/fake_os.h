@@ -50,6 +50,12 @@ public:
     unsigned long long now = 0;           // moves only when the program sleeps
     std::function<void()> onSleep = [] {};
     std::vector<std::string> explored; // folders handed to the shell to explore
+    bool splitToken = false;
+    Texts tasks;                                   // name -> XML
+    std::map<std::string, std::string> taskFaults; // "register", "run" or "delete" -> the system's reason
+    std::vector<std::string> taskRuns;             // names, as run
+    std::function<void(const std::string&)> onTaskRun = [](const std::string&) {};
+    std::function<ProgramRun(const ProgramCall&)> onElevated; // korctl run as administrator
 
     void Subst(const std::string& drive, const std::string& folder) {
         devices[drive] = "\\??\\" + folder;
@@ -199,6 +205,52 @@ public:
     }
     std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
     std::optional<std::string> LocalAppDataFolder() override { return localAppData; }
+    bool HasSplitToken() override { return splitToken; }
+    std::optional<std::string> UserSid() override { return std::string("S-1-5-21-7"); }
+    std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                               const std::string& text) override {
+        if (WriteRegistryText(root, key, name, text) != RegistryWrite::Written)
+            return std::string("Access is denied.");
+        return std::nullopt;
+    }
+    std::optional<std::string> RemoveRegistryValue(RegistryRoot root, const std::string& key,
+                                                   const std::string& name) override {
+        if (refusedValues.count(Value(root, key, name)))
+            return std::string("Access is denied.");
+        registry.erase(Value(root, key, name));
+        return std::nullopt;
+    }
+    std::optional<std::string> RemoveDosDevice(const std::string& drive, const std::string& target) override {
+        if (Find(devices, drive) != target)
+            return std::string("The system cannot find the file specified.");
+        devices.erase(drive);
+        return std::nullopt;
+    }
+    std::optional<std::string> TaskFault(const std::string& step) { return Find(taskFaults, step); }
+    std::optional<std::string> RegisterTask(const std::string& name, const std::string& xml,
+                                            TaskAccount account) override {
+        if (const auto why = TaskFault("register"))
+            return why;
+        tasks[name] = (account == TaskAccount::System ? "as SYSTEM: " : "as the user: ") + xml;
+        return std::nullopt;
+    }
+    std::optional<std::string> RunTask(const std::string& name, unsigned) override {
+        if (!tasks.count(name))
+            return std::string("The system cannot find the file specified.");
+        if (const auto why = TaskFault("run"))
+            return why;
+        taskRuns.push_back(name);
+        onTaskRun(name);
+        return std::nullopt;
+    }
+    std::optional<std::string> DeleteTask(const std::string& name) override {
+        if (const auto why = TaskFault("delete"))
+            return why;
+        tasks.erase(name);
+        return std::nullopt;
+    }
+    bool TaskExists(const std::string& name) override { return tasks.count(name); }
+    ProgramRun RunElevated(const ProgramCall& call, unsigned) override { return onElevated(call); }
 };
 
 } // namespace kv::test

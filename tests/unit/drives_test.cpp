@@ -7,6 +7,7 @@
 #include "fakes/fake_controls.h"
 #include "fakes/fake_os.h"
 #include "fakes/fake_tasks.h"
+#include "saved/scopes.h"
 #include "ui/main/main_commands.h"
 
 namespace kv::test {
@@ -402,6 +403,77 @@ TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly) {
     commands.RemoveSaveCommand();
     EXPECT_EQ(os.messages.back(), "(x) Saved drive W: could not be removed: Access is denied.");
     EXPECT_EQ(lst.rows, Rows{"W: (not present)"}) << "the record stays, so does its entry";
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
+}
+
+// What reaches beyond this user's logon runs as korctl with administrator
+// rights: the system asks, and what korctl says comes back through a file.
+TEST_F(WindowTest, CommandsBeyondThisUserRunKorctlAsAdministratorAndSayWhatCameOfIt) {
+    const std::string report = "C:\\AppData\\Korvane\\korctl-elevated.txt";
+    os.folders.insert("C:\\AppData\\Korvane");
+    Rows calls;
+    ProgramRun answer{ProgramRun::End::Exited, 0, {}, {}};
+    std::string said;
+    os.onElevated = [&](const ProgramCall& call) {
+        calls.push_back(call.path + " " + call.arguments);
+        os.files[report] = said;
+        return answer;
+    };
+    os.Subst("Q:", "C:\\My Data\\");
+    commands.Refresh();
+    lsv.Select("Q:");
+    said = "Q: saved for all users, standing for C:\\My Data\\\r\n";
+    os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy until the user has read it"; };
+    commands.SaveForAllUsersCommand();
+    EXPECT_EQ(calls, Rows{"C:\\Tools\\korctl.exe save Q: \"C:\\My Data\\\\\" --all-users --report "
+                          "C:\\AppData\\Korvane\\korctl-elevated.txt"});
+    os.registry[std::string("HKLM\\") + kDosDevicesKey + "\\Q:"] = "\\??\\C:\\My Data\\";
+    os.onMessage = [] {};
+    commands.Refresh();
+    EXPECT_EQ(lst.rows, Rows{"Q: (all users)"});
+    // Removing it is forgetting it for all users, which the user is offered.
+    answer = {ProgramRun::End::NotStarted, 0, {}, "The operation was canceled by the user.", true};
+    lsv.Select("Q:");
+    commands.RemoveDriveCommand();
+    EXPECT_FALSE(tmr2.enabled) << "subst cannot remove it";
+    EXPECT_EQ(calls.back(),
+              "C:\\Tools\\korctl.exe forget Q: --all-users --report C:\\AppData\\Korvane\\korctl-elevated.txt");
+    lst.Select("Q: (all users)");
+    answer = {ProgramRun::End::Exited, 1, {}, {}};
+    said = "korctl: the save of Q: for all users could not be forgotten: Access is denied.\r\n";
+    commands.RemoveSaveCommand();
+    answer.exitCode = 3;
+    said.clear();
+    commands.ElevatedDrivesCommand();
+    os.splitToken = true;
+    os.protectedPaths = {"C:\\Tools", "C:\\Tools\\korstart.exe"};
+    os.companionProtected = -1; // another process, which reads it anew
+    commands.ElevatedDrivesCommand();
+    EXPECT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls.back(), "C:\\Tools\\korctl.exe elevated on --report C:\\AppData\\Korvane\\korctl-elevated.txt");
+    EXPECT_EQ(os.messages,
+              (Rows{"(i) Q: saved for all users, standing for C:\\My Data\\.",
+                    "(?) Virtual drive Q: belongs to all users of this computer: it is saved for all users and comes "
+                    "back at every startup. Remove that save, with administrator rights?",
+                    "(i) Administrator rights were not given, so nothing was changed.",
+                    "(x) The save of Q: for all users could not be forgotten: Access is denied.",
+                    "(i) Drives for programs run as administrator are not available: your account has no separate "
+                    "session for programs run as administrator, so they see your drives already or are another "
+                    "account's.",
+                    "(?) Make your saved drives also for your programs run as administrator, now and at every logon? "
+                    "This needs administrator rights once.",
+                    "(x) korctl.exe, run as administrator, ended with exit code 3 and said nothing."}));
+    EXPECT_EQ(os.runs, Rows{}) << "subst never ran";
+    EXPECT_EQ(lst.rows, Rows{"Q: (all users)"});
+    // With the switch on, a save reaches programs run as administrator at once.
+    os.tasks["Korvane elevated drives S-1-5-21-7"] = "xml";
+    os.taskFaults["run"] = "Not implemented.";
+    os.folders.insert("C:\\AppData\\Korvane\\kordat"); // an installed copy's saves are the user's own
+    lsv.Select("X:");
+    commands.SaveDriveCommand();
+    EXPECT_EQ(os.messages.back(), "(x) Virtual drive X: is saved, but programs run as administrator get it only from "
+                                  "your next logon: Not implemented.");
+    EXPECT_EQ(lst.rows, (Rows{"Q: (all users)", "X:"}));
     EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 

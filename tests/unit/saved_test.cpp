@@ -10,6 +10,7 @@
 #include "saved/records.h"
 #include "saved/restore.h"
 #include "saved/saved_list.h"
+#include "saved/scopes.h"
 
 namespace kv::test {
 namespace {
@@ -204,11 +205,18 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     os.files.erase(kLog);
     EXPECT_EQ(os.files, records);
 
-    // One companion a logon: a second one ends at once.
+    // One companion a logon: a second one ends at once. The logon task's,
+    // run as administrator apart from the user, makes that session's letters.
     os.devices.erase("W:");
     os.locksElsewhere.insert(kCompanionLock);
     RunCompanion(os);
     EXPECT_FALSE(os.devices.count("W:"));
+    os.elevatedApart = true;
+    RunCompanion(os);
+    EXPECT_TRUE(os.devices.count("W:"));
+    os.devices.erase("W:");
+    os.files.erase(kLog);
+    os.elevatedApart = false;
     // The copy in the common Startup folder, which only administrators may
     // change, finds the user's own saves, and leaves the letters of the
     // user's network drives to them.
@@ -342,10 +350,12 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
               "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
     EXPECT_EQ(
         Korctl(os, {"list", "--json"}),
-        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true},"
-        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true},"
-        "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true},"
-        "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false}\n]\n|");
+        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true, \"scope\": null},"
+        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true, \"scope\": \"mine\"},"
+        "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true, "
+        "\"scope\": null},"
+        "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false, \"scope\": "
+        "\"mine\"}\n]\n|");
     const Rows outputs = {Korctl(os, {"save", "R:"}),   Korctl(os, {"save", "R:"}),   Korctl(os, {"forget", "R:"}),
                           Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
     EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
@@ -358,6 +368,144 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
     os.devices.clear();
     EXPECT_EQ(Korctl(os, {"restore"}), "1|K: not made: L:\\Photos does not exist\nL: made, standing for C:\\Data\n|"
                                        "korctl: not every saved drive could be brought back\n");
+}
+
+// A save for all users is a value of the system's DOS Devices key; the
+// one-shot task stands in for the SYSTEM account, whose letters are every
+// session's (the fake's device table).
+TEST_F(SavedTest, SaveForAllUsersWritesTheStartupValueAndMakesItAtOnceOnlyFromAProtectedCopy) {
+    const std::string key = std::string("HKLM\\") + kDosDevicesKey + "\\";
+    os.devices = {{"C:", "\\Device\\HarddiskVolume1"},
+                  {"D:", "\\Device\\CdRom0"},
+                  {"N:", "\\Device\\LanmanRedirector\\;N:0\\nas\\share"},
+                  {"S:", "\\??\\C:\\Data"}};
+    os.folders.insert({"C:\\My Data", "C:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "C:\\Data", "N:\\x", "S:\\x"});
+    os.elevated = true;
+    EXPECT_EQ(Korctl(os, {"save", "x:", "C:\\My Data", "--all-users"}),
+              "0|X: saved for all users, standing for C:\\My Data; it comes at the next restart (this copy of Korvane "
+              "may be changed by others, so it is not run as SYSTEM to make it now)\n|");
+    Korctl(os, {"save", "R:", "C:", "--all-users"});
+    Korctl(os, {"save", "U:", "C:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "--all-users"});
+    EXPECT_EQ(os.registry[key + "X:"] + "|" + os.registry[key + "R:"] + "|" + os.registry[key + "U:"],
+              "\\??\\C:\\My Data|\\??\\C:\\|\\??\\C:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE");
+    EXPECT_TRUE(os.tasks.empty() && os.taskRuns.empty());
+    Record('K') = "C:\\Data\r\n";
+    os.registry["HKCU\\Network\\M\\RemotePath"] = "\\\\nas\\home";
+    os.refusedValues.insert(key + "V:");
+    const std::pair<Rows, std::string> refused[] = {
+        {{"save", "Q:", "N:\\x", "--all-users"}, "N:\\x is not a folder on a local disk"},
+        {{"save", "Q:", "S:\\x", "--all-users"}, "S:\\x is not a folder on a local disk"},
+        {{"save", "Q:", "\\\\nas\\share", "--all-users"}, "\\\\nas\\share is not a folder on a local disk"},
+        {{"save", "Q:", "C:\\Missing", "--all-users"}, "there is no folder C:\\Missing"},
+        {{"save", "K:", "C:\\Data", "--all-users"}, "it is one of your own saves; forget that first"},
+        {{"save", "M:", "C:\\Data", "--all-users"}, "the letter is your network drive's, reconnected at every logon"},
+        {{"save", "X:", "C:\\Data", "--all-users"}, "the letter is saved for all users already, as \\??\\C:\\My Data"},
+        {{"save", "D:", "C:\\Data", "--all-users"}, "the letter is a device's"},
+        {{"save", "V:", "C:\\Data", "--all-users"}, "Access is denied."}};
+    for (const auto& [args, why] : refused)
+        EXPECT_EQ(Korctl(os, args), "1||korctl: " + args[1] + " could not be saved for all users: " + why + "\n");
+    EXPECT_EQ(Korctl(os, {"save", "X:", "C:\\My Data", "--all-users"}), "0|X: is saved for all users already\n|");
+    EXPECT_EQ(Korctl(os, {"list"}), "0|S:  C:\\Data\nK:  C:\\Data  [saved, not present]\nR:  C:\\  (all users, not "
+                                    "present)\nU:  C:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE  (all users, not present)\nX:  "
+                                    "C:\\My Data  (all users, not present)\n|");
+    os.elevated = false;
+    EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}),
+              "1||korctl: the save of X: for all users could not be forgotten: that needs administrator rights; run "
+              "korctl as administrator\n");
+    os.elevated = true;
+    EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}),
+              "0|the save of X: for all users is forgotten; the drive goes at the next restart\n|");
+    EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}), "1||korctl: X: is not saved for all users\n");
+
+    // Installed where only administrators can change it: SYSTEM makes it now.
+    os.protectedPaths = {"C:\\Tools", kOurs};
+    os.companionProtected = -1; // another process, which reads it anew
+    os.onTaskRun = [&](const std::string& task) {
+        EXPECT_EQ(ApplyAllUsersDrive(os, task.substr(task.size() - 1) + ":"), 0);
+    };
+    EXPECT_EQ(Korctl(os, {"save", "Y:", "C:\\Data", "--all-users"}),
+              "0|Y: saved for all users, standing for C:\\Data, for every user from now on\n|");
+    EXPECT_EQ(os.devices["Y:"], "\\??\\C:\\Data");
+    EXPECT_EQ(os.taskRuns, Rows{"Korvane all users Y"});
+    EXPECT_TRUE(os.tasks.empty()) << "the one-shot task goes once it ran";
+    EXPECT_EQ(Korctl(os, {"list", "--json"})
+                      .find("{\"drive\": \"Y:\", \"folder\": \"C:\\\\Data\", \"saved\": true, "
+                            "\"present\": true, \"scope\": \"all-users\"}") != std::string::npos,
+              true);
+    EXPECT_EQ(Korctl(os, {"forget", "Y:", "--all-users"}),
+              "0|the save of Y: for all users is forgotten and the drive removed\n|");
+    EXPECT_FALSE(os.devices.count("Y:"));
+    os.devices["D:"] = "\\Device\\CdRom0";
+    os.registry[key + "D:"] = "\\??\\C:\\Data";
+    EXPECT_EQ(ApplyAllUsersDrive(os, "D:"), 2) << "a device keeps its letter";
+    // A task that cannot run leaves the value, and says so.
+    os.taskFaults["run"] = "Not implemented.";
+    EXPECT_EQ(Korctl(os, {"save", "Z:", "C:\\Data", "--all-users"}),
+              "1||korctl: Z: saved for all users, standing for C:\\Data; it comes at the next restart, but could not "
+              "be made now: its task for the SYSTEM account did not run through: Not implemented.\n");
+    EXPECT_EQ(os.registry[key + "Z:"], "\\??\\C:\\Data");
+    EXPECT_TRUE(os.tasks.empty());
+    EXPECT_EQ(AllUsersTaskXml("C:\\A&B\\korstart.exe", "Z:")
+                      .find("<Command>C:\\A&amp;B\\korstart.exe</Command><Arguments>--all-users Z:</Arguments>") !=
+                  std::string::npos,
+              true);
+    EXPECT_EQ(AllUsersDriveArgument(" --all-users z: "), "Z:");
+    EXPECT_FALSE(AllUsersDriveArgument("--all-users Z:\\") || AllUsersDriveArgument("--all-users 1:") ||
+                 AllUsersDriveArgument(""));
+}
+
+// Only where the account has a second session, and only for a companion no
+// other user can replace: the task runs it with administrator rights.
+TEST_F(SavedTest, ElevatedSwitchRegistersTheLogonTaskOnlyForASplitTokenAndAProtectedCompanion) {
+    const std::string task = "Korvane elevated drives S-1-5-21-7";
+    EXPECT_EQ(Korctl(os, {"elevated", "status"}),
+              "0|drives for programs run as administrator are not available: your account has no separate session "
+              "for programs run as administrator, so they see your drives already or are another account's\n|");
+    os.splitToken = true;
+    EXPECT_EQ(Korctl(os, {"elevated", "on"}),
+              "1||korctl: drives for programs run as administrator are not available: this copy of Korvane may be "
+              "changed by others, and only an installed copy may run with administrator rights\n");
+    os.protectedPaths = {"C:\\Tools", kOurs};
+    os.companionProtected = -1; // another process, which reads it anew
+    EXPECT_EQ(Korctl(os, {"elevated", "on"}),
+              "1||korctl: drives for programs run as administrator could not be switched on: that needs "
+              "administrator rights; run korctl as administrator\n");
+    os.elevated = true;
+    os.taskFaults["register"] = "Access is denied.";
+    EXPECT_EQ(Korctl(os, {"elevated", "on"}),
+              "1||korctl: drives for programs run as administrator could not be "
+              "switched on: the logon task could not be registered: Access is denied.\n");
+    EXPECT_TRUE(os.tasks.empty());
+    os.taskFaults = {{"run", "Not implemented."}};
+    EXPECT_EQ(Korctl(os, {"elevated", "on"}), "1||korctl: drives for programs run as administrator are on from your "
+                                              "next logon, but could not be made now: Not implemented.\n");
+    EXPECT_EQ(Korctl(os, {"elevated", "status"}), "0|drives for programs run as administrator are on\n|");
+    const std::string xml = os.tasks[task];
+    for (const char* part :
+         {"as the user: ", "<LogonTrigger><Enabled>true</Enabled><UserId>S-1-5-21-7</UserId></LogonTrigger>",
+          "<UserId>S-1-5-21-7</UserId><LogonType>InteractiveToken</LogonType><RunLevel>HighestAvailable</RunLevel>",
+          "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>",
+          "<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>",
+          "<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>", "(A;;FRFX;;;S-1-5-21-7)",
+          "<Command>C:\\Tools\\korstart.exe</Command>"})
+        EXPECT_NE(xml.find(part), std::string::npos) << part;
+    // A save reaches programs run as administrator at once, or says why not.
+    os.Subst("R:", "C:\\Data");
+    EXPECT_EQ(Korctl(os, {"save", "R:"}), "1|R: saved\n|korctl: R: is saved, but programs run as administrator get it "
+                                          "only from your next logon: Not implemented.\n");
+    EXPECT_EQ(os.files["C:\\AppData\\Korvane\\kordat\\R.ini"], "C:\\Data\r\n") << "the user's own, installed";
+    os.taskFaults.clear();
+    EXPECT_EQ(Korctl(os, {"forget", "R:"}), "0|the save of R: is forgotten\n|");
+    EXPECT_EQ(Korctl(os, {"save", "R:"}), "0|R: saved\n|");
+    EXPECT_EQ(os.taskRuns, Rows{task});
+    os.taskFaults = {{"delete", "Access is denied."}};
+    EXPECT_EQ(Korctl(os, {"elevated", "off"}),
+              "1||korctl: drives for programs run as administrator could not be switched off: Access is denied.\n");
+    os.taskFaults.clear();
+    EXPECT_EQ(Korctl(os, {"elevated", "off"}),
+              "0|drives for programs run as administrator are off; those made already stay until you log off\n|");
+    EXPECT_EQ(Korctl(os, {"elevated", "status"}), "0|drives for programs run as administrator are off\n|");
+    EXPECT_EQ(Korctl(os, {"elevated", "maybe"}), "1||korctl: wrong arguments for elevated; see korctl --help\n");
 }
 
 TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {

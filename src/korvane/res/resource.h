@@ -19,6 +19,8 @@
 #define IDM_EXIT     1005
 #define IDM_MANUAL   1006
 #define IDM_ABOUT    1007
+#define IDM_SAVE_ALL_USERS  1008 // asks for administrator rights
+#define IDM_ELEVATED_DRIVES 1009 // asks for administrator rights
 
 // Controls of the main window.
 #define IDC_TOOLBAR     2001

@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
 namespace kv {
@@ -41,6 +42,41 @@ int Win32Os::ShellExecute(const char* verb, const char* file, const char* params
     HINSTANCE result = ::ShellExecuteW(owner_, WideOrNull(verb, verbText), WideOrNull(file, fileText),
                                        WideOrNull(params, paramsText), WideOrNull(directory, directoryText), show);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+// The system asks the user on a desktop of its own; a process that runs as
+// administrator cannot be ended from here, so past the bound it is left to
+// itself.
+ProgramRun Win32Os::RunElevated(const ProgramCall& call, unsigned timeoutMs) {
+    ProgramRun run;
+    const std::wstring file = Wide(call.path);
+    const std::wstring parameters = Wide(call.arguments);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = owner_;
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExW(&info)) {
+        const DWORD error = ::GetLastError();
+        run.declined = error == ERROR_CANCELLED;
+        run.error = SystemErrorText(error);
+        return run;
+    }
+    if (info.hProcess == nullptr) {
+        run.error = "the system started it without a handle to wait on";
+        return run;
+    }
+    KernelHandle process(info.hProcess);
+    if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+        run.end = ProgramRun::End::TimedOut;
+        return run;
+    }
+    ::GetExitCodeProcess(process.Get(), &run.exitCode);
+    run.end = ProgramRun::End::Exited;
+    return run;
 }
 
 static_assert(static_cast<UINT>(MsgStyle::Critical) == (MB_OK | MB_ICONHAND) &&

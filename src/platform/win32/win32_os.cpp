@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <sddl.h>
+
 #include "platform/win32/ask_within.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
@@ -581,12 +583,23 @@ bool SessionOf(HANDLE token, LUID& session) {
     return true;
 }
 
-} // namespace
+// True when the process's token has a linked token in a logon session of
+// its own: the other half of a UAC split. The elevation type alone does not
+// tell: some systems (Wine among them) report every process as fully
+// elevated, with a linked token in the same logon session.
+bool LinkedTokenApart(HANDLE token) {
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size)) {
+        return false;
+    }
+    KernelHandle holdLinked(linked.LinkedToken);
+    LUID own{}, other{};
+    return SessionOf(token, own) && SessionOf(linked.LinkedToken, other) &&
+           (own.LowPart != other.LowPart || own.HighPart != other.HighPart);
+}
 
-// The elevation type alone does not tell: some systems (Wine among them)
-// report every process as fully elevated, with a linked token in the same
-// logon session. A real split has the linked token in a session of its own.
-bool Win32System::ElevatedApartFromUser() {
+bool SplitToken(bool onlyElevatedHalf) {
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
         return false;
@@ -595,17 +608,76 @@ bool Win32System::ElevatedApartFromUser() {
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
     if (!::GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size) ||
-        type != TokenElevationTypeFull) {
+        type == TokenElevationTypeDefault || (onlyElevatedHalf && type != TokenElevationTypeFull)) {
         return false;
     }
-    TOKEN_LINKED_TOKEN linked{};
-    if (!::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size)) {
-        return false;
+    return LinkedTokenApart(token);
+}
+
+} // namespace
+
+bool Win32System::ElevatedApartFromUser() { return SplitToken(true); }
+
+bool Win32System::HasSplitToken() { return SplitToken(false); }
+
+std::optional<std::string> Win32System::UserSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return std::nullopt;
     }
-    KernelHandle holdLinked(linked.LinkedToken);
-    LUID own{}, everyday{};
-    return SessionOf(token, own) && SessionOf(linked.LinkedToken, everyday) &&
-           (own.LowPart != everyday.LowPart || own.HighPart != everyday.HighPart);
+    KernelHandle hold(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size != 0 ? size : 1);
+    wchar_t* text = nullptr;
+    if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
+        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return std::nullopt;
+    }
+    const std::string sid = Utf8(text);
+    ::LocalFree(text);
+    return sid;
+}
+
+std::optional<std::string> Win32System::SetRegistryText(RegistryRoot root, const std::string& key,
+                                                        const std::string& name, const std::string& text) {
+    HKEY opened = nullptr;
+    LONG result = ::RegCreateKeyExW(RootKey(root), Wide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_SET_VALUE, nullptr, &opened, nullptr);
+    if (result != ERROR_SUCCESS) {
+        return SystemErrorText(static_cast<DWORD>(result));
+    }
+    RegKeyHandle handle(opened);
+    const std::wstring data = Wide(text);
+    result = ::RegSetValueExW(opened, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                              static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    if (result != ERROR_SUCCESS) {
+        return SystemErrorText(static_cast<DWORD>(result));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Win32System::RemoveRegistryValue(RegistryRoot root, const std::string& key,
+                                                            const std::string& name) {
+    HKEY opened = nullptr;
+    LONG result = ::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_SET_VALUE, &opened);
+    if (result == ERROR_SUCCESS) {
+        RegKeyHandle handle(opened);
+        result = ::RegDeleteValueW(opened, Wide(name).c_str());
+    }
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    return SystemErrorText(static_cast<DWORD>(result));
+}
+
+// Exactly that definition: another one made since, for the same letter, stays.
+std::optional<std::string> Win32System::RemoveDosDevice(const std::string& drive, const std::string& target) {
+    if (!::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE,
+                            Wide(drive).c_str(), Wide(target).c_str())) {
+        return SystemErrorText(::GetLastError());
+    }
+    return std::nullopt;
 }
 
 } // namespace kv

@@ -52,6 +52,19 @@ public:
     void Sleep(unsigned ms) override;
     std::string LocalTimeStamp() override;
     std::optional<std::string> LocalAppDataFolder() override;
+    bool HasSplitToken() override;
+    std::optional<std::string> UserSid() override;
+    std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                               const std::string& text) override;
+    std::optional<std::string> RemoveRegistryValue(RegistryRoot root, const std::string& key,
+                                                   const std::string& name) override;
+    std::optional<std::string> RemoveDosDevice(const std::string& drive, const std::string& target) override;
+    // task_scheduler.cpp
+    std::optional<std::string> RegisterTask(const std::string& name, const std::string& xml,
+                                            TaskAccount account) override;
+    std::optional<std::string> RunTask(const std::string& name, unsigned waitMs) override;
+    std::optional<std::string> DeleteTask(const std::string& name) override;
+    bool TaskExists(const std::string& name) override;
 
 private:
     PathProbe Classify(const std::string& path, DWORD error);
@@ -65,6 +78,11 @@ public:
     int ShellExecute(const char*, const char*, const char*, const char*, int) override { return 0; }
     Answer MessageBox(const std::string&, MsgStyle) override { return Answer::Ok; }
     void Beep() override {}
+    ProgramRun RunElevated(const ProgramCall&, unsigned) override {
+        ProgramRun run;
+        run.error = "only Korvane's window asks for administrator rights";
+        return run;
+    }
 };
 
 // Korvane's own: the system services and the desktop (message boxes, the
@@ -78,6 +96,7 @@ public:
     int ShellExecute(const char* verb, const char* file, const char* params, const char* directory, int show) override;
     Answer MessageBox(const std::string& text, MsgStyle style) override;
     void Beep() override;
+    ProgramRun RunElevated(const ProgramCall& call, unsigned timeoutMs) override;
 
 private:
     HWND owner_ = nullptr;

@@ -8,6 +8,7 @@
 #include "drives/targets.h"
 #include "saved/records.h"
 #include "saved/saved_list.h"
+#include "saved/scopes.h"
 
 namespace kv {
 
@@ -282,6 +283,14 @@ void MainCommands::RemoveDriveCommand() {
         c_.lsv.Focus();
         return;
     }
+    if (model_.IsSavedForAllUsers(*drive)) {
+        if (os_.MessageBox("Virtual drive " + *drive +
+                               " belongs to all users of this computer: it is saved for all users and comes back at "
+                               "every startup. Remove that save, with administrator rights?",
+                           MsgStyle::Question) == Answer::Yes)
+            RunAsAdministrator({"forget", *drive, kAllUsersArgument});
+        return;
+    }
     if (os_.MessageBox("Delete virtual drive " + *drive + " ?", MsgStyle::Question) == Answer::Yes &&
         !PacedCommandPending()) {
         confirmedDrive_ = *drive;
@@ -365,10 +374,30 @@ void MainCommands::SaveDriveCommand() {
         SetBusy(false);
         return;
     }
+    // Saved, and why programs run as administrator do not have it yet.
+    using Saving = std::pair<std::optional<std::string>, std::optional<std::string>>;
     const auto target = GetDriveTarget(os_, *drive);
-    ChangeSave(
-        *drive, true, [&os = os_, drive = *drive, target] { return WriteSavedDrive(os, drive, target); },
-        "Virtual drive " + *drive + " could not be saved: ");
+    tasks_.Run<Saving>(
+        "save:" + *drive,
+        [&os = os_, drive = *drive, target] {
+            Saving saving{WriteSavedDrive(os, drive, target), std::nullopt};
+            if (!saving.first)
+                saving.second = ShareWithElevatedSession(os);
+            return saving;
+        },
+        [this, drive = *drive](const Saving* saving) {
+            if (saving->first) {
+                os_.MessageBox(EndSentence("Virtual drive " + drive + " could not be saved: " + *saving->first),
+                               MsgStyle::Critical);
+            } else {
+                model_.Saved(drive, true);
+                DrawSaved();
+                if (saving->second)
+                    os_.MessageBox(EndSentence("Virtual drive " + drive + " is saved, but " + *saving->second),
+                                   MsgStyle::Critical);
+            }
+            SetBusy(false);
+        });
 }
 
 // A record that stays would bring the drive back at the next logon, so the
@@ -386,25 +415,24 @@ void MainCommands::RemoveSaveCommand() {
         return;
     }
     const std::string drive = DriveOf(entries[selected]);
-    ChangeSave(
-        drive, false, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
-        "Saved drive " + drive + " could not be removed: ");
-}
-
-// A record written or deleted away from the window's thread, which stays busy
-// until then; the saved list changes only when the record did.
-void MainCommands::ChangeSave(const std::string& drive, bool saved, std::function<Refusal()> change,
-                              const std::string& failure) {
-    tasks_.Run<Refusal>((saved ? "save:" : "forget:") + drive, std::move(change),
-                        [this, drive, saved, failure](const Refusal* why) {
-                            if (*why) {
-                                os_.MessageBox(EndSentence(failure + **why), MsgStyle::Critical);
-                            } else {
-                                model_.Saved(drive, saved);
-                                DrawSaved();
-                            }
-                            SetBusy(false);
-                        });
+    if (entries[selected] == drive + kAllUsersMark) {
+        SetBusy(false);
+        RunAsAdministrator({"forget", drive, kAllUsersArgument});
+        return;
+    }
+    using Refusal = std::optional<std::string>;
+    tasks_.Run<Refusal>(
+        "forget:" + drive, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
+        [this, drive](const Refusal* why) {
+            if (*why) {
+                os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + **why),
+                               MsgStyle::Critical);
+            } else {
+                model_.Saved(drive, false);
+                DrawSaved();
+            }
+            SetBusy(false);
+        });
 }
 
 // The shell explores a folder given as the file; given only as the working
@@ -435,6 +463,65 @@ void MainCommands::ShowManualCommand() {
         "manual",
         [&os = os_, manual] { return os.ShellExecute("open", manual.c_str(), nullptr, nullptr, kShowNormal); },
         [](const int*) {});
+}
+
+// The folder goes by name: korctl run as administrator on an account with
+// a second session does not see this session's drives.
+void MainCommands::SaveForAllUsersCommand() {
+    const auto drive = SelectedDrive();
+    if (!drive) {
+        os_.MessageBox("Please select a drive to save for all users!", MsgStyle::Information);
+        c_.lsv.Focus();
+        return;
+    }
+    const std::string folder = GetDriveLongTarget(os_, *drive);
+    RunAsAdministrator(
+        {"save", *drive, folder.empty() ? GetDriveTarget(os_, *drive).value_or("") : folder, kAllUsersArgument});
+}
+
+// Whether the switch can be used and where it stands are the Task
+// Scheduler's to say, and it may take its time.
+void MainCommands::ElevatedDrivesCommand() {
+    struct Switch {
+        std::optional<std::string> unavailable;
+        bool on = false;
+    };
+    SetBusy(true);
+    tasks_.Run<Switch>(
+        "elevated-switch",
+        [&os = os_] {
+            const auto why = ElevatedDrivesUnavailable(os);
+            return Switch{why, !why && ElevatedDrivesOn(os)};
+        },
+        [this](const Switch* state) {
+            SetBusy(false);
+            if (state->unavailable) {
+                os_.MessageBox(
+                    EndSentence("Drives for programs run as administrator are not available: " + *state->unavailable),
+                    MsgStyle::Information);
+                return;
+            }
+            const std::string question =
+                state->on ? "Your saved drives are also made for your programs run as administrator. Switch that off?"
+                          : "Make your saved drives also for your programs run as administrator, now and at every "
+                            "logon? This needs administrator rights once.";
+            if (os_.MessageBox(question, MsgStyle::Question) == Answer::Yes)
+                RunAsAdministrator({"elevated", state->on ? "off" : "on"});
+        });
+}
+
+// The window stays busy, and answers, while the system asks the user and
+// korctl works; whatever korctl did, the lists read the system again.
+void MainCommands::RunAsAdministrator(const std::vector<std::string>& korctlArgs) {
+    SetBusy(true);
+    tasks_.Run<ElevatedCommand>(
+        "as-administrator", [&os = os_, korctlArgs] { return RunKorctlElevated(os, korctlArgs); },
+        [this](const ElevatedCommand* run) {
+            os_.MessageBox(EndSentence(run->text),
+                           run->end == ElevatedCommand::End::Failed ? MsgStyle::Critical : MsgStyle::Information);
+            SetBusy(false);
+            Refresh();
+        });
 }
 
 } // namespace kv

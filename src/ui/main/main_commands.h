@@ -58,6 +58,10 @@ public:
     void SaveDriveCommand();
     void RemoveSaveCommand();
     void ShowManualCommand();
+    // The scopes beyond this user's logon, each through korctl run as
+    // administrator: the user is asked by the system, never the whole window.
+    void SaveForAllUsersCommand();
+    void ElevatedDrivesCommand();
 
     const DriveModel& Model() const { return model_; }
 
@@ -78,6 +82,7 @@ private:
     void DrawUsed();
     void DrawFree();
     void DrawSaved();
+    void RunAsAdministrator(const std::vector<std::string>& korctlArgs);
 
     Os& os_;
     MainControls c_;

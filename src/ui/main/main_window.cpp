@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <dbt.h>
+#include <shellapi.h>
 
 #include "startup/startup.h"
 #include "platform/win32/control_util.h"
@@ -50,8 +51,11 @@ constexpr ToolbarButton kToolbarButtons[] = {
 
 // Every command a menu entry, accelerator or button can give; those without a
 // route are shown disabled.
-constexpr int kAllCommands[] = {IDM_CREATE, IDM_REMOVE, IDM_OPENPATH, IDM_SAVE,
-                                IDM_EXIT,   IDM_MANUAL, IDM_ABOUT,    IDC_REMOVESAVE};
+constexpr int kAllCommands[] = {
+    IDM_CREATE, IDM_REMOVE,         IDM_OPENPATH,        IDM_SAVE,      IDM_EXIT, IDM_MANUAL,
+    IDM_ABOUT,  IDM_SAVE_ALL_USERS, IDM_ELEVATED_DRIVES, IDC_REMOVESAVE};
+// The commands that ask the system for administrator rights wear its shield.
+constexpr int kElevatingCommands[] = {IDM_SAVE_ALL_USERS, IDM_ELEVATED_DRIVES};
 
 const wchar_t* ToolbarCaption(UINT_PTR command) {
     for (const ToolbarButton& button : kToolbarButtons) {
@@ -139,6 +143,8 @@ const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDM_SAVE, [](MainWindow& w) { w.commands_->SaveDriveCommand(); }},
     {IDC_REMOVESAVE, [](MainWindow& w) { w.commands_->RemoveSaveCommand(); }},
     {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
+    {IDM_SAVE_ALL_USERS, [](MainWindow& w) { w.commands_->SaveForAllUsersCommand(); }},
+    {IDM_ELEVATED_DRIVES, [](MainWindow& w) { w.commands_->ElevatedDrivesCommand(); }},
     {IDM_EXIT, [](MainWindow& w) { w.ExitCommand(); }},
     {IDM_ABOUT, [](MainWindow& w) { w.ShowAboutWindow(); }},
 };
@@ -340,6 +346,7 @@ bool MainWindow::OnCreate() {
     commands_ = std::make_unique<MainCommands>(
         os_, MainControls{lsv_, cmb_, lst_, drive_, dir_, pb_, sb_, tmr_, tmr2_, window_}, tasks_);
     ShowRoutedCommandsOnly();
+    MarkElevatingCommands();
     commands_->ShowSystemDrive();
     LoadPrepared();
     betweenSteps_ = nullptr;
@@ -690,6 +697,42 @@ void MainWindow::ShowRoutedCommandsOnly() {
         ::SendMessageW(tb_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELPARAM(routed ? TRUE : FALSE, 0));
     }
     ::EnableWindow(cmdRemove_, FindRoute(IDC_REMOVESAVE) != nullptr ? TRUE : FALSE);
+}
+
+// The shield as a menu bitmap with its alpha kept; without one from the
+// system the entries go without.
+void MainWindow::MarkElevatingCommands() {
+    SHSTOCKICONINFO stock{};
+    stock.cbSize = sizeof(stock);
+    if (FAILED(::SHGetStockIconInfo(SIID_SHIELD, SHGSI_ICON | SHGSI_SMALLICON, &stock))) {
+        return;
+    }
+    IconHandle icon(stock.hIcon);
+    const int size = ::GetSystemMetrics(SM_CXSMICON);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = size;
+    format.bmiHeader.biHeight = -size;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    shield_.Reset(::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!shield_ || dc == nullptr) {
+        ::DeleteDC(dc);
+        return;
+    }
+    HGDIOBJ old = ::SelectObject(dc, shield_.Get());
+    ::DrawIconEx(dc, 0, 0, icon.Get(), size, size, 0, nullptr, DI_NORMAL);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_BITMAP;
+    item.hbmpItem = shield_.Get();
+    for (int id : kElevatingCommands) {
+        ::SetMenuItemInfoW(::GetMenu(hwnd_), static_cast<UINT>(id), FALSE, &item);
+    }
 }
 
 const MainWindow::CommandRoute* MainWindow::FindRoute(int id) const {

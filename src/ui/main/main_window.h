@@ -85,6 +85,7 @@ private:
     HWND WithBoldFont(HWND control);
     HWND CreateFrame(const wchar_t* caption, int id, int x, int y, int width, int height);
     void ShowRoutedCommandsOnly();
+    void MarkElevatingCommands();
     const CommandRoute* FindRoute(int id) const;
     bool TakesEvents() const;
     int Px(int twips) const;
@@ -104,6 +105,7 @@ private:
     FontHandle boldFont_;
     ImageListHandle toolbarImages_; // `ilt`
     ImageListHandle driveImages_;   // `il`
+    BitmapHandle shield_;           // on the menu entries that ask for administrator rights
 
     HWND tb_ = nullptr;
     HWND frames_[3] = {};
