@@ -1,11 +1,13 @@
 #include "command_line/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "drives/drive_name.h"
 #include "drives/scan.h"
 #include "drives/subst.h"
 #include "drives/targets.h"
+#include "saved/labels.h"
 #include "saved/records.h"
 #include "saved/restore.h"
 
@@ -24,6 +26,7 @@ constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
                          "  save X:                  saves the drive X:, so that it comes back at logon\n"
                          "  forget X:                forgets the save of X:; the drive itself stays\n"
                          "  restore                  brings back the saved drives, as at logon\n"
+                         "  label X: NAME | --clear  names the saved drive X: in Explorer, or takes its name away\n"
                          "  --help                   this text\n"
                          "  --version                the version\n"
                          "\n"
@@ -72,6 +75,7 @@ std::string JsonText(const std::string& text) {
 struct Listed {
     std::string drive, folder;
     bool saved = false, present = false;
+    std::string label;
 };
 
 // The virtual drives, then the saves whose drives are not there, each with
@@ -81,11 +85,13 @@ std::vector<Listed> ListDrives(Os& os) {
     for (const char* letter = kDriveLetters; *letter != ';'; ++letter) {
         const std::string drive = DriveName(*letter);
         if (IsVirtualDrive(os, drive))
-            listed.push_back({drive, FolderOf(os, drive), IsSaved(os, drive), true});
+            listed.push_back({drive, FolderOf(os, drive), IsSaved(os, drive), true, {}});
     }
     for (const DriveRequest& saved : ReadSavedRecords(os, DataFolder(os)).drives)
         if (!IsVirtualDrive(os, saved.drive))
-            listed.push_back({saved.drive, saved.folder, true, false});
+            listed.push_back({saved.drive, saved.folder, true, false, {}});
+    for (Listed& item : listed)
+        item.label = DriveLabel(os, item.drive, LabelScope::User);
     return listed;
 }
 
@@ -96,10 +102,12 @@ CliResult List(Os& os, bool json) {
         if (json) {
             out += std::string(first ? "" : ",") + "\n  {\"drive\": " + JsonText(item.drive) +
                    ", \"folder\": " + JsonText(item.folder) + ", \"saved\": " + (item.saved ? "true" : "false") +
-                   ", \"present\": " + (item.present ? "true" : "false") + "}";
+                   ", \"present\": " + (item.present ? "true" : "false") +
+                   ", \"label\": " + (item.label.empty() ? "null" : JsonText(item.label)) + "}";
         } else {
             out += item.drive + "  " + item.folder +
-                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") + "\n";
+                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") +
+                   (item.label.empty() ? "" : "  label: " + item.label) + "\n";
         }
         first = false;
     }
@@ -141,6 +149,8 @@ CliResult Remove(Os& os, const std::string& drive) {
     const bool wasSaved = IsSaved(os, drive);
     if (const auto why = DeleteSavedDrive(os, drive))
         return Fail(drive + " was removed, but its save could not be forgotten: " + *why);
+    if (const auto why = ForgetDriveLabel(os, drive, LabelScope::User))
+        return Fail(drive + " was removed, but its label could not be taken away: " + *why);
     return Done(drive + " removed" + (wasSaved ? " and its save forgotten\n" : "\n"));
 }
 
@@ -157,6 +167,8 @@ CliResult Forget(Os& os, const std::string& drive) {
         return Fail(drive + " is not saved");
     if (const auto why = DeleteSavedDrive(os, drive))
         return Fail("the save of " + drive + " could not be forgotten: " + *why);
+    if (const auto why = ForgetDriveLabel(os, drive, LabelScope::User))
+        return Fail("the save of " + drive + " is forgotten, but its label could not be taken away: " + *why);
     return Done("the save of " + drive + " is forgotten\n");
 }
 
@@ -178,9 +190,28 @@ CliResult Restore(Os& os) {
     return {1, out, std::string(kProgram) + ": not every saved drive could be brought back\n"};
 }
 
+// "label X: NAME" or "label X: --clear". A label is kept only with a save,
+// which brings the drive back under its name; taking one away always works.
+CliResult Label(Os& os, const std::vector<std::string>& args) {
+    const auto drive = args.size() == 3 ? DriveArgument(args[1]) : std::nullopt;
+    if (!drive)
+        return Fail("give the drive and the label, as in: korctl label X: \"Photos\" (or --clear)");
+    const std::string label = args[2] == "--clear" ? std::string() : args[2];
+    if (!LabelText(label).empty() && !IsSaved(os, *drive))
+        return Fail(*drive + " is not saved; save it first (korctl save " + *drive +
+                    "), as only a saved drive keeps "
+                    "a label");
+    if (const auto why = SetDriveLabel(os, *drive, label, LabelScope::User))
+        return Fail("the label of " + *drive + " was not set: " + *why);
+    return Done(LabelText(label).empty() ? *drive + " has no label now\n"
+                                         : *drive + " is labelled " + LabelText(label) + "\n");
+}
+
 } // namespace
 
 CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std::string& version) {
+    if (!args.empty() && args[0] == "label" && std::find(args.begin(), args.end(), "--help") == args.end())
+        return Label(os, args);
     std::vector<std::string> words;
     bool json = false, save = false;
     for (const std::string& arg : args) {

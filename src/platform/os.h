@@ -173,6 +173,20 @@ public:
     virtual std::string LocalTimeStamp() = 0;
     // The user's own folder for program data on this machine (%LOCALAPPDATA%).
     virtual std::optional<std::string> LocalAppDataFolder() = 0;
+
+    // A REG_SZ value, the key created when missing ("" names the key's
+    // default value). Nothing when written; otherwise the system's words.
+    virtual std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key,
+                                                       const std::string& name, const std::string& text) = 0;
+    // Deletes the value, then the key and each key above it that is left
+    // with no value and no subkey, up to but not `parentKey`. Nothing when no
+    // such value is left; otherwise the system's words.
+    virtual std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                                       const std::string& name,
+                                                                       const std::string& parentKey) = 0;
+    // Tells the shell that the name of the drive "X:" has changed, so that
+    // Explorer shows the new one at once. Returns without waiting for it.
+    virtual void NotifyDriveRenamed(const std::string& drive) = 0;
 };
 
 } // namespace kv

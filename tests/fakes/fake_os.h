@@ -181,6 +181,21 @@ public:
     }
     std::string LocalTimeStamp() override { return "2026-12-06 08:00:00"; }
     std::optional<std::string> LocalAppDataFolder() override { return std::string("C:\\AppData"); }
+    std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                               const std::string& text) override {
+        if (WriteRegistryText(root, key, name, text) != RegistryWrite::Written)
+            return std::string("Access is denied.");
+        return std::nullopt;
+    }
+    std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                               const std::string& name, const std::string&) override {
+        if (refusedValues.count(Value(root, key, name)))
+            return std::string("Access is denied.");
+        registry.erase(Value(root, key, name));
+        return std::nullopt;
+    }
+    void NotifyDriveRenamed(const std::string& drive) override { renamed.push_back(drive); }
+    std::vector<std::string> renamed; // drives whose new names the shell was told of
 };
 
 } // namespace kv::test

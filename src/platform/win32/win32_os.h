@@ -49,6 +49,12 @@ public:
     void Sleep(unsigned ms) override;
     std::string LocalTimeStamp() override;
     std::optional<std::string> LocalAppDataFolder() override;
+    std::optional<std::string> SetRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
+                                               const std::string& text) override;
+    std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                               const std::string& name,
+                                                               const std::string& parentKey) override;
+    void NotifyDriveRenamed(const std::string& drive) override;
 
 private:
     PathProbe Classify(const std::string& path, DWORD error);
