@@ -10,6 +10,7 @@
 #define IDR_MAINMENU  200
 #define IDR_ACCEL     201
 #define IDD_ABOUT     300
+#define IDD_LABEL     301
 
 // Commands: menu entries, accelerators and toolbar buttons share them.
 #define IDM_CREATE   1001
@@ -19,6 +20,7 @@
 #define IDM_EXIT     1005
 #define IDM_MANUAL   1006
 #define IDM_ABOUT    1007
+#define IDM_LABEL    1008
 
 // Controls of the main window.
 #define IDC_TOOLBAR     2001
@@ -41,6 +43,10 @@
 #define IDC_ABOUT_RIGHTS  3004
 #define IDC_ABOUT_WEBSITE 3005
 #define IDC_ABOUT_DONATE  3006
+
+// Controls of the label dialog.
+#define IDC_LABEL_PROMPT 3101
+#define IDC_LABEL_EDIT   3102
 
 // Timers.
 #define IDT_SPLASH 1

@@ -71,6 +71,7 @@ private:
 
     void ExitCommand();
     void ShowAboutWindow();
+    AskLabel LabelAsker();
 
     bool CreateFonts();
     void ApplyImages();
