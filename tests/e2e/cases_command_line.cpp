@@ -8,6 +8,8 @@
 using namespace e2e;
 
 namespace {
+const std::string kExplorerDrives = "Software\\Classes\\Applications\\Explorer.exe\\Drives";
+
 struct Outcome {
     DWORD exitCode = 0;
     std::string out, err;
@@ -73,6 +75,20 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     ExpectDone("create W: " + work, "W: created for " + work + "\n");
     ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]\n");
 
+    // A saved drive's name in Explorer: any Unicode text, changed, cleared.
+    // (Wine's shell does not read it; the registry shows what Explorer would.)
+    ExpectRefused("label W: Work",
+                  "W: is not saved; save it first (korctl save W:), as only a saved drive keeps a label");
+    ExpectEq(Korctl("label x: \"Фото 写真 📷\"").exitCode, 0, "exit code of korctl label x:");
+    ExpectEq(ExplorerLabel('X'), "Фото 写真 📷", "X:'s label");
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
+    ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]  label: Photos\n");
+    ExpectDone("label X: --clear", "X: has no label now\n");
+    Expect(!RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
+               !RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Korvane\\Labels"),
+           "a cleared label left its keys");
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
+
     ExpectRefused("create W: C:\\kvtest", "W: is already in use");
     ExpectRefused("create V: C:\\kvtest\\Missing", "there is no folder C:\\kvtest\\Missing");
     ExpectRefused("create V: C:\\kvtest --bogus", "unknown option --bogus; see korctl --help");
@@ -93,6 +109,7 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         // What the command line does while the window is open shows there within a second.
         ExpectDone("create V: " + work, "V: created for " + work + "\n");
         ExpectDone("forget X:", "the save of X: is forgotten\n");
+        ExpectEq(ExplorerLabel('X'), "", "X:'s label once its save is forgotten");
         Expect(WaitFor([&] { return Contains(main.drives(), "V:") && main.savedDrives().size() == 1; }, 1500),
                "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
         Expect(!Contains(main.freeLetters(), "V:"), "V: is still offered");
@@ -103,15 +120,31 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         Expect(Contains(main.freeLetters(), "V:"), "V: is not offered again");
         main.close();
     }
-    ExpectDone("list --json", "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
-                              "\"present\": true},\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\kvtest\\\\Фото 写真\", "
-                              "\"saved\": true, \"present\": true}\n]\n");
+    ExpectDone("list --json",
+               "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
+               "\"present\": true, \"label\": null},\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\kvtest\\\\Фото 写真\", "
+               "\"saved\": true, \"present\": true, \"label\": null}\n]\n");
 
     ExpectDone("forget X:", "the save of X: is forgotten\n");
+    // The label goes with the drive only while it is still the one Korvane wrote.
+    ExpectDone("label W: Work", "W: is labelled Work\n");
+    const std::string wLabel = kExplorerDrives + "\\W\\DefaultLabel";
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, Wide(wLabel).c_str(), 0, KEY_SET_VALUE, &key);
+    Expect(RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Mine"), 10) == ERROR_SUCCESS,
+           "could not rename W: as the user");
+    RegCloseKey(key);
     ExpectDone("remove W:", "W: removed and its save forgotten\n");
     Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");
+    ExpectEq(ExplorerLabel('W'), "Mine", "the user's own label of W:");
+    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(wLabel).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(kExplorerDrives + "\\W").c_str());
     ExpectDone("save X:", "X: saved\n");
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
     ExpectDone("remove X:", "X: removed and its save forgotten\n");
+    Expect(ExplorerLabel('X').empty() && !RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
+               !RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Korvane\\Labels"),
+           "X:'s label or Korvane's note of it stayed with the drive removed");
     WriteTextFile(RecordFile('X'), "\xEF\xBB\xBF" + photos + "\r\n");
     WriteTextFile(RecordFile('W'), work + "\r\n");
     MapDrive("W:", "C:\\kvtest");
