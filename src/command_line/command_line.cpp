@@ -8,6 +8,7 @@
 #include "drives/subst.h"
 #include "drives/targets.h"
 #include "saved/autostart.h"
+#include "saved/labels.h"
 #include "saved/records.h"
 #include "saved/restore.h"
 #include "saved/scopes.h"
@@ -31,6 +32,7 @@ constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
                          "  save X: [FOLDER] --all-users  saves X: for every user from startup (as administrator)\n"
                          "  forget X: --all-users    forgets that save, and the drive goes\n"
                          "  elevated on|off|status   your saved drives also for your programs run as administrator\n"
+                         "  label X: NAME | --clear  names the saved drive X: in Explorer, or takes its name away\n"
                          "  --help                   this text\n"
                          "  --version                the version\n"
                          "  --utf8                   redirected text in UTF-8, not in the console's code page\n"
@@ -83,6 +85,7 @@ std::string JsonText(const std::string& text) {
 struct Listed {
     std::string drive, folder;
     bool saved = false, present = false, allUsers = false;
+    std::string label;
 };
 
 // The virtual drives, then the saves whose drives are not there, each with
@@ -95,15 +98,17 @@ std::vector<Listed> ListDrives(Os& os) {
         if (!IsVirtualDrive(os, drive))
             continue;
         const bool forAll = allUsers.count(*letter) && os.QueryDosDevice(drive) == DosDevicesValue(allUsers[*letter]);
-        listed.push_back({drive, FolderOf(os, drive), forAll || IsSaved(os, drive), true, forAll});
+        listed.push_back({drive, FolderOf(os, drive), forAll || IsSaved(os, drive), true, forAll, {}});
         if (forAll)
             allUsers.erase(*letter);
     }
     for (const DriveRequest& saved : ReadSavedRecords(os, DataFolder(os)).drives)
         if (!IsVirtualDrive(os, saved.drive))
-            listed.push_back({saved.drive, saved.folder, true, false});
+            listed.push_back({saved.drive, saved.folder, true, false, false, {}});
     for (const auto& [letter, folder] : allUsers)
-        listed.push_back({DriveName(letter), folder, true, false, true});
+        listed.push_back({DriveName(letter), folder, true, false, true, {}});
+    for (Listed& item : listed)
+        item.label = DriveLabel(os, item.drive, LabelScope::User);
     return listed;
 }
 
@@ -118,12 +123,13 @@ CliResult List(Os& os, bool json) {
                    (!item.saved     ? "null"
                     : item.allUsers ? "\"all-users\""
                                     : "\"mine\"") +
-                   "}";
+                   ", \"label\": " + (item.label.empty() ? "null" : JsonText(item.label)) + "}";
         } else if (item.allUsers) {
             out += item.drive + "  " + item.folder + "  (all users" + (item.present ? ")\n" : ", not present)\n");
         } else {
             out += item.drive + "  " + item.folder +
-                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") + "\n";
+                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") +
+                   (item.label.empty() ? "" : "  label: " + item.label) + "\n";
         }
         first = false;
     }
@@ -220,6 +226,8 @@ CliResult Remove(Os& os, const std::string& drive) {
     const bool wasSaved = IsSaved(os, drive);
     if (const auto why = DeleteSavedDrive(os, drive))
         return Fail(drive + " was removed, but its save could not be forgotten: " + *why);
+    if (const auto why = ForgetDriveLabel(os, drive, LabelScope::User))
+        return Fail(drive + " was removed, but its label could not be taken away: " + *why);
     return Done(drive + " removed" + (wasSaved ? " and its save forgotten\n" : "\n"));
 }
 
@@ -238,6 +246,8 @@ CliResult Forget(Os& os, const std::string& drive) {
         return Fail(drive + " is not saved");
     if (const auto why = DeleteSavedDrive(os, drive))
         return Fail("the save of " + drive + " could not be forgotten: " + *why);
+    if (const auto why = ForgetDriveLabel(os, drive, LabelScope::User))
+        return Fail("the save of " + drive + " is forgotten, but its label could not be taken away: " + *why);
     return Done("the save of " + drive + " is forgotten\n");
 }
 
@@ -257,6 +267,23 @@ CliResult Restore(Os& os) {
     if (allThere)
         return Done(out);
     return {1, out, std::string(kProgram) + ": not every saved drive could be brought back\n"};
+}
+
+// "label X: NAME" or "label X: --clear". A label is kept only with a save,
+// which brings the drive back under its name; taking one away always works.
+CliResult Label(Os& os, const std::vector<std::string>& args) {
+    const auto drive = args.size() == 3 ? DriveArgument(args[1]) : std::nullopt;
+    if (!drive)
+        return Fail("give the drive and the label, as in: korctl label X: \"Photos\" (or --clear)");
+    const std::string label = args[2] == "--clear" ? std::string() : args[2];
+    if (!LabelText(label).empty() && !IsSaved(os, *drive))
+        return Fail(*drive + " is not saved; save it first (korctl save " + *drive +
+                    "), as only a saved drive keeps "
+                    "a label");
+    if (const auto why = SetDriveLabel(os, *drive, label, LabelScope::User))
+        return Fail("the label of " + *drive + " was not set: " + *why);
+    return Done(LabelText(label).empty() ? *drive + " has no label now\n"
+                                         : *drive + " is labelled " + LabelText(label) + "\n");
 }
 
 CliResult FromScope(const ScopeOutcome& outcome) {
@@ -308,6 +335,8 @@ CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& v
             save = true;
         else if (arg == "--utf8")
             continue;
+        else if (arg == "--clear")
+            words.push_back(arg);
         else if (arg == kAllUsersArgument)
             allUsers = true;
         else if (arg.compare(0, 2, "--") == 0)
@@ -318,6 +347,8 @@ CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& v
     if (words.empty())
         return Fail("no command given; see korctl --help");
     const std::string& command = words[0];
+    if (command == "label" && !json && !save && !allUsers)
+        return Label(os, words);
     if (allUsers && !json && !save)
         return AllUsers(os, words);
     if (command == "elevated" && !json && !save && !allUsers)

@@ -229,6 +229,15 @@ public:
     // waits up to `timeoutMs` for it. Its output is not collected: it runs
     // in another logon session.
     virtual ProgramRun RunElevated(const ProgramCall& call, unsigned timeoutMs) = 0;
+    // Deletes the value, then the key and each key above it that is left
+    // with no value and no subkey, up to but not `parentKey`. Nothing when no
+    // such value is left; otherwise the system's words.
+    virtual std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                                       const std::string& name,
+                                                                       const std::string& parentKey) = 0;
+    // Tells the shell that the name of the drive "X:" has changed, so that
+    // Explorer shows the new one at once. Returns without waiting for it.
+    virtual void NotifyDriveRenamed(const std::string& drive) = 0;
 };
 
 } // namespace kv

@@ -160,9 +160,19 @@ int Screenshots(const std::string& folder) {
             PostMessageW(about, WM_CLOSE, 0, 0);
             Pause(300);
         }
+        main.clickDrive("P:");
+        main.shortcut('L');
+        HWND label = nullptr;
+        WaitFor([&] { return (label = app.window("#32770")) != nullptr; }, 5000);
+        if (label) {
+            Pause(700);
+            TakeScreenshot(folder + "\\label.bmp", label);
+            PostMessageW(label, WM_COMMAND, IDCANCEL, 0);
+            Pause(300);
+        }
         main.close();
         app.waitExit(3000);
-        return splash && about ? 0 : 1;
+        return splash && about && label ? 0 : 1;
     } catch (const std::exception& e) {
         std::printf("%s\n", e.what());
         return 1;

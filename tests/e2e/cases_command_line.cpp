@@ -8,6 +8,8 @@
 using namespace e2e;
 
 namespace {
+const std::string kExplorerDrives = "Software\\Classes\\Applications\\Explorer.exe\\Drives";
+
 struct Outcome {
     DWORD exitCode = 0;
     std::string out, err;
@@ -101,6 +103,20 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     ExpectDone("list", "W:  " + work + "\nX:  C:\\kvtest\\\x94\xAE\xE2\xAE ??  [saved]\n", 866);
     ExpectDone("list --utf8", "W:  " + work + "\nX:  " + photos + "  [saved]\n", 866);
 
+    // A saved drive's name in Explorer: any Unicode text, changed, cleared.
+    // (Wine's shell does not read it; the registry shows what Explorer would.)
+    ExpectRefused("label W: Work",
+                  "W: is not saved; save it first (korctl save W:), as only a saved drive keeps a label");
+    ExpectEq(Korctl("label x: \"Фото 写真 📷\"").exitCode, 0, "exit code of korctl label x:");
+    ExpectEq(ExplorerLabel('X'), "Фото 写真 📷", "X:'s label");
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
+    ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]  label: Photos\n");
+    ExpectDone("label X: --clear", "X: has no label now\n");
+    Expect(!RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
+               !RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Korvane\\Labels"),
+           "a cleared label left its keys");
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
+
     ExpectRefused("create V: C:\\kvtest\\Missing", "there is no folder C:\\kvtest\\Missing");
     WriteTextFile("C:\\kvtest\\subst-refuses.txt", "Access denied");
     ExpectRefused("create V: " + work, "V: could not be created: subst.exe answered \"Access denied\"");
@@ -142,6 +158,7 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         // What the command line does while the window is open shows there within a second.
         ExpectDone("create V: " + work, "V: created for " + work + "\n");
         ExpectDone("forget X:", "the save of X: is forgotten\n");
+        ExpectEq(ExplorerLabel('X'), "", "X:'s label once its save is forgotten");
         Expect(WaitFor([&] { return Contains(main.drives(), "V:") && main.savedDrives().size() == 2; }, 1500),
                "the window lists " + Join(main.drives()) + ", saved " + Join(main.savedDrives()));
         Expect(!Contains(main.freeLetters(), "V:"), "V: is still offered");
@@ -152,21 +169,37 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         Expect(Contains(main.freeLetters(), "V:"), "V: is not offered again");
         main.close();
     }
-    ExpectDone("list --json",
-               "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
-               "\"present\": true, \"scope\": \"mine\"},\n  {\"drive\": \"X:\", \"folder\": "
-               "\"C:\\\\kvtest\\\\Фото 写真\", \"saved\": true, \"present\": true, \"scope\": \"mine\"},\n  "
-               "{\"drive\": \"U:\", \"folder\": \"C:\\\\kvtest\\\\For Everyone\", \"saved\": true, "
-               "\"present\": false, \"scope\": \"all-users\"}\n]\n");
+    ExpectDone(
+        "list --json",
+        "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
+        "\"present\": true, \"scope\": \"mine\", \"label\": null},\n  {\"drive\": \"X:\", \"folder\": "
+        "\"C:\\\\kvtest\\\\Фото 写真\", \"saved\": true, \"present\": true, \"scope\": \"mine\", \"label\": null},\n  "
+        "{\"drive\": \"U:\", \"folder\": \"C:\\\\kvtest\\\\For Everyone\", \"saved\": true, "
+        "\"present\": false, \"scope\": \"all-users\", \"label\": null}\n]\n");
     ExpectDone("list", "W:  " + work + "  [saved]\nX:  " + photos + "  [saved]\nU:  " + everyone +
                            "  (all users, not present)\n");
     ExpectDone("forget U: --all-users",
                "the save of U: for all users is forgotten; the drive goes at the next restart\n");
     ExpectEq(value.Read(), "(none)", "the DOS Devices value of U: once forgotten");
 
+    // The label goes with the drive only while it is still the one Korvane wrote.
+    ExpectDone("label W: Work", "W: is labelled Work\n");
+    const std::string wLabel = kExplorerDrives + "\\W\\DefaultLabel";
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, Wide(wLabel).c_str(), 0, KEY_SET_VALUE, &key);
+    Expect(RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Mine"), 10) == ERROR_SUCCESS,
+           "could not rename W: as the user");
+    RegCloseKey(key);
     ExpectDone("remove W:", "W: removed and its save forgotten\n");
     Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");
+    ExpectEq(ExplorerLabel('W'), "Mine", "the user's own label of W:");
+    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(wLabel).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(kExplorerDrives + "\\W").c_str());
+    ExpectDone("label X: Photos", "X: is labelled Photos\n");
     ExpectDone("remove X:", "X: removed and its save forgotten\n");
+    Expect(ExplorerLabel('X').empty() && !RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
+               !RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Korvane\\Labels"),
+           "X:'s label or Korvane's note of it stayed with the drive removed");
     WriteTextFile(RecordFile('X'), "\xEF\xBB\xBF" + photos + "\r\n");
     WriteTextFile(RecordFile('W'), work + "\r\n");
     MapDrive("W:", "C:\\kvtest");

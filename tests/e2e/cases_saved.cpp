@@ -62,6 +62,27 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('M')), FolderOf("M:") + "\r\n", "record of M:");
     Expect(!app.hasMessage(), "saving showed a message");
 
+    // Named in Explorer through the Label dialog, with the label filled in
+    // when it opens again; Remove Save takes it away.
+    const auto labelDialog = [&](const std::function<void()>& open) {
+        open();
+        HWND dialog = nullptr;
+        Expect(WaitFor([&] { return (dialog = app.window("#32770")) != nullptr; }, 8000), "no label dialog");
+        Pause(300);
+        ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_PROMPT)),
+                 "&Name of M: in Explorer, up to 32 characters (empty for none):", "label prompt");
+        return dialog;
+    };
+    main.clickDrive("M:");
+    HWND dialog = labelDialog([&] { main.toolbar(IDM_LABEL); });
+    SendMessageW(GetDlgItem(dialog, IDC_LABEL_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Музыка ♪"));
+    MessageBoxWindow(dialog).press(IDOK);
+    Expect(WaitFor([&] { return ExplorerLabel('M') == "Музыка ♪" && main.enabled(); }, 3000),
+           "M:'s label is " + ExplorerLabel('M'));
+    dialog = labelDialog([&] { main.menu('F', 'L'); });
+    ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_EDIT)), "Музыка ♪", "the label field");
+    MessageBoxWindow(dialog).press(IDCANCEL);
+
     main.removeSave();
     app.answer("Please select a drive to remove!");
     Expect(WaitFor([&] { return main.focus() == main.control(IDC_LST); }, 2000),
@@ -73,6 +94,7 @@ KV_CASE(save_and_remove_save) {
     Expect(!Exists(RecordFile('M')) && Exists(RecordFile('W')), "the wrong record was deleted");
     ExpectEq(main.drives(), {"M:", "N:", "W:"}, "used drives");
     Expect(!DriveTarget("M:").empty(), "M: itself was removed");
+    ExpectEq(ExplorerLabel('M'), "", "M:'s label once its save is removed");
 
     // A record another program holds open cannot go, so its entry stays
     // too: after Remove Save, and after removing the drive itself.

@@ -409,6 +409,36 @@ void ExpectRunValue(HKEY root, const std::string& data) {
     ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
 }
 
+RegText RegistryValue(HKEY root, const std::string& key, const std::string& name) {
+    RegText value;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return value;
+    wchar_t data[2048] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t);
+    value.found = RegQueryValueExW(opened, Wide(name).c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(data),
+                                   &bytes) == ERROR_SUCCESS;
+    value.data = Narrow(data);
+    RegCloseKey(opened);
+    return value;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+std::string ExplorerLabel(char letter) {
+    return RegistryValue(HKEY_CURRENT_USER,
+                         "Software\\Classes\\Applications\\Explorer.exe\\Drives\\" + std::string(1, letter) +
+                             "\\DefaultLabel",
+                         "")
+        .data;
+}
+
 // -------------------------------------------------------------- reboots
 
 namespace {

@@ -113,6 +113,11 @@ void DeleteRunValue(HKEY root);
 void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
+// Any text value ("" names the key's default value), and whether a key is there.
+RegText RegistryValue(HKEY root, const std::string& key, const std::string& name);
+bool RegistryKeyExists(HKEY root, const std::string& key);
+// The name this user's Explorer shows for a drive letter; "" for none.
+std::string ExplorerLabel(char letter);
 
 // --- Reboots --------------------------------------------------------------
 // A case that calls Reboot() ends this boot: the harness stops the Wine

@@ -251,6 +251,12 @@ public:
     }
     bool TaskExists(const std::string& name) override { return tasks.count(name); }
     ProgramRun RunElevated(const ProgramCall& call, unsigned) override { return onElevated(call); }
+    std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                               const std::string& name, const std::string&) override {
+        return RemoveRegistryValue(root, key, name);
+    }
+    void NotifyDriveRenamed(const std::string& drive) override { renamed.push_back(drive); }
+    std::vector<std::string> renamed; // drives whose new names the shell was told of
 };
 
 } // namespace kv::test

@@ -385,10 +385,29 @@ TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
     EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
-TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly) {
+// A label is asked for again until it can be one, and goes with the save.
+TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnlyWithItsLabel) {
     const std::string kordat = "C:\\Tools\\kordat\\";
+    const std::string label = "HKCU\\Software\\Classes\\Applications\\Explorer.exe\\Drives\\X\\DefaultLabel\\";
+    Rows asked, answers = {"Tab\there", " Windows "};
+    const AskLabel ask = [&](const std::string& drive, const std::string& text) {
+        asked.push_back(drive + " " + text);
+        return std::optional<std::string>(answers.at(asked.size() - 1));
+    };
+    lsv.Select("X:");
+    commands.LabelDriveCommand(ask);
+    EXPECT_EQ(os.messages.back(), "(i) Save virtual drive X: first: only a saved drive keeps a label.");
     os.files[kordat + "W.ini"] = os.files[kordat + "X.ini"] = "C:\\windows\r\n";
     commands.Refresh();
+    os.registry[label] = "Old";
+    commands.LabelDriveCommand(ask);
+    EXPECT_EQ(asked, (Rows{"X: Old", "X: Tab\there"}));
+    EXPECT_EQ(os.messages.back(), "(x) The label of X: was not set: it holds a control character, such as a tab or "
+                                  "a line break, which Explorer cannot show in a name.");
+    EXPECT_EQ(os.registry[label], "Windows");
+    EXPECT_EQ(os.renamed, Rows{"X:"}) << "Explorer is told";
+    EXPECT_TRUE(window.enabled && !window.waitCursor);
+    os.messages.clear();
     os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
     commands.RemoveSaveCommand();
     EXPECT_EQ(os.messages.back(), "(i) Please select a drive to remove!");
@@ -396,7 +415,7 @@ TEST_F(WindowTest, RemoveSaveForgetsTheSelectedEntryOnly) {
     lst.Select("X:");
     commands.RemoveSaveCommand();
     EXPECT_EQ(lst.rows, Rows{"W: (not present)"});
-    EXPECT_FALSE(os.files.count(kordat + "X.ini"));
+    EXPECT_FALSE(os.files.count(kordat + "X.ini") || os.registry.count(label));
     EXPECT_EQ(os.devices.count("X:"), 1u) << "the drive itself stays";
     os.lockedFiles.insert(kordat + "W.ini");
     lst.Select("W: (not present)");

@@ -6,6 +6,7 @@
 #include "platform/file_security.h"
 #include "saved/autostart.h"
 #include "saved/companion_log.h"
+#include "saved/labels.h"
 #include "saved/record_reader.h"
 #include "saved/records.h"
 #include "saved/restore.h"
@@ -328,6 +329,43 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     EXPECT_EQ(os.protectionReads, 1) << "read once a process, not at every look at the records";
 }
 
+// The label belongs to the letter: Korvane takes away only a label it wrote,
+// and only while it is still that text; the user's clearing takes any.
+TEST_F(SavedTest, LabelsAreAnyShortTextAndGoOnlyWhileStillTheOnesWritten) {
+    const std::string photo = "\xF0\x9F\x93\xB7", ef = "\xD0\xA4"; // two UTF-16 units, one
+    std::string photos16, efs32;
+    for (int i = 0; i < 32; ++i) {
+        efs32 += ef;
+        photos16 += i < 16 ? photo : "";
+    }
+    Rows refusals;
+    for (const std::string& typed :
+         Rows{"Tab\there", "Two\nlines", "Del\x7f", "C1\xC2\x85", "Line\xE2\x80\xA8", std::string(33, 'x'),
+              photos16 + photo, "  " + std::string(32, 'x') + "  ", photos16, efs32, "   "})
+        refusals.push_back(LabelRefusal(LabelText(typed)).value_or("taken").substr(0, 14));
+    EXPECT_EQ(refusals, (Rows{"it holds a con", "it holds a con", "it holds a con", "it holds a con", "it holds a con",
+                              "it is longer t", "it is longer t", "taken", "taken", "taken", "taken"}));
+
+    const std::string label = "HKCU\\Software\\Classes\\Applications\\Explorer.exe\\Drives\\P\\DefaultLabel\\";
+    const std::string note = "HKCU\\Software\\Korvane\\Labels\\P";
+    EXPECT_EQ(SetDriveLabel(os, "P:", " Photos ", LabelScope::User), std::nullopt);
+    EXPECT_EQ(os.registry, (Texts{{label, "Photos"}, {note, "Photos"}}));
+    EXPECT_EQ(DriveLabel(os, "P:", LabelScope::User), "Photos");
+    EXPECT_EQ(ForgetDriveLabel(os, "P:", LabelScope::User), std::nullopt);
+    EXPECT_EQ(os.registry, Texts{});
+    SetDriveLabel(os, "P:", "Photos", LabelScope::User);
+    os.registry[label] = "Pictures"; // renamed since, by someone else
+    ForgetDriveLabel(os, "P:", LabelScope::User);
+    ForgetDriveLabel(os, "P:", LabelScope::User);
+    EXPECT_EQ(os.registry, (Texts{{label, "Pictures"}}));
+    EXPECT_EQ(SetDriveLabel(os, "P:", "  ", LabelScope::User), std::nullopt);
+    EXPECT_EQ(os.registry, Texts{});
+    os.refusedValues.insert(note); // a label that could not be noted would stay for ever
+    EXPECT_EQ(SetDriveLabel(os, "P:", "Photos", LabelScope::User), "Access is denied.");
+    EXPECT_EQ(os.registry, Texts{});
+    EXPECT_EQ(os.renamed.size(), 4u) << "set, taken away, set again, cleared";
+}
+
 // korctl: the exit code, standard output and standard error of a command line.
 std::string Korctl(FakeOs& os, std::vector<std::string> args) {
     const CliResult result = RunCommandLine(os, args, "1.2.3");
@@ -346,21 +384,30 @@ TEST_F(SavedTest, CommandLineMakesSavesListsAndRemovesAsTheWindowDoes) {
     EXPECT_EQ(Korctl(os, {"create", "S:", "\\\\nas\\share\\.\\"}), "0|S: created for \\\\nas\\share\n|");
     os.devices = {{"R:", "\\??\\C:\\"}, {"X:", "\\??\\C:\\Data"}, {"Y:", "\\??\\C:\\My \"Files\"\x1f"}};
     Record('K') = "L:\\Photos\r\n";
-    EXPECT_EQ(Korctl(os, {"list"}),
-              "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  [saved, not present]\n|");
+    EXPECT_EQ(Korctl(os, {"label", "k:", "Фото"}), "0|K: is labelled Фото\n|");
+    EXPECT_EQ(Korctl(os, {"list"}), "0|R:  C:\\\nX:  C:\\Data  [saved]\nY:  C:\\My \"Files\"\x1f\nK:  L:\\Photos  "
+                                    "[saved, not present]  label: Фото\n|");
     EXPECT_EQ(
         Korctl(os, {"list", "--json"}),
-        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true, \"scope\": null},"
-        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true, \"scope\": \"mine\"},"
+        "0|[\n  {\"drive\": \"R:\", \"folder\": \"C:\\\\\", \"saved\": false, \"present\": true, \"scope\": null, "
+        "\"label\": null},"
+        "\n  {\"drive\": \"X:\", \"folder\": \"C:\\\\Data\", \"saved\": true, \"present\": true, \"scope\": \"mine\", "
+        "\"label\": null},"
         "\n  {\"drive\": \"Y:\", \"folder\": \"C:\\\\My \\\"Files\\\"\\u001f\", \"saved\": false, \"present\": true, "
-        "\"scope\": null},"
+        "\"scope\": null, \"label\": null},"
         "\n  {\"drive\": \"K:\", \"folder\": \"L:\\\\Photos\", \"saved\": true, \"present\": false, \"scope\": "
-        "\"mine\"}\n]\n|");
-    const Rows outputs = {Korctl(os, {"save", "R:"}),   Korctl(os, {"save", "R:"}),   Korctl(os, {"forget", "R:"}),
-                          Korctl(os, {"remove", "X:"}), Korctl(os, {"remove", "R:"}), Korctl(os, {"remove", "Y:"})};
-    EXPECT_EQ(outputs, (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|the save of R: is forgotten\n|",
-                             "0|X: removed and its save forgotten\n|", "0|R: removed\n|", "0|Y: removed\n|"}));
-    EXPECT_TRUE(os.devices.empty() && !os.files.count("C:\\Tools\\kordat\\X.ini"));
+        "\"mine\", \"label\": \"Фото\"}\n]\n|");
+    const Rows outputs = {Korctl(os, {"save", "R:"}),          Korctl(os, {"save", "R:"}),
+                          Korctl(os, {"label", "R:", "Root"}), Korctl(os, {"label", "X:", "Data"}),
+                          Korctl(os, {"forget", "R:"}),        Korctl(os, {"remove", "X:"}),
+                          Korctl(os, {"remove", "R:"}),        Korctl(os, {"label", "K:", "--clear"}),
+                          Korctl(os, {"remove", "Y:"})};
+    EXPECT_EQ(outputs,
+              (Rows{"0|R: saved\n|", "0|R: is saved already\n|", "0|R: is labelled Root\n|", "0|X: is labelled Data\n|",
+                    "0|the save of R: is forgotten\n|", "0|X: removed and its save forgotten\n|", "0|R: removed\n|",
+                    "0|K: has no label now\n|", "0|Y: removed\n|"}));
+    EXPECT_TRUE(os.devices.empty() && !os.files.count("C:\\Tools\\kordat\\X.ini") && os.registry.empty())
+        << "the labels went with the saves";
     // Letters in use count as brought back.
     Record('L') = "C:\\Data\r\n";
     os.Subst("K:", "C:\\Elsewhere");
@@ -430,7 +477,7 @@ TEST_F(SavedTest, SaveForAllUsersWritesTheStartupValueAndMakesItAtOnceOnlyFromAP
     EXPECT_TRUE(os.tasks.empty()) << "the one-shot task goes once it ran";
     EXPECT_EQ(Korctl(os, {"list", "--json"})
                       .find("{\"drive\": \"Y:\", \"folder\": \"C:\\\\Data\", \"saved\": true, "
-                            "\"present\": true, \"scope\": \"all-users\"}") != std::string::npos,
+                            "\"present\": true, \"scope\": \"all-users\", \"label\": null}") != std::string::npos,
               true);
     EXPECT_EQ(Korctl(os, {"forget", "Y:", "--all-users"}),
               "0|the save of Y: for all users is forgotten and the drive removed\n|");
@@ -523,6 +570,9 @@ TEST_F(SavedTest, CommandLineRefusesWhatItCannotDoWithOneClearLine) {
         {{"remove", "Z:"}, "Z: is not a virtual drive"},
         {{"remove", "Y:"}, "Y: could not be removed: subst.exe answered \"Access denied\""},
         {{"forget", "Y:"}, "Y: is not saved"},
+        {{"label", "Y:", "Data"},
+         "Y: is not saved; save it first (korctl save Y:), as only a saved drive keeps a label"},
+        {{"label", "Y:"}, "give the drive and the label, as in: korctl label X: \"Photos\" (or --clear)"},
         {{"save", "YY"}, "not a drive letter: YY (give it as X:)"},
         {{"list", "--all"}, "unknown option --all; see korctl --help"},
         {{"mount", "Y:"}, "unknown command mount; see korctl --help"},

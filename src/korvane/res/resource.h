@@ -10,17 +10,19 @@
 #define IDR_MAINMENU  200
 #define IDR_ACCEL     201
 #define IDD_ABOUT     300
+#define IDD_LABEL     301
 
 // Commands: menu entries, accelerators and toolbar buttons share them.
-#define IDM_CREATE   1001
-#define IDM_REMOVE   1002
-#define IDM_OPENPATH 1003
-#define IDM_SAVE     1004
-#define IDM_EXIT     1005
-#define IDM_MANUAL   1006
-#define IDM_ABOUT    1007
+#define IDM_CREATE          1001
+#define IDM_REMOVE          1002
+#define IDM_OPENPATH        1003
+#define IDM_SAVE            1004
+#define IDM_EXIT            1005
+#define IDM_MANUAL          1006
+#define IDM_ABOUT           1007
 #define IDM_SAVE_ALL_USERS  1008 // asks for administrator rights
 #define IDM_ELEVATED_DRIVES 1009 // asks for administrator rights
+#define IDM_LABEL           1010
 
 // Controls of the main window.
 #define IDC_TOOLBAR     2001
@@ -44,9 +46,13 @@
 #define IDC_ABOUT_WEBSITE 3005
 #define IDC_ABOUT_DONATE  3006
 
+// Controls of the label dialog.
+#define IDC_LABEL_PROMPT 3101
+#define IDC_LABEL_EDIT   3102
+
 // Timers.
-#define IDT_SPLASH 1
-#define IDT_CREATE 2
-#define IDT_REMOVE 3
+#define IDT_SPLASH         1
+#define IDT_CREATE         2
+#define IDT_REMOVE         3
 #define IDT_DRIVES_CHANGED 4 // a device change, settling
 #define IDT_DRIVES_LOOK    5 // a look at the drives now and then

@@ -680,4 +680,73 @@ std::optional<std::string> Win32System::RemoveDosDevice(const std::string& drive
     return std::nullopt;
 }
 
+namespace {
+
+bool KeyIsEmpty(HKEY root, const std::wstring& key) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegKeyHandle handle(opened);
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    return ::RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                              nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+} // namespace
+
+// An emptied key that stays behind does no harm, so the keys are tidied
+// only as far as they can be.
+std::optional<std::string> Win32System::DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                                        const std::string& name,
+                                                                        const std::string& parentKey) {
+    HKEY opened = nullptr;
+    const LONG open = ::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_SET_VALUE, &opened);
+    if (open == ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    if (open != ERROR_SUCCESS) {
+        return SystemErrorText(static_cast<DWORD>(open));
+    }
+    RegKeyHandle handle(opened);
+    const LONG deleted = ::RegDeleteValueW(opened, Wide(name).c_str());
+    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        return SystemErrorText(static_cast<DWORD>(deleted));
+    }
+    handle.Reset();
+    const std::wstring parent = Wide(parentKey);
+    for (std::wstring k = Wide(key);
+         k.size() > parent.size() + 1 && k.compare(0, parent.size(), parent) == 0 && k[parent.size()] == L'\\';
+         k.erase(k.rfind(L'\\'))) {
+        if (!KeyIsEmpty(RootKey(root), k) || ::RegDeleteKeyW(RootKey(root), k.c_str()) != ERROR_SUCCESS) {
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+// The shell is loaded only here, from the system folder: the companion
+// shares this code and imports nothing but the kernel, the registry and the
+// C runtime. The notice is posted, not awaited: an Explorer that hangs must
+// not hold the caller.
+void Win32System::NotifyDriveRenamed(const std::string& drive) {
+    const std::wstring shell32 = Wide(SystemDirectory() + "\\shell32.dll");
+    HMODULE shell = ::LoadLibraryExW(shell32.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (shell == nullptr) {
+        return;
+    }
+    using ChangeNotify = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
+    const FARPROC found = ::GetProcAddress(shell, "SHChangeNotify");
+    if (found != nullptr) {
+        constexpr LONG kUpdateItem = 0x00002000;  // SHCNE_UPDATEITEM
+        constexpr UINT kPathFlushNoWait = 0x3005; // SHCNF_PATHW | SHCNF_FLUSHNOWAIT
+        const std::wstring root = Wide(drive + "\\");
+        reinterpret_cast<ChangeNotify>(reinterpret_cast<void*>(found))(kUpdateItem, kPathFlushNoWait, root.c_str(),
+                                                                       nullptr);
+    }
+    ::FreeLibrary(shell);
+}
+
 } // namespace kv

@@ -65,6 +65,10 @@ public:
     std::optional<std::string> RunTask(const std::string& name, unsigned waitMs) override;
     std::optional<std::string> DeleteTask(const std::string& name) override;
     bool TaskExists(const std::string& name) override;
+    std::optional<std::string> DeleteRegistryValueAndEmptyKeys(RegistryRoot root, const std::string& key,
+                                                               const std::string& name,
+                                                               const std::string& parentKey) override;
+    void NotifyDriveRenamed(const std::string& drive) override;
 
 private:
     PathProbe Classify(const std::string& path, DWORD error);

@@ -6,6 +6,7 @@
 #include "drives/drive_name.h"
 #include "drives/scan.h"
 #include "drives/targets.h"
+#include "saved/labels.h"
 #include "saved/records.h"
 #include "saved/saved_list.h"
 #include "saved/scopes.h"
@@ -318,9 +319,11 @@ void MainCommands::OnRemoveTick() {
     tasks_.Run<RemoveOutcome>(
         "remove:" + drive,
         [&os = os_, drive] {
-            RemoveOutcome outcome{DeleteDrive(os, drive), std::nullopt};
+            RemoveOutcome outcome{DeleteDrive(os, drive), std::nullopt, std::nullopt};
             if (outcome.removal.done)
                 outcome.saveKept = DeleteSavedDrive(os, drive);
+            if (outcome.removal.done && !outcome.saveKept)
+                outcome.labelKept = ForgetDriveLabel(os, drive, LabelScope::User);
             return outcome;
         },
         [this, drive](const RemoveOutcome* outcome) { OnRemoved(drive, *outcome); });
@@ -344,6 +347,12 @@ void MainCommands::OnRemoved(const std::string& drive, const RemoveOutcome& outc
     if (outcome.saveKept)
         os_.MessageBox(EndSentence("Virtual drive " + drive + " has been deleted, but saved drive " + drive +
                                    " could not be removed: " + *outcome.saveKept),
+                       MsgStyle::Critical);
+    else if (outcome.labelKept)
+        os_.MessageBox(EndSentence("Virtual drive " + drive +
+                                   " has been deleted, but its label could not be taken "
+                                   "away: " +
+                                   *outcome.labelKept),
                        MsgStyle::Critical);
     else
         os_.MessageBox("Virtual drive " + drive + " has been deleted!", MsgStyle::Information);
@@ -414,23 +423,75 @@ void MainCommands::RemoveSaveCommand() {
         c_.window.SetWaitCursor(false);
         return;
     }
+    using Refusals = std::pair<std::optional<std::string>, std::optional<std::string>>; // the save's, the label's
     const std::string drive = DriveOf(entries[selected]);
     if (entries[selected] == drive + kAllUsersMark) {
         SetBusy(false);
         RunAsAdministrator({"forget", drive, kAllUsersArgument});
         return;
     }
-    using Refusal = std::optional<std::string>;
-    tasks_.Run<Refusal>(
-        "forget:" + drive, [&os = os_, drive] { return DeleteSavedDrive(os, drive); },
-        [this, drive](const Refusal* why) {
-            if (*why) {
-                os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + **why),
+    tasks_.Run<Refusals>(
+        "forget:" + drive,
+        [&os = os_, drive] {
+            Refusals why{DeleteSavedDrive(os, drive), std::nullopt};
+            if (!why.first)
+                why.second = ForgetDriveLabel(os, drive, LabelScope::User);
+            return why;
+        },
+        [this, drive](const Refusals* why) {
+            if (why->first) {
+                os_.MessageBox(EndSentence("Saved drive " + drive + " could not be removed: " + *why->first),
                                MsgStyle::Critical);
             } else {
                 model_.Saved(drive, false);
                 DrawSaved();
             }
+            if (why->second)
+                os_.MessageBox(EndSentence("Saved drive " + drive +
+                                           " has been removed, but its label could not be "
+                                           "taken away: " +
+                                           *why->second),
+                               MsgStyle::Critical);
+            SetBusy(false);
+        });
+}
+
+// A label is kept only with a save: the save brings the drive back under its
+// name, and forgetting it takes the name away. What the user typed is asked
+// for again while it cannot be a label. The label is read here (a value of
+// the user's own registry answers at once); the shell is told of the new
+// one away from the window's thread.
+void MainCommands::LabelDriveCommand(const AskLabel& ask) {
+    if (PacedCommandPending()) {
+        os_.Beep();
+        return;
+    }
+    const auto drive = SelectedDrive();
+    if (!drive) {
+        os_.MessageBox("Please select a drive to label!", MsgStyle::Information);
+        c_.lsv.Focus();
+        return;
+    }
+    if (!model_.IsSaved(*drive)) {
+        os_.MessageBox("Save virtual drive " + *drive + " first: only a saved drive keeps a label.",
+                       MsgStyle::Information);
+        return;
+    }
+    const std::string current = DriveLabel(os_, *drive, LabelScope::User);
+    std::optional<std::string> typed = current;
+    while ((typed = ask(*drive, *typed)) && LabelRefusal(LabelText(*typed)))
+        os_.MessageBox("The label of " + *drive + " was not set: " + *LabelRefusal(LabelText(*typed)) + ".",
+                       MsgStyle::Critical);
+    if (!typed || LabelText(*typed) == current)
+        return;
+    using Refusal = std::optional<std::string>;
+    SetBusy(true);
+    tasks_.Run<Refusal>(
+        "label:" + *drive,
+        [&os = os_, drive = *drive, label = *typed] { return SetDriveLabel(os, drive, label, LabelScope::User); },
+        [this, drive = *drive](const Refusal* why) {
+            if (*why)
+                os_.MessageBox(EndSentence("The label of " + drive + " was not set: " + **why), MsgStyle::Critical);
             SetBusy(false);
         });
 }

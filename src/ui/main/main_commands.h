@@ -16,11 +16,16 @@
 
 namespace kv {
 
-// What became of a removal: the drive, and then its save.
+// What became of a removal: the drive, then its save, then its label.
 struct RemoveOutcome {
     SubstOutcome removal;
-    std::optional<std::string> saveKept; // why the record is still there
+    std::optional<std::string> saveKept;  // why the record is still there
+    std::optional<std::string> labelKept; // why the label Korvane wrote is still there
 };
+
+// Asks the user for the label of a drive, the given text filled in; nothing
+// when the user cancels.
+using AskLabel = std::function<std::optional<std::string>(const std::string& drive, const std::string& text)>;
 
 struct MainControls {
     DriveListView& lsv;
@@ -57,6 +62,7 @@ public:
     void OpenPathCommand();
     void SaveDriveCommand();
     void RemoveSaveCommand();
+    void LabelDriveCommand(const AskLabel& ask);
     void ShowManualCommand();
     // The scopes beyond this user's logon, each through korctl run as
     // administrator: the user is asked by the system, never the whole window.

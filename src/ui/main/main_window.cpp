@@ -13,6 +13,7 @@
 #include "platform/win32/fonts.h"
 #include "resource.h"
 #include "ui/about/about_window.h"
+#include "ui/label/label_dialog.h"
 
 namespace kv {
 namespace {
@@ -35,7 +36,9 @@ constexpr int kToolbarImageSize = 32;
 constexpr int kClientWidth = 5760;
 constexpr int kClientHeight = 6540;
 constexpr int kToolbarHeight = 660;
-constexpr int kToolbarButtonWidth = 600; // 40 px at 96 dpi: six fit left of `pb`
+constexpr int kToolbarButtonWidth = 600; // 40 px at 96 dpi: seven fit left of `pb`
+constexpr int kProgressLeft = 4200;      // right of the seventh button; its right edge stays
+constexpr int kProgressWidth = 1575;
 constexpr int kToolbarButtonHeight = 615;
 
 struct ToolbarButton {
@@ -45,15 +48,14 @@ struct ToolbarButton {
 
 // In this order: a button's position is what the user learns to find it by.
 constexpr ToolbarButton kToolbarButtons[] = {
-    {IDM_CREATE, L"Create drive"}, {IDM_OPENPATH, L"Open path"}, {IDM_REMOVE, L"Remove drive"},
-    {IDM_SAVE, L"Save"},           {IDM_MANUAL, L"Manual"},      {IDM_EXIT, L"Exit"},
+    {IDM_CREATE, L"Create drive"}, {IDM_OPENPATH, L"Open path"}, {IDM_REMOVE, L"Remove drive"}, {IDM_SAVE, L"Save"},
+    {IDM_LABEL, L"Label"},         {IDM_MANUAL, L"Manual"},      {IDM_EXIT, L"Exit"},
 };
 
 // Every command a menu entry, accelerator or button can give; those without a
 // route are shown disabled.
-constexpr int kAllCommands[] = {
-    IDM_CREATE, IDM_REMOVE,         IDM_OPENPATH,        IDM_SAVE,      IDM_EXIT, IDM_MANUAL,
-    IDM_ABOUT,  IDM_SAVE_ALL_USERS, IDM_ELEVATED_DRIVES, IDC_REMOVESAVE};
+constexpr int kAllCommands[] = {IDM_CREATE, IDM_REMOVE,         IDM_OPENPATH,        IDM_SAVE,  IDM_LABEL,     IDM_EXIT,
+                                IDM_MANUAL, IDM_SAVE_ALL_USERS, IDM_ELEVATED_DRIVES, IDM_ABOUT, IDC_REMOVESAVE};
 // The commands that ask the system for administrator rights wear its shield.
 constexpr int kElevatingCommands[] = {IDM_SAVE_ALL_USERS, IDM_ELEVATED_DRIVES};
 
@@ -142,6 +144,7 @@ const MainWindow::CommandRoute MainWindow::kCommandRoutes[] = {
     {IDM_OPENPATH, [](MainWindow& w) { w.commands_->OpenPathCommand(); }},
     {IDM_SAVE, [](MainWindow& w) { w.commands_->SaveDriveCommand(); }},
     {IDC_REMOVESAVE, [](MainWindow& w) { w.commands_->RemoveSaveCommand(); }},
+    {IDM_LABEL, [](MainWindow& w) { w.commands_->LabelDriveCommand(w.LabelAsker()); }},
     {IDM_MANUAL, [](MainWindow& w) { w.commands_->ShowManualCommand(); }},
     {IDM_SAVE_ALL_USERS, [](MainWindow& w) { w.commands_->SaveForAllUsersCommand(); }},
     {IDM_ELEVATED_DRIVES, [](MainWindow& w) { w.commands_->ElevatedDrivesCommand(); }},
@@ -512,6 +515,20 @@ void MainWindow::ShowAboutWindow() {
     }
 }
 
+// A fresh dialog at each asking. One that cannot be made is reported as the
+// about window's is, and counts as cancelled.
+AskLabel MainWindow::LabelAsker() {
+    return [this](const std::string& drive, const std::string& text) {
+        LabelDialog dialog(instance_);
+        bool shown = false;
+        const auto typed = dialog.Ask(hwnd_, drive, text, shown);
+        if (!shown) {
+            os_.MessageBox(SystemErrorText(::GetLastError()), MsgStyle::Critical);
+        }
+        return typed;
+    };
+}
+
 // The bold 8.25 point look in a TrueType face that scales with the DPI, where
 // the raster "MS Sans Serif" comes in a few pixel sizes only.
 bool MainWindow::CreateFonts() {
@@ -574,8 +591,8 @@ void MainWindow::ApplyImages() {
     driveImages_ = std::move(driveImages);
 }
 
-// Six image buttons of equal width; the captions are the tooltips. `pb` lies over
-// the toolbar's right part.
+// Seven image buttons of equal width; the captions are the tooltips. `pb` lies
+// over the toolbar's right part.
 bool MainWindow::CreateToolbar() {
     tb_ = CreateChild(TOOLBARCLASSNAMEW, L"",
                       WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
@@ -607,7 +624,8 @@ bool MainWindow::CreateToolbar() {
     ::SendMessageW(tb_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(buttonWidth, buttonWidth));
     ::SendMessageW(tb_, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
 
-    HWND progress = CreateChild(PROGRESS_CLASSW, L"", 0, IDC_PROGRESS, Px(3600), 0, Px(2175), Px(615));
+    HWND progress =
+        CreateChild(PROGRESS_CLASSW, L"", 0, IDC_PROGRESS, Px(kProgressLeft), 0, Px(kProgressWidth), Px(615));
     if (progress == nullptr) {
         return false;
     }

@@ -72,6 +72,7 @@ private:
 
     void ExitCommand();
     void ShowAboutWindow();
+    AskLabel LabelAsker();
 
     bool CreateFonts();
     void ApplyImages();

@@ -6,12 +6,12 @@ Writes, next to res/art's parent folder:
   korvane.ico   program icon, 16, 24, 32 and 48 pixels, 32-bit with alpha and AND mask
   drive.ico     virtual drive, 16, 24, 32 and 48 pixels, for the list view rows
   donate.ico    a coin with a heart, 16, 24 and 32 pixels, for the Donate button
-  toolbar.bmp   192 x 32, 8-bit palette, six 32 x 32 button images in toolbar order:
-                create drive, open path, remove drive, save, manual, exit.
+  toolbar.bmp   224 x 32, 8-bit palette, seven 32 x 32 button images in toolbar order:
+                create drive, open path, remove drive, save, label, manual, exit.
                 The mask colour is magenta, RGB(255, 0, 255): every pixel of that
                 colour is transparent when the image list is built with
                 ImageList_AddMasked(..., RGB(255, 0, 255)).
-  toolbar48.bmp the same strip at 288 x 48, for 144 dpi and more
+  toolbar48.bmp the same strip at 336 x 48, for 144 dpi and more
   splash.bmp    450 x 225, 8-bit palette, the splash window's picture: its
                 300 x 150 pixel window at 144 dpi, scaled down below that
 
@@ -430,6 +430,23 @@ def tb_save(c, ox):
         c.fill(rrect(x0 + 7, yy, x1 - 7, yy + 1, 0.4), TEAL, box)
 
 
+def tb_label(c, ox):
+    """The drive with a name tag tied to it."""
+    draw_drive(c, ox + 1, 16, 1.0, w=24, h=12)
+    string = segments_sdf(polyline_segments([(ox + 7, 17.5), (ox + 8.5, 11), (ox + 13, 8.5), (ox + 16.5, 8.2)]), 0.7)
+    c.fill(string, STEEL, (ox, 6, ox + 19, 19))
+    x0, y0, x1, y1 = ox + 12, 2, ox + 31, 14.5
+    box = (x0 - 2, y0 - 2, x1 + 2, y1 + 2)
+    my = (y0 + y1) / 2
+    tag = subtract(polygon([(x0, my), (x0 + 5, y0), (x1, y0), (x1, y1), (x0 + 5, y1)]), circle(x0 + 5, my, 1.5))
+    c.fill(inset(tag, -1.0), INK, box)
+    c.fill(tag, dgrad(x0, y0, x1, y1, WARM_LIGHT, WARM), box)
+    c.fill(circle(x0 + 5, my, 2.6), WARM_DARK, box, 0.35)
+    for i, right in enumerate((x1 - 3, x1 - 6)):
+        yy = y0 + 4 + i * 3.5
+        c.fill(rrect(x0 + 9.5, yy, right, yy + 1.3, 0.5), WHITE, box)
+
+
 def tb_manual(c, ox):
     x0, y0, x1, y1 = ox + 5, 2, ox + 27, 30
     box = (x0 - 2, y0 - 2, x1 + 2, y1 + 2)
@@ -459,8 +476,8 @@ def tb_exit(c, ox):
 
 
 def toolbar(size=32):
-    c = ScaledCanvas(192, 32, size / 32.0)
-    for i, draw in enumerate((tb_create, tb_open, tb_remove, tb_save, tb_manual, tb_exit)):
+    c = ScaledCanvas(224, 32, size / 32.0)
+    for i, draw in enumerate((tb_create, tb_open, tb_remove, tb_save, tb_label, tb_manual, tb_exit)):
         draw(c, i * 32)
     # Pixels that are mostly transparent become the mask colour; the rest are
     # laid on a light button face, so the soft edges suit a light toolbar.
