@@ -386,7 +386,7 @@ CliResult RunCommandLine(Os& os, const std::vector<std::string>& args, const std
     // Run as administrator by the window, whose output it cannot read.
     if (args.size() >= 2 && args[args.size() - 2] == "--report") {
         const CliResult result = RunCommandLine(os, {args.begin(), args.end() - 2}, version);
-        os.WriteFile(args.back(), result.out + result.err);
+        os.OverwritePlainFile(args.back(), result.out + result.err);
         return result;
     }
     CliResult result = Run(os, args, version);

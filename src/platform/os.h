@@ -238,6 +238,12 @@ public:
     // Tells the shell that the name of the drive "X:" has changed, so that
     // Explorer shows the new one at once. Returns without waiting for it.
     virtual void NotifyDriveRenamed(const std::string& drive) = 0;
+    // Writes the bytes over the plain file of that name, never following a
+    // link: for a program run as administrator writing into a folder its
+    // user can change, where a link planted there would lead the write into
+    // a file the user may not change. Refused for a link, a folder, a file
+    // with a second name, or no file at all.
+    virtual std::optional<std::string> OverwritePlainFile(const std::string& path, const std::string& bytes) = 0;
 };
 
 } // namespace kv

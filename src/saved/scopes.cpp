@@ -316,8 +316,10 @@ ElevatedCommand RunKorctlElevated(Os& os, const std::vector<std::string>& args) 
         return {ElevatedCommand::End::Failed, "Your folder for program data is not known."};
     os.CreateDirectory(*appData + "\\Korvane");
     const std::string report = *appData + "\\Korvane\\korctl-elevated.txt";
-    if (const auto why = os.DeleteFile(report))
-        return {ElevatedCommand::End::Failed, "The report of an earlier run could not be cleared: " + *why};
+    // Made here, by the user: korctl run as administrator only writes into
+    // the plain file it finds (see Os::OverwritePlainFile).
+    if (const auto why = os.WriteFile(report, ""))
+        return {ElevatedCommand::End::Failed, "The report of korctl.exe could not be prepared: " + *why};
     std::string arguments;
     for (const std::string& arg : args)
         arguments += Quoted(arg) + " ";

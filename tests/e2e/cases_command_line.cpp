@@ -110,7 +110,7 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
     ExpectEq(Korctl("label x: \"Фото 写真 📷\"").exitCode, 0, "exit code of korctl label x:");
     ExpectEq(ExplorerLabel('X'), "Фото 写真 📷", "X:'s label");
     ExpectDone("label X: Photos", "X: is labelled Photos\n");
-    ExpectDone("list", "W:  " + work + "\nX:  " + photos + "  [saved]  label: Photos\n");
+    ExpectDone("list --utf8", "W:  " + work + "\nX:  " + photos + "  [saved]  label: Photos\n");
     ExpectDone("label X: --clear", "X: has no label now\n");
     Expect(!RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
                !RegistryKeyExists(HKEY_CURRENT_USER, "Software\\Korvane\\Labels"),
@@ -176,8 +176,8 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         "\"C:\\\\kvtest\\\\Фото 写真\", \"saved\": true, \"present\": true, \"scope\": \"mine\", \"label\": null},\n  "
         "{\"drive\": \"U:\", \"folder\": \"C:\\\\kvtest\\\\For Everyone\", \"saved\": true, "
         "\"present\": false, \"scope\": \"all-users\", \"label\": null}\n]\n");
-    ExpectDone("list", "W:  " + work + "  [saved]\nX:  " + photos + "  [saved]\nU:  " + everyone +
-                           "  (all users, not present)\n");
+    ExpectDone("list --utf8", "W:  " + work + "  [saved]\nX:  " + photos + "  [saved]\nU:  " + everyone +
+                                  "  (all users, not present)\n");
     ExpectDone("forget U: --all-users",
                "the save of U: for all users is forgotten; the drive goes at the next restart\n");
     ExpectEq(value.Read(), "(none)", "the DOS Devices value of U: once forgotten");

@@ -123,6 +123,12 @@ public:
         const auto why = WriteFile(to, files.at(from));
         return why ? why : DeleteFile(from);
     }
+    std::optional<std::string> OverwritePlainFile(const std::string& path, const std::string& bytes) override {
+        if (!files.count(path))
+            return std::string("The system cannot find the file specified.");
+        files[path] = bytes;
+        return std::nullopt;
+    }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;
     }

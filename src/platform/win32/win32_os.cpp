@@ -263,6 +263,28 @@ std::optional<std::string> WriteAll(HANDLE file, const std::string& bytes) {
 
 } // namespace
 
+// The checks are made on the file opened, so that nothing can be swapped in
+// between them and the write.
+std::optional<std::string> Win32System::OverwritePlainFile(const std::string& path, const std::string& bytes) {
+    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return SystemErrorText(::GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.Get(), &info)) {
+        return SystemErrorText(::GetLastError());
+    }
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1) {
+        return SystemErrorText(ERROR_ACCESS_DENIED);
+    }
+    if (!::SetEndOfFile(file.Get())) {
+        return SystemErrorText(::GetLastError());
+    }
+    return WriteAll(file.Get(), bytes);
+}
+
 std::optional<std::string> Win32System::WriteFile(const std::string& path, const std::string& bytes) {
     FileHandle file(
         ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

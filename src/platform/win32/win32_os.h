@@ -32,6 +32,7 @@ public:
     bool IsElevated() override;
     bool ElevatedApartFromUser() override;
     std::optional<std::string> WriteFile(const std::string& path, const std::string& bytes) override;
+    std::optional<std::string> OverwritePlainFile(const std::string& path, const std::string& bytes) override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
