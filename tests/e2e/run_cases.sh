@@ -59,6 +59,16 @@ fresh_server() {
     kv_wineserver -w 2>/dev/null || true
 }
 
+# Drive labels live in the user's registry, which the prefix keeps: a case
+# that failed half way must not leave its labels to the next. The server is
+# down, so its registry file can be edited.
+forget_labels() {
+    local reg="$KV_PREFIX/user.reg"
+    [ -f "$reg" ] || return 0
+    awk '/^\[Software\\\\(Classes\\\\Applications\\\\Explorer\.exe\\\\Drives|Korvane\\\\Labels)/ { skip = 1; next }
+         /^\[/ { skip = 0 } !skip' "$reg" >"$reg.new" && mv "$reg.new" "$reg"
+}
+
 # A drive that appears while a case runs (a disk plugged in late, a VPN's
 # letter connected late): the case writes C:\kvtest\attach-X.txt naming a
 # folder of C:\kvtest, and from then on file calls through X: lead there.
@@ -86,6 +96,7 @@ run_driver() { # name timeout result-file driver-args...
     local name=$1 timeout=$2 result=$3 log="$results/$1.log" runner verdict boot=0
     shift 3
     fresh_server
+    forget_labels
     rm -rf "$KV_PREFIX/drive_c/kvtest"
     mkdir -p "$KV_PREFIX/drive_c/kvtest"
     if kv_slowdrive_case "$name"; then kv_slowdrive_link; else kv_slowdrive_unlink; fi
