@@ -45,12 +45,14 @@ DriveSnapshot ScanDrives(Os& os) {
             folders.push_back(FolderOfTarget(Trim(*now.targets[i])));
         }
     }
-    const std::vector<PathProbe> probes = os.ProbePaths(folders);
-    for (std::size_t i = 0; i < virtualLetters.size(); ++i) {
+    // A drive whose folder is gone is deleted as soon as that is known, while
+    // the other folders may still be waited for: subst's start then costs
+    // the start-up nothing.
+    os.ProbePaths(folders, [&](std::size_t i, const PathProbe& probe) {
         const int letter = virtualLetters[i];
-        if (probes[i].state == PathProbe::State::Missing && DeleteDrive(os, DriveName(kDriveLetters[letter])).done)
+        if (probe.state == PathProbe::State::Missing && DeleteDrive(os, DriveName(kDriveLetters[letter])).done)
             now.targets[letter].reset();
-    }
+    });
     return now;
 }
 

@@ -56,6 +56,7 @@ void SplashWindow::Show() {
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
     ::UpdateWindow(hwnd_);
+    shownAt_ = ::GetTickCount64();
     ::SetTimer(hwnd_, IDT_SPLASH, kTickMs, nullptr);
 }
 
@@ -109,18 +110,22 @@ void SplashWindow::OnPaint() {
 }
 
 // The hand-over happens once, on the third tick or, when the start-up work
-// is still going then, as soon as it is done. The main window is shown
-// while the splash still stands, so that it takes the foreground from it
-// rather than opening behind whatever window the system picks next; then the
-// splash and its timer go.
+// is still going then, as soon as it is done. The ticks are counted by the
+// clock: a thread busy for a moment (filling the lists) gets two ticks as
+// one, which counted by messages put the hand-over a second late. The main
+// window is shown while the splash still stands, so that it takes the
+// foreground from it rather than opening behind whatever window the system
+// picks next; then the splash and its timer go.
 void SplashWindow::OnTimer(UINT_PTR id) {
-    if (id != IDT_SPLASH) {
+    if (id != IDT_SPLASH || handOverDue_) {
         return;
     }
-    ++ticks_;
-    if (ticks_ != kHandOverTick) {
+    // Timers may fire a few milliseconds early.
+    constexpr ULONGLONG kEarlyMs = 50;
+    if (::GetTickCount64() - shownAt_ + kEarlyMs < static_cast<ULONGLONG>(kHandOverTick) * kTickMs) {
         return;
     }
+    handOverDue_ = true;
     ::KillTimer(hwnd_, IDT_SPLASH);
     if (prepared_) {
         HandOver();
@@ -129,7 +134,7 @@ void SplashWindow::OnTimer(UINT_PTR id) {
 
 void SplashWindow::Prepared() {
     prepared_ = true;
-    if (ticks_ >= kHandOverTick) {
+    if (handOverDue_) {
         HandOver();
     }
 }

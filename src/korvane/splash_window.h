@@ -44,7 +44,8 @@ private:
     std::function<void()> handOver_;
     HWND hwnd_ = nullptr;
     BitmapHandle picture_;
-    int ticks_ = 0;
+    ULONGLONG shownAt_ = 0;
+    bool handOverDue_ = false;
     bool prepared_ = true;
 };
 
