@@ -137,6 +137,21 @@ std::optional<std::string> MainCommands::SelectedDrive() const {
     return used[selected];
 }
 
+// The selected drive, for a command that may not start while a paced one is
+// under way (a beep) and needs a drive (the user is told to pick one).
+std::optional<std::string> MainCommands::DriveToActOn(const std::string& noneSelected) {
+    if (PacedCommandPending()) {
+        os_.Beep();
+        return std::nullopt;
+    }
+    const auto drive = SelectedDrive();
+    if (!drive) {
+        os_.MessageBox(noneSelected, MsgStyle::Information);
+        c_.lsv.Focus();
+    }
+    return drive;
+}
+
 // A bare "C:" opens the current folder of that drive, not its root.
 void MainCommands::ShowSystemDrive() {
     c_.drive.SetDrive(DriveOf(os_.SystemDirectory()));
@@ -274,16 +289,9 @@ void MainCommands::OnCreated(const std::string& drive, const SubstOutcome& outco
 }
 
 void MainCommands::RemoveDriveCommand() {
-    if (PacedCommandPending()) {
-        os_.Beep();
+    const auto drive = DriveToActOn("You must select a drive to delete!");
+    if (!drive)
         return;
-    }
-    const auto drive = SelectedDrive();
-    if (!drive) {
-        os_.MessageBox("You must select a drive to delete!", MsgStyle::Information);
-        c_.lsv.Focus();
-        return;
-    }
     if (model_.IsSavedForAllUsers(*drive)) {
         if (os_.MessageBox("Virtual drive " + *drive +
                                " belongs to all users of this computer: it is saved for all users and comes back at "
@@ -462,16 +470,9 @@ void MainCommands::RemoveSaveCommand() {
 // the user's own registry answers at once); the shell is told of the new
 // one away from the window's thread.
 void MainCommands::LabelDriveCommand(const AskLabel& ask) {
-    if (PacedCommandPending()) {
-        os_.Beep();
+    const auto drive = DriveToActOn("Please select a drive to label!");
+    if (!drive)
         return;
-    }
-    const auto drive = SelectedDrive();
-    if (!drive) {
-        os_.MessageBox("Please select a drive to label!", MsgStyle::Information);
-        c_.lsv.Focus();
-        return;
-    }
     if (!model_.IsSaved(*drive)) {
         os_.MessageBox("Save virtual drive " + *drive + " first: only a saved drive keeps a label.",
                        MsgStyle::Information);

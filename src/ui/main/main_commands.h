@@ -77,6 +77,7 @@ private:
     bool StepProgress();
     void FinishPacedCommand();
     std::optional<std::string> SelectedDrive() const;
+    std::optional<std::string> DriveToActOn(const std::string& noneSelected);
     void Draw();
     void SetBusy(bool busy);
     using Refusal = std::optional<std::string>; // why not, or nothing when done
