@@ -145,6 +145,19 @@ std::string DescribeOutcome(const RestoreOutcome& outcome, unsigned long long wa
 }
 
 void RunCompanion(Os& os) {
+    // A companion with no saves to make says so and leaves the logon to
+    // another, before it takes the lock: two started together (the Run value
+    // and a copy in the Startup folder) must not leave the one with saves
+    // waiting on the one without.
+    const auto dataFolder = CompanionDataFolder(os);
+    if (!dataFolder) {
+        CompanionLog log(os);
+        const std::string expected = DataFolder(os);
+        log.Add(expected.empty() ? "no saved drives: LOCALAPPDATA names no folder for this user's data"
+                                 : "no saved drives: there is no data folder " + expected);
+        log.Flush();
+        return;
+    }
     // The session lock is shared with the user's programs run as administrator,
     // whose companion (the logon task's) makes their letters at the same logon.
     const auto instance = os.LockSession(
@@ -152,14 +165,6 @@ void RunCompanion(Os& os) {
     if (!instance)
         return; // another companion does this logon's work
     CompanionLog log(os);
-    const auto dataFolder = CompanionDataFolder(os);
-    if (!dataFolder) {
-        const std::string expected = DataFolder(os);
-        log.Add(expected.empty() ? "no saved drives: LOCALAPPDATA names no folder for this user's data"
-                                 : "no saved drives: there is no data folder " + expected);
-        log.Flush();
-        return;
-    }
     SavedRecords records = ReadSavedRecords(os, *dataFolder);
     LeaveNetworkLetters(os, records);
     log.Add("started for " + *dataFolder + ", " + std::to_string(records.drives.size()) + " saved drives");
