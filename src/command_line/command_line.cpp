@@ -32,7 +32,9 @@ constexpr char kHelp[] = "Usage: korctl COMMAND [ARGUMENTS]\n"
                          "  save X: [FOLDER] --all-users  saves X: for every user from startup (as administrator)\n"
                          "  forget X: --all-users    forgets that save, and the drive goes\n"
                          "  elevated on|off|status   your saved drives also for your programs run as administrator\n"
-                         "  label X: NAME | --clear  names the saved drive X: in Explorer, or takes its name away\n"
+                         "  label X: NAME | --clear  names the saved drive X: in Explorer, or takes its name away;\n"
+                         "                           with --all-users, for a drive saved for all users (as\n"
+                         "                           administrator), in every user's Explorer\n"
                          "  --help                   this text\n"
                          "  --version                the version\n"
                          "  --utf8                   redirected text in UTF-8, not in the console's code page\n"
@@ -108,7 +110,7 @@ std::vector<Listed> ListDrives(Os& os) {
     for (const auto& [letter, folder] : allUsers)
         listed.push_back({DriveName(letter), folder, true, false, true, {}});
     for (Listed& item : listed)
-        item.label = DriveLabel(os, item.drive, LabelScope::User);
+        item.label = DriveLabel(os, item.drive, item.allUsers ? LabelScope::AllUsers : LabelScope::User);
     return listed;
 }
 
@@ -125,12 +127,13 @@ CliResult List(Os& os, bool json) {
                                     : "\"mine\"") +
                    ", \"label\": " + (item.label.empty() ? "null" : JsonText(item.label)) + "}";
         } else if (item.allUsers) {
-            out += item.drive + "  " + item.folder + "  (all users" + (item.present ? ")\n" : ", not present)\n");
+            out += item.drive + "  " + item.folder + "  (all users" + (item.present ? ")" : ", not present)");
         } else {
             out += item.drive + "  " + item.folder +
-                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "") +
-                   (item.label.empty() ? "" : "  label: " + item.label) + "\n";
+                   (item.saved ? (item.present ? "  [saved]" : "  [saved, not present]") : "");
         }
+        if (!json)
+            out += (item.label.empty() ? "" : "  label: " + item.label) + "\n";
         first = false;
     }
     return Done(json ? out + (first ? "]\n" : "\n]\n") : out);
@@ -269,21 +272,31 @@ CliResult Restore(Os& os) {
     return {1, out, std::string(kProgram) + ": not every saved drive could be brought back\n"};
 }
 
-// "label X: NAME" or "label X: --clear". A label is kept only with a save,
-// which brings the drive back under its name; taking one away always works.
-CliResult Label(Os& os, const std::vector<std::string>& args) {
+// "label X: NAME" or "label X: --clear"; with --all-users, the label every
+// user's Explorer shows for a drive saved for all users. A label is kept only
+// with a save, which brings the drive back under its name; taking one away
+// always works.
+CliResult Label(Os& os, const std::vector<std::string>& args, bool allUsers) {
     const auto drive = args.size() == 3 ? DriveArgument(args[1]) : std::nullopt;
     if (!drive)
         return Fail("give the drive and the label, as in: korctl label X: \"Photos\" (or --clear)");
     const std::string label = args[2] == "--clear" ? std::string() : args[2];
-    if (!LabelText(label).empty() && !IsSaved(os, *drive))
-        return Fail(*drive + " is not saved; save it first (korctl save " + *drive +
-                    "), as only a saved drive keeps "
-                    "a label");
-    if (const auto why = SetDriveLabel(os, *drive, label, LabelScope::User))
-        return Fail("the label of " + *drive + " was not set: " + *why);
-    return Done(LabelText(label).empty() ? *drive + " has no label now\n"
-                                         : *drive + " is labelled " + LabelText(label) + "\n");
+    const bool labelling = !LabelText(label).empty();
+    const bool forAll = AllUsersLetters(os).count((*drive)[0]) != 0;
+    const std::string scope = allUsers ? " for all users" : "";
+    if (allUsers && labelling && !forAll)
+        return Fail(*drive + " is not saved for all users; save it first (korctl save " + *drive + " --all-users)");
+    if (allUsers && !os.IsElevated())
+        return Fail("the label of " + *drive + scope +
+                    " was not set: that needs administrator rights; run korctl as administrator");
+    if (!allUsers && labelling && !IsSaved(os, *drive))
+        return Fail(*drive + " is not saved; " +
+                    (forAll ? "it is saved for all users, so label it with --all-users, as administrator"
+                            : "save it first (korctl save " + *drive + "), as only a saved drive keeps a label"));
+    if (const auto why = SetDriveLabel(os, *drive, label, allUsers ? LabelScope::AllUsers : LabelScope::User))
+        return Fail("the label of " + *drive + scope + " was not set: " + *why);
+    return Done(labelling ? *drive + " is labelled " + LabelText(label) + scope + "\n"
+                          : *drive + " has no label" + scope + " now\n");
 }
 
 CliResult FromScope(const ScopeOutcome& outcome) {
@@ -347,8 +360,8 @@ CliResult Run(Os& os, const std::vector<std::string>& args, const std::string& v
     if (words.empty())
         return Fail("no command given; see korctl --help");
     const std::string& command = words[0];
-    if (command == "label" && !json && !save && !allUsers)
-        return Label(os, words);
+    if (command == "label" && !json && !save)
+        return Label(os, words, allUsers);
     if (allUsers && !json && !save)
         return AllUsers(os, words);
     if (command == "elevated" && !json && !save && !allUsers)

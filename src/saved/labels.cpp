@@ -16,10 +16,8 @@ struct LabelPlace {
     std::string noteKey;   // a value per letter: the label Korvane wrote
 };
 
-// Explorer is 64-bit on 64-bit Windows: the machine-wide key must be written
-// in the 64-bit registry view, where a 32-bit program's writes under
-// HKLM\Software do not land by themselves. The per-user classes key is
-// shared by both views.
+// Explorer is 64-bit on 64-bit Windows; both keys are among those the 32-bit
+// and 64-bit registry views share, so it reads what this program writes.
 LabelPlace PlaceOf(const std::string& drive, LabelScope scope) {
     const std::string letter = drive.substr(0, 1);
     if (scope == LabelScope::AllUsers) {

@@ -5,6 +5,7 @@
 #include "drives/drive_name.h"
 #include "drives/scan.h"
 #include "saved/autostart.h"
+#include "saved/labels.h"
 #include "saved/records.h"
 
 namespace kv {
@@ -204,12 +205,19 @@ ScopeOutcome ForgetForAllUsers(Os& os, const std::string& drive) {
                       "rights; run korctl as administrator");
     if (const auto why = os.RemoveRegistryValue(RegistryRoot::LocalMachine, kDosDevicesKey, drive))
         return Failed("the save of " + drive + " for all users could not be forgotten: " + *why);
-    const std::string forgotten = "the save of " + drive + " for all users is forgotten";
-    if (!CompanionIsProtected(os))
-        return Succeeded(forgotten + "; the drive goes at the next restart");
-    if (const auto why = ApplyNowAsSystem(os, drive))
-        return Failed(forgotten + "; the drive goes at the next restart, but could not be removed now: " + *why);
-    return Succeeded(forgotten + " and the drive removed");
+    std::string forgotten = "the save of " + drive + " for all users is forgotten";
+    bool done = true;
+    if (!CompanionIsProtected(os)) {
+        forgotten += "; the drive goes at the next restart";
+    } else if (const auto why = ApplyNowAsSystem(os, drive)) {
+        forgotten += "; the drive goes at the next restart, but could not be removed now: " + *why;
+        done = false;
+    } else {
+        forgotten += " and the drive removed";
+    }
+    if (const auto why = ForgetDriveLabel(os, drive, LabelScope::AllUsers))
+        return Failed(forgotten + "; its label could not be taken away: " + *why);
+    return done ? Succeeded(forgotten) : Failed(forgotten);
 }
 
 std::optional<std::string> AllUsersDriveArgument(const std::string& commandLine) {

@@ -3,6 +3,7 @@
 // both see as saved.
 #include "driver.h"
 
+#include "resource.h"
 #include "version.h"
 
 using namespace e2e;
@@ -151,9 +152,19 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
 
     // The window sees the command line's save, and the command line the window's.
     {
+        MapDrive("U:", everyone); // as a restart would make it
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
         ExpectEq(main.savedDrives(), {"U: (all users)", "X:"}, "saved drives in the window");
+        // Its label is every user's: korctl, run as administrator, writes it.
+        main.clickDrive("U:");
+        main.toolbar(IDM_LABEL);
+        HWND dialog = nullptr;
+        Expect(WaitFor([&] { return (dialog = app.window("#32770")) != nullptr; }, 8000), "no label dialog");
+        SendMessageW(GetDlgItem(dialog, IDC_LABEL_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Shared"));
+        MessageBoxWindow(dialog).press(IDOK);
+        app.answer("U: is labelled Shared for all users.");
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"U:", nullptr);
         main.save("W:");
         // What the command line does while the window is open shows there within a second.
         ExpectDone("create V: " + work, "V: created for " + work + "\n");
@@ -169,18 +180,23 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         Expect(Contains(main.freeLetters(), "V:"), "V: is not offered again");
         main.close();
     }
+    // In a key 64-bit Explorer shares with this 32-bit driver.
+    const std::string uLabel = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\U\\DefaultLabel";
+    ExpectEq(RegistryValue(HKEY_LOCAL_MACHINE, uLabel, "", KEY_WOW64_64KEY).data, "Shared", "U:'s label for all users");
     ExpectDone(
         "list --json",
         "[\n  {\"drive\": \"W:\", \"folder\": \"C:\\\\kvtest\\\\Work\", \"saved\": true, "
         "\"present\": true, \"scope\": \"mine\", \"label\": null},\n  {\"drive\": \"X:\", \"folder\": "
         "\"C:\\\\kvtest\\\\Фото 写真\", \"saved\": true, \"present\": true, \"scope\": \"mine\", \"label\": null},\n  "
         "{\"drive\": \"U:\", \"folder\": \"C:\\\\kvtest\\\\For Everyone\", \"saved\": true, "
-        "\"present\": false, \"scope\": \"all-users\", \"label\": null}\n]\n");
+        "\"present\": false, \"scope\": \"all-users\", \"label\": \"Shared\"}\n]\n");
     ExpectDone("list --utf8", "W:  " + work + "  [saved]\nX:  " + photos + "  [saved]\nU:  " + everyone +
-                                  "  (all users, not present)\n");
+                                  "  (all users, not present)  label: Shared\n");
     ExpectDone("forget U: --all-users",
                "the save of U: for all users is forgotten; the drive goes at the next restart\n");
     ExpectEq(value.Read(), "(none)", "the DOS Devices value of U: once forgotten");
+    Expect(!RegistryValue(HKEY_LOCAL_MACHINE, uLabel, "", KEY_WOW64_64KEY).found,
+           "U:'s label once its save is forgotten");
 
     // The label goes with the drive only while it is still the one Korvane wrote.
     ExpectDone("label W: Work", "W: is labelled Work\n");

@@ -409,10 +409,10 @@ void ExpectRunValue(HKEY root, const std::string& data) {
     ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
 }
 
-RegText RegistryValue(HKEY root, const std::string& key, const std::string& name) {
+RegText RegistryValue(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
     RegText value;
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
         return value;
     wchar_t data[2048] = {};
     DWORD bytes = sizeof data - sizeof(wchar_t);

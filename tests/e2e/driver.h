@@ -114,7 +114,7 @@ void WriteRunValue(HKEY root, const std::string& data);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 // Any text value ("" names the key's default value), and whether a key is there.
-RegText RegistryValue(HKEY root, const std::string& key, const std::string& name);
+RegText RegistryValue(HKEY root, const std::string& key, const std::string& name, REGSAM view = 0);
 bool RegistryKeyExists(HKEY root, const std::string& key);
 // The name this user's Explorer shows for a drive letter; "" for none.
 std::string ExplorerLabel(char letter);

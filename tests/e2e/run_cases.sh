@@ -59,14 +59,16 @@ fresh_server() {
     kv_wineserver -w 2>/dev/null || true
 }
 
-# Drive labels live in the user's registry, which the prefix keeps: a case
-# that failed half way must not leave its labels to the next. The server is
-# down, so its registry file can be edited.
+# Drive labels live in the registry, which the prefix keeps: a case that
+# failed half way must not leave its labels to the next. The server is down,
+# so its registry files can be edited.
 forget_labels() {
-    local reg="$KV_PREFIX/user.reg"
-    [ -f "$reg" ] || return 0
-    awk '/^\[Software\\\\(Classes\\\\Applications\\\\Explorer\.exe\\\\Drives|Korvane\\\\Labels)/ { skip = 1; next }
-         /^\[/ { skip = 0 } !skip' "$reg" >"$reg.new" && mv "$reg.new" "$reg"
+    local reg
+    for reg in "$KV_PREFIX/user.reg" "$KV_PREFIX/system.reg"; do
+        [ -f "$reg" ] || continue
+        awk '/^\[Software\\\\(Classes\\\\Applications\\\\Explorer\.exe\\\\Drives|Korvane\\\\Labels|Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\DriveIcons)/ { skip = 1; next }
+             /^\[/ { skip = 0 } !skip' "$reg" >"$reg.new" && mv "$reg.new" "$reg"
+    done
 }
 
 # A drive that appears while a case runs (a disk plugged in late, a VPN's

@@ -450,6 +450,11 @@ TEST_F(WindowTest, CommandsBeyondThisUserRunKorctlAsAdministratorAndSayWhatCameO
     os.onMessage = [] {};
     commands.Refresh();
     EXPECT_EQ(lst.rows, Rows{"Q: (all users)"});
+    said = "Q: is labelled Box for all users\r\n";
+    lsv.Select("Q:");
+    commands.LabelDriveCommand([](const std::string&, const std::string&) { return std::string(" Box "); });
+    EXPECT_EQ(calls.back(),
+              "C:\\Tools\\korctl.exe label Q: Box --all-users --report C:\\AppData\\Korvane\\korctl-elevated.txt");
     // Removing it is forgetting it for all users, which the user is offered.
     answer = {ProgramRun::End::NotStarted, 0, {}, "The operation was canceled by the user.", true};
     lsv.Select("Q:");
@@ -468,10 +473,10 @@ TEST_F(WindowTest, CommandsBeyondThisUserRunKorctlAsAdministratorAndSayWhatCameO
     os.protectedPaths = {"C:\\Tools", "C:\\Tools\\korstart.exe"};
     os.companionProtected = -1; // another process, which reads it anew
     commands.ElevatedDrivesCommand();
-    EXPECT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls.size(), 5u);
     EXPECT_EQ(calls.back(), "C:\\Tools\\korctl.exe elevated on --report C:\\AppData\\Korvane\\korctl-elevated.txt");
     EXPECT_EQ(os.messages,
-              (Rows{"(i) Q: saved for all users, standing for C:\\My Data\\.",
+              (Rows{"(i) Q: saved for all users, standing for C:\\My Data\\.", "(i) Q: is labelled Box for all users.",
                     "(?) Virtual drive Q: belongs to all users of this computer: it is saved for all users and comes "
                     "back at every startup. Remove that save, with administrator rights?",
                     "(i) Administrator rights were not given, so nothing was changed.",

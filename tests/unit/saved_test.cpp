@@ -452,16 +452,30 @@ TEST_F(SavedTest, SaveForAllUsersWritesTheStartupValueAndMakesItAtOnceOnlyFromAP
     for (const auto& [args, why] : refused)
         EXPECT_EQ(Korctl(os, args), "1||korctl: " + args[1] + " could not be saved for all users: " + why + "\n");
     EXPECT_EQ(Korctl(os, {"save", "X:", "C:\\My Data", "--all-users"}), "0|X: is saved for all users already\n|");
+    // Its label is every user's.
+    const std::string label =
+        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\X\\DefaultLabel\\";
+    EXPECT_EQ(Korctl(os, {"label", "X:", "Box", "--all-users"}), "0|X: is labelled Box for all users\n|");
+    EXPECT_EQ(Find(os.registry, label), "Box");
+    EXPECT_EQ(
+        Korctl(os, {"label", "X:", "Bag"}),
+        "1||korctl: X: is not saved; it is saved for all users, so label it with --all-users, as administrator\n");
+    EXPECT_EQ(Korctl(os, {"label", "S:", "Bag", "--all-users"}),
+              "1||korctl: S: is not saved for all users; save it first (korctl save S: --all-users)\n");
     EXPECT_EQ(Korctl(os, {"list"}), "0|S:  C:\\Data\nK:  C:\\Data  [saved, not present]\nR:  C:\\  (all users, not "
                                     "present)\nU:  C:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE  (all users, not present)\nX:  "
-                                    "C:\\My Data  (all users, not present)\n|");
+                                    "C:\\My Data  (all users, not present)  label: Box\n|");
     os.elevated = false;
+    EXPECT_EQ(Korctl(os, {"label", "X:", "--clear", "--all-users"}),
+              "1||korctl: the label of X: for all users was not set: that needs administrator rights; run korctl as "
+              "administrator\n");
     EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}),
               "1||korctl: the save of X: for all users could not be forgotten: that needs administrator rights; run "
               "korctl as administrator\n");
     os.elevated = true;
     EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}),
               "0|the save of X: for all users is forgotten; the drive goes at the next restart\n|");
+    EXPECT_FALSE(os.registry.count(label)) << "the label goes with the save";
     EXPECT_EQ(Korctl(os, {"forget", "X:", "--all-users"}), "1||korctl: X: is not saved for all users\n");
 
     // Installed where only administrators can change it: SYSTEM makes it now.

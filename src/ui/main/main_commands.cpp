@@ -467,24 +467,32 @@ void MainCommands::RemoveSaveCommand() {
 // A label is kept only with a save: the save brings the drive back under its
 // name, and forgetting it takes the name away. What the user typed is asked
 // for again while it cannot be a label. The label is read here (a value of
-// the user's own registry answers at once); the shell is told of the new
-// one away from the window's thread.
+// the registry answers at once); the shell is told of the new one away from
+// the window's thread. A drive saved for all users is named for all users,
+// by korctl run as administrator.
 void MainCommands::LabelDriveCommand(const AskLabel& ask) {
     const auto drive = DriveToActOn("Please select a drive to label!");
     if (!drive)
         return;
-    if (!model_.IsSaved(*drive)) {
+    const bool forAll = model_.IsSavedForAllUsers(*drive);
+    if (!forAll && !model_.IsSaved(*drive)) {
         os_.MessageBox("Save virtual drive " + *drive + " first: only a saved drive keeps a label.",
                        MsgStyle::Information);
         return;
     }
-    const std::string current = DriveLabel(os_, *drive, LabelScope::User);
+    const LabelScope scope = forAll ? LabelScope::AllUsers : LabelScope::User;
+    const std::string current = DriveLabel(os_, *drive, scope);
     std::optional<std::string> typed = current;
     while ((typed = ask(*drive, *typed)) && LabelRefusal(LabelText(*typed)))
         os_.MessageBox("The label of " + *drive + " was not set: " + *LabelRefusal(LabelText(*typed)) + ".",
                        MsgStyle::Critical);
     if (!typed || LabelText(*typed) == current)
         return;
+    if (forAll) {
+        RunAsAdministrator(
+            {"label", *drive, LabelText(*typed).empty() ? "--clear" : LabelText(*typed), kAllUsersArgument});
+        return;
+    }
     using Refusal = std::optional<std::string>;
     SetBusy(true);
     tasks_.Run<Refusal>(
