@@ -19,12 +19,6 @@ void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
            "the harness did not attach " + drive);
 }
 
-// The folder a drive stands for, as the device namespace says it; "" for none.
-std::string FolderOf(const std::string& drive) {
-    const std::string target = DriveTarget(drive);
-    return target.rfind("\\??\\", 0) == 0 ? target.substr(4) : "";
-}
-
 void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& drive, const std::string& why) {
     main.clickDrive(drive);
     main.toolbar(IDM_SAVE);
@@ -59,7 +53,7 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('W')), "kept", "record of W: after saving it again");
     main.save("M:");
     ExpectEq(main.savedDrives(), {"M:", "W:"}, "saved drives");
-    ExpectEq(FileBytes(RecordFile('M')), FolderOf("M:") + "\r\n", "record of M:");
+    ExpectEq(FileBytes(RecordFile('M')), DriveFolder("M:") + "\r\n", "record of M:");
     Expect(!app.hasMessage(), "saving showed a message");
 
     // Named in Explorer through the Label dialog, with the label filled in
@@ -142,7 +136,7 @@ KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
     WriteTextFile(RecordFile('A'), "C:\\kvtest\\Away\r\n");
     WriteTextFile(RecordFile('R'), "C:\\kvtest\\Back\r\n");
     WriteTextFile(RecordFile('Q'), "C:\\kvtest\\Elsewhere\r\n");
-    WriteRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    WriteRegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Korvane", "\"C:\\Program Files\\Korvane\\korstart.exe\"");
     {
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
@@ -208,8 +202,8 @@ KV_CASE(saved_drives_come_back_at_logon) {
         ExpectEq(DriveTarget(drive), "", "after the reboot, " + std::string(drive));
     const auto comeBack = [&] {
         ExpectEq(DriveTarget("P:"), "\\??\\" + plain, "P: after logon");
-        ExpectEq(LongPath(FolderOf("S:")), spaced, "long folder of S: after logon");
-        ExpectEq(LongPath(FolderOf("U:")), unicode, "long folder of U: after logon");
+        ExpectEq(LongPath(DriveFolder("S:")), spaced, "long folder of S: after logon");
+        ExpectEq(LongPath(DriveFolder("U:")), unicode, "long folder of U: after logon");
         ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
     };
     if (Boot() == 1) {
@@ -236,9 +230,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
             DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();
     }
-    wchar_t startup[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
-    const std::string copy = Narrow(startup) + "\\korstart.exe";
+    const std::string copy = KnownFolder(CSIDL_COMMON_STARTUP) + "\\korstart.exe";
     Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0,
            "cannot copy to " + copy);
     RunAtLogon({"\"" + copy + "\"", RunValue(HKEY_CURRENT_USER).data});
@@ -255,7 +247,7 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     MakeFolder(ProgramFile("kordat"));
     WriteTextFile(RecordFile('K'), "L:\\Photos\r\n");
     // A log past its 64 KiB keeps its newest whole lines.
-    const std::string logFile = Narrow(_wgetenv(L"LOCALAPPDATA")) + "\\Korvane\\korstart.log";
+    const std::string logFile = CompanionLogFile();
     MakeFolder(logFile.substr(0, logFile.rfind('\\')));
     WriteTextFile(logFile, std::string(70000, 'x') + "\r\n2026-12-01 08:00:00  old\r\n");
     const DWORD start = Now();

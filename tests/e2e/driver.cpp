@@ -1,11 +1,13 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "../bench/e2e_tools.h"
@@ -190,6 +192,12 @@ std::string LongPath(const std::string& path) {
     return GetLongPathNameW(Wide(path).c_str(), buffer, MAX_PATH) > 0 ? Narrow(buffer) : "";
 }
 
+std::string KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    Expect(SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)), "no folder " + std::to_string(csidl));
+    return Narrow(path);
+}
+
 std::string SystemText(DWORD error) {
     wchar_t text[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
@@ -216,6 +224,11 @@ std::vector<std::string> DriveTargets(const std::string& drive) {
 std::string DriveTarget(const std::string& drive) {
     const std::vector<std::string> targets = DriveTargets(drive);
     return targets.empty() ? "" : targets.front();
+}
+
+std::string DriveFolder(const std::string& drive) {
+    const std::string target = DriveTarget(drive);
+    return target.rfind("\\??\\", 0) == 0 ? target.substr(4) : "";
 }
 
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs) {
@@ -353,73 +366,21 @@ void CopyProgramTo(const std::string& folder) {
 
 // ----------------------------------------------------------- registry
 
-namespace {
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-// The program writes through the view of its own bitness, which the driver
-// shares: a 32-bit program's machine-wide keys lie under Wow6432Node on
-// 64-bit Windows.
-const REGSAM kProgramView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
-HKEY OpenRunKey(HKEY root, REGSAM access) {
-    HKEY key = nullptr;
-    RegOpenKeyExA(root, kRunKey, 0, (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) ? access : access | kProgramView,
-                  &key);
-    return key;
-}
-} // namespace
-
-RegText RunValue(HKEY root, REGSAM view) {
-    RegText value;
-    HKEY key = OpenRunKey(root, KEY_QUERY_VALUE | view);
-    if (!key)
-        return value;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data;
-    value.found = RegQueryValueExW(key, L"Korvane", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &bytes) ==
-                      ERROR_SUCCESS &&
-                  RegQueryValueExA(key, "Korvane", nullptr, nullptr, nullptr, &value.size) == ERROR_SUCCESS;
-    value.data = Narrow(data);
-    RegCloseKey(key);
-    return value;
-}
-
-void WriteRunValue(HKEY root, const std::string& data) {
-    HKEY key = nullptr;
-    const std::wstring text = Wide(data);
-    Expect(RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE | kProgramView, nullptr, &key, nullptr) ==
-                   ERROR_SUCCESS &&
-               RegSetValueExW(key, L"Korvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
-           "could not write the Run value");
-    RegCloseKey(key);
-}
-
-void DeleteRunValue(HKEY root) {
-    if (HKEY key = OpenRunKey(root, KEY_SET_VALUE)) {
-        RegDeleteValueA(key, "Korvane");
-        RegCloseKey(key);
-    }
-}
-
-void ExpectRunValue(HKEY root, const std::string& data) {
-    const RegText value = RunValue(root);
-    Expect(value.found, "no Run value Korvane");
-    ExpectEq(value.data, data, "Run value data");
-    ExpectEq(value.type, REG_SZ, "Run value type");
-    ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
-}
-
-RegText RegistryValue(HKEY root, const std::string& key, const std::string& name) {
+RegText RegistryValue(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
     RegText value;
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
         return value;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data - sizeof(wchar_t);
+    wchar_t data[8192] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t), number = 0;
     value.found = RegQueryValueExW(opened, Wide(name).c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(data),
                                    &bytes) == ERROR_SUCCESS;
-    value.data = Narrow(data);
+    RegQueryValueExA(opened, name.c_str(), nullptr, nullptr, nullptr, &value.size);
     RegCloseKey(opened);
+    memcpy(&number, data, sizeof number);
+    value.data = value.type == REG_DWORD ? std::to_string(number) : Narrow(data);
     return value;
 }
 
@@ -429,6 +390,28 @@ bool RegistryKeyExists(HKEY root, const std::string& key) {
         return false;
     RegCloseKey(opened);
     return true;
+}
+
+void WriteRegistryText(HKEY root, const std::string& key, const std::string& name, const std::string& data) {
+    const std::wstring text = Wide(data);
+    Expect(RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), REG_SZ, text.c_str(),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+           "could not write the value " + name + " of " + key);
+}
+
+void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& name) {
+    RegDeleteKeyValueW(root, Wide(key).c_str(), Wide(name).c_str());
+}
+
+RegText RunValue(HKEY root, REGSAM view) { return RegistryValue(root, kRunKey, "Korvane", view); }
+void DeleteRunValue(HKEY root) { DeleteRegistryValue(root, kRunKey, "Korvane"); }
+
+void ExpectRunValue(HKEY root, const std::string& data) {
+    const RegText value = RunValue(root);
+    Expect(value.found, "no Run value Korvane");
+    ExpectEq(value.data, data, "Run value data");
+    ExpectEq(value.type, REG_SZ, "Run value type");
+    ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
 }
 
 std::string ExplorerLabel(char letter) {
@@ -488,10 +471,10 @@ void RunAtLogon(const std::vector<std::string>& commandLines, const std::functio
 
 void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
 
+std::string CompanionLogFile() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
+
 std::vector<std::string> CompanionLog() {
-    wchar_t appData[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
-    std::vector<std::string> lines = Lines(Narrow(appData) + "\\Korvane\\korstart.log");
+    std::vector<std::string> lines = Lines(CompanionLogFile());
     for (std::string& line : lines)
         line.erase(0, std::min<size_t>(line.size(), 21)); // the time
     return lines;

@@ -74,7 +74,7 @@ private:
         main_.pickLetter(letter);
         command("create " + letter + " on " + folder, 'C', IDM_CREATE);
         app_.answer("Virtual drive " + letter + " created.", IDOK, {IDOK}, 30000);
-        Expect(WaitFor([&] { return LongPath(DriveTarget(letter).substr(4)) == folder; }, 15000),
+        Expect(WaitFor([&] { return LongPath(DriveFolder(letter)) == folder; }, 15000),
                letter + " stands for \"" + DriveTarget(letter) + "\", not " + folder);
         main_.clickDrive(letter);
         Expect(WaitFor([&] { return main_.status() == folder; }, 8000), "the status bar shows " + main_.status());
