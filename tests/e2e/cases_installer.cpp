@@ -83,10 +83,8 @@ const std::string kPathEntry = ";" + std::string(kInstallDir) + "\\";
 // message and returns its exit code.
 DWORD Refused(const std::string& arguments, const std::string& message) {
     return Msiexec(arguments + " /qb", [&](DWORD pid) {
-        std::vector<HWND> boxes;
-        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
-               "msiexec " + arguments + " showed no message");
-        HWND box = boxes.front();
+        HWND box =
+            WaitWindow([&] { return TopWindow("#32770", pid); }, 30000, "msiexec " + arguments + " showed no message");
         WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
         MessageBoxWindow shown(box);
         ExpectEq(shown.text(), message, "the message of msiexec " + arguments);
@@ -170,7 +168,7 @@ void Logon() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         const RegText run = RunValue(root);
         if (run.found)
-            RunAtLogon(run.data);
+            RunAtLogon({run.data});
     }
 }
 
@@ -241,7 +239,7 @@ void AdministratorsRound() {
         Reboot();
     }
     Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
-    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data); // the package's own entry
+    RunAtLogon({RunValue(HKEY_LOCAL_MACHINE).data}); // the package's own entry
     ExpectDriveBack();
 
     // The older package refuses, says why, and leaves the newer one.

@@ -3,8 +3,6 @@
 #include "driver.h"
 #include <shlobj.h>
 
-#include <algorithm>
-
 #include "resource.h"
 
 using namespace e2e;
@@ -60,8 +58,7 @@ KV_CASE(save_and_remove_save) {
     // when it opens again; Remove Save takes it away.
     const auto labelDialog = [&](const std::function<void()>& open) {
         open();
-        HWND dialog = nullptr;
-        Expect(WaitFor([&] { return (dialog = app.window("#32770")) != nullptr; }, 8000), "no label dialog");
+        HWND dialog = WaitWindow([&] { return app.window("#32770"); }, 8000, "no label dialog");
         Pause(300);
         ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_PROMPT)),
                  "&Name of M: in Explorer, up to 32 characters (empty for none):", "label prompt");
@@ -215,7 +212,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         WriteTextFile(RecordFile('B'), std::string("MZ\x90\0\x03\0\0\0\r\n", 10));
         WriteTextFile(RecordFile('O'), "C:\\kvtest\\" + std::string(5000, 'o') + "\r\n");
         const auto records = FolderFiles(ProgramFile("kordat"));
-        RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
+        RunAtLogon({RunValue(HKEY_CURRENT_USER).data});
         comeBack();
         ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
         for (const char* drive : {"G:", "E:", "B:", "O:"})
@@ -225,7 +222,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         for (const std::string& line :
              {std::string("G: not made: C:\\kvtest\\Gone does not exist"),
               std::string("P: made, standing for ") + plain, std::string("T: left alone: the letter is in use")})
-            Expect(std::find(log.begin(), log.end(), line) != log.end(), "the log " + Join(log) + " lacks " + line);
+            Expect(Contains(log, line), "the log " + Join(log) + " lacks " + line);
         for (const char letter : {'T', 'G', 'E', 'B', 'O'})
             DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();

@@ -141,10 +141,8 @@ PROCESS_INFORMATION Launch(const std::string& commandLine, const std::string& di
 // returns its exit code. The handle is closed.
 DWORD Finish(HANDLE process, int timeoutMs, const std::string& what);
 
-// Runs the command line as the logon runs a Run value or a Startup program,
-// from the system folder, and waits for it to end by itself.
-void RunAtLogon(const std::string& commandLine);
-// Several at once, as a Run value and a Startup folder copy start together;
+// Runs the command lines at once as the logon runs a Run value and a Startup
+// program, from the system folder, and waits for each to end by itself;
 // `meanwhile` runs once they are started.
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
 std::string CompanionLogFile();
@@ -153,10 +151,13 @@ std::vector<std::string> CompanionLog(); // its lines, without their times
 // --- Windows of any process ------------------------------------------
 std::string TextOf(HWND hwnd); // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
-void Hover(int x, int y); // moves the pointer there, pressing nothing
-void Click(int x, int y);
-POINT Centre(HWND hwnd); // of the window on the screen
-void ClickWindowCenter(HWND hwnd);
+HWND TopWindow(const std::string& className, DWORD pid = 0); // the front one of them, nullptr for none
+// Polls `find` every 50 ms until it gives a window; fails with `what` when
+// none comes within `timeoutMs`.
+HWND WaitWindow(const std::function<HWND()>& find, int timeoutMs, const std::string& what);
+void Hover(POINT p); // moves the pointer there, pressing nothing
+void Click(POINT p);
+POINT Centre(HWND hwnd);                      // of the window on the screen
 void Keys(std::initializer_list<WORD> chord); // presses in order, releases in reverse
 
 class MessageBoxWindow {
