@@ -521,7 +521,8 @@ private:
 
 RECT RemoteRect(HWND hwnd, UINT message, WPARAM wparam, LONG firstField = 0) {
     RECT rect{firstField, 0, 0, 0};
-    memcpy(&rect, RemoteBlock(hwnd, sizeof rect).send(hwnd, message, wparam, &rect, sizeof rect).data(), sizeof rect);
+    const std::string block = RemoteBlock(hwnd, sizeof rect).send(hwnd, message, wparam, &rect, sizeof rect);
+    memcpy(&rect, block.data(), sizeof rect);
     return rect;
 }
 
