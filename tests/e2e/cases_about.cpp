@@ -10,13 +10,6 @@ const char kWebsite[] = "http://www.kastry.example";
 const char kDonation[] = "https://www.paypal.com/cgi-bin/webscr?no_shipping=1&return=http://www.kastry.example"
                          "&item_name=Ondrel Kastry donation&business=donate@kastry.example&cmd=_xclick";
 
-HWND WaitAbout(const Korvane& app, const std::string& how) {
-    HWND about = nullptr;
-    WaitFor([&] { return (about = app.window("KorvaneAbout")) != nullptr; }, 5000);
-    Expect(about != nullptr, how + " opened no about window");
-    return about;
-}
-
 void Focus(HWND window) {
     SetForegroundWindow(window);
     WaitFor([&] { return GetForegroundWindow() == window; }, 2000);
@@ -34,24 +27,19 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
     const struct {
         int control;
         const char* address;
-    } clicks[] = {{IDC_ABOUT_WEBSITE, kWebsite},
-                  {IDC_ABOUT_DONATE, kDonation},
-                  {IDC_ABOUT_WEBSITE, kWebsite},
-                  {IDC_ABOUT_DONATE, kDonation}};
-    size_t opened = 0;
-    for (const auto& click : clicks) {
+    } addresses[] = {{IDC_ABOUT_WEBSITE, kWebsite}, {IDC_ABOUT_DONATE, kDonation}};
+    for (size_t i = 0; i < 4; ++i) {
+        const auto& click = addresses[i % 2]; // each twice, in turn
         Focus(about);
         // Hover first and let the window see the pointer arrive, as a hand on
         // a mouse does: a press that comes with the move is sometimes lost.
         const POINT at = Centre(GetDlgItem(about, click.control));
-        Hover(at.x, at.y);
+        Hover(at);
         Pause(500);
-        Click(at.x, at.y);
-        Expect(WaitFor([&] { return OpenLog().size() > opened; }, 8000),
-               std::string("click ") + std::to_string(opened + 1) + " did not reach the shell");
-        ++opened;
-        ExpectEq(OpenedAddress(OpenLog().back()), std::string("\"") + click.address + "\"",
-                 "address of click " + std::to_string(opened));
+        Click(at);
+        const std::string which = "click " + std::to_string(i + 1);
+        Expect(WaitFor([&] { return OpenLog().size() > i; }, 8000), which + " did not reach the shell");
+        ExpectEq(OpenedAddress(OpenLog().back()), std::string("\"") + click.address + "\"", "address of " + which);
         Expect(IsWindowVisible(about) && !main.enabled(), "the about window did not stay open and modal");
     }
     Pause(1000);
@@ -62,35 +50,23 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
 KV_CASE(about_opens_modally_and_closes_every_way) {
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
-    const auto ok = [](HWND about) {
-        Focus(about);
-        ClickWindowCenter(GetDlgItem(about, IDOK));
-    };
     const struct {
         const char* open;
         std::function<void()> opener;
         const char* close;
-        std::function<void(HWND)> closer;
+        std::function<void(HWND)> closer; // with the about window in front
     } ways[] = {
         {"Ctrl+A", [&] { main.shortcut('A'); }, "the title bar's close",
          [](HWND a) { PostMessageW(a, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"Help > About", [&] { main.menu('H', 'A'); }, "Enter",
-         [](HWND a) {
-             Focus(a);
-             Keys({VK_RETURN});
-         }},
-        {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc",
-         [](HWND a) {
-             Focus(a);
-             Keys({VK_ESCAPE});
-         }},
-        {"Help > About", [&] { main.menu('H', 'A'); }, "OK", ok},
+        {"Help > About", [&] { main.menu('H', 'A'); }, "Enter", [](HWND) { Keys({VK_RETURN}); }},
+        {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc", [](HWND) { Keys({VK_ESCAPE}); }},
+        {"Help > About", [&] { main.menu('H', 'A'); }, "OK", [](HWND a) { Click(Centre(GetDlgItem(a, IDOK))); }},
     };
     bool first = true;
     for (const auto& way : ways) {
         const std::string how = std::string(way.open) + " closed by " + way.close;
         way.opener();
-        HWND about = WaitAbout(app, way.open);
+        HWND about = WaitWindow([&] { return app.window("KorvaneAbout"); }, 5000, how + ": no about window opened");
         Expect(!main.enabled(), how + ": the main window takes input under the about window");
         if (first) {
             first = false;
@@ -107,13 +83,13 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
             Expect(std::abs(a.x - m.x) <= 2 && std::abs(a.y - m.y) <= 2,
                    "the about window is not centred over the main window");
             // A click on the main window's Manual button must not get through.
-            const POINT manual = main.toolbarButton(IDM_MANUAL);
-            Click(manual.x, manual.y);
+            Click(main.toolbarButton(IDM_MANUAL));
             Pause(1500);
             Expect(OpenLog().empty(), "a click on the disabled main window opened the manual");
             Expect(IsWindowVisible(about) != FALSE, "a click on the main window closed the about window");
             ExpectAddressesOpen(main, about);
         }
+        Focus(about);
         way.closer(about);
         Expect(WaitFor([&] { return !IsWindow(about); }, 3000), how + ": the window is still there");
         Expect(WaitFor([&] { return main.enabled(); }, 2000), how + ": the main window stays disabled");

@@ -65,15 +65,12 @@ void ExpectDone(const std::string& arguments, const std::string& out, int codePa
 // A save for all users of the story's, taken away at its end whatever happens:
 // the prefix outlives the case.
 struct AllUsersValue {
-    static constexpr wchar_t kKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices";
+    static constexpr char kKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices";
     std::wstring name;
-    ~AllUsersValue() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str()); }
+    ~AllUsersValue() { DeleteRegistryValue(HKEY_LOCAL_MACHINE, kKey, Narrow(name)); }
     std::string Read() const {
-        wchar_t data[1024] = {};
-        DWORD bytes = sizeof data;
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
-            return "(none)";
-        return Narrow(data);
+        const RegText value = RegistryValue(HKEY_LOCAL_MACHINE, kKey, Narrow(name));
+        return value.type == REG_SZ ? value.data : "(none)";
     }
 };
 
@@ -159,8 +156,7 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
         // Its label is every user's: korctl, run as administrator, writes it.
         main.clickDrive("U:");
         main.toolbar(IDM_LABEL);
-        HWND dialog = nullptr;
-        Expect(WaitFor([&] { return (dialog = app.window("#32770")) != nullptr; }, 8000), "no label dialog");
+        HWND dialog = WaitWindow([&] { return app.window("#32770"); }, 8000, "no label dialog");
         SendMessageW(GetDlgItem(dialog, IDC_LABEL_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Shared"));
         MessageBoxWindow(dialog).press(IDOK);
         app.answer("U: is labelled Shared for all users.");
@@ -200,17 +196,11 @@ KV_CASE(command_line_makes_lists_saves_and_removes_drives) {
 
     // The label goes with the drive only while it is still the one Korvane wrote.
     ExpectDone("label W: Work", "W: is labelled Work\n");
-    const std::string wLabel = kExplorerDrives + "\\W\\DefaultLabel";
-    HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, Wide(wLabel).c_str(), 0, KEY_SET_VALUE, &key);
-    Expect(RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Mine"), 10) == ERROR_SUCCESS,
-           "could not rename W: as the user");
-    RegCloseKey(key);
+    WriteRegistryText(HKEY_CURRENT_USER, kExplorerDrives + "\\W\\DefaultLabel", "", "Mine"); // as the user renames it
     ExpectDone("remove W:", "W: removed and its save forgotten\n");
     Expect(DriveTarget("W:").empty() && !Exists(RecordFile('W')), "W: or its record is still there");
     ExpectEq(ExplorerLabel('W'), "Mine", "the user's own label of W:");
-    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(wLabel).c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(kExplorerDrives + "\\W").c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, Wide(kExplorerDrives + "\\W").c_str());
     ExpectDone("label X: Photos", "X: is labelled Photos\n");
     ExpectDone("remove X:", "X: removed and its save forgotten\n");
     Expect(ExplorerLabel('X').empty() && !RegistryKeyExists(HKEY_CURRENT_USER, kExplorerDrives + "\\X") &&
@@ -235,7 +225,6 @@ KV_CASE(drive_keeps_its_folder_when_a_sibling_takes_its_short_name) {
     ExpectDone("create X: \"" + alpha + "\" --save", "X: created for " + alpha + " and saved\n");
     const auto expectOnAlpha = [&](const std::string& when) {
         ExpectEq(DriveTarget("X:"), "\\??\\" + alpha, "X: " + when);
-        ExpectEq(LongPath(DriveTarget("X:").substr(4)), alpha, "the folder behind X: " + when);
         ExpectEq(FileBytes(RecordFile('X')), alpha + "\r\n", "record of X: " + when);
     };
     expectOnAlpha("once made");

@@ -45,8 +45,7 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
     MainWindow main = app.waitMain();
     main.openFolder("C:\\windows\\system32");
     const std::vector<std::string> rows = main.folderEntries();
-    Expect(std::find(rows.begin(), rows.end(), "KvOnly64") != rows.end(),
-           "System32 in the folder list lacks KvOnly64: " + Join(rows));
+    Expect(Contains(rows, "KvOnly64"), "System32 in the folder list lacks KvOnly64: " + Join(rows));
     const auto letters = main.freeLetters();
     const std::function<void()> triggers[] = {[&] { main.menu('F', 'C'); }, [&] { main.shortcut('C'); },
                                               [&] { main.toolbar(IDM_CREATE); }};

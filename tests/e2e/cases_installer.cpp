@@ -10,7 +10,6 @@
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <cstring>
 
 using namespace e2e;
 
@@ -31,18 +30,12 @@ std::string Record() { return Installed("kordat\\K.ini"); }
 // The Run value's data, as Korvane writes it for the installed companion.
 std::string CompanionCommand() { return "\"" + Installed("korstart.exe") + "\""; }
 
-std::string KnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    Expect(SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)), "no folder " + std::to_string(csidl));
-    return Narrow(path);
-}
 // A per-machine package puts its Start menu entries in the common Programs
 // folder and takes a companion copy out of the common Startup folder. Wine's
 // msi resolves ProgramMenuFolder and StartupFolder to the user's own folders
 // whatever ALLUSERS says, so there the case looks where Wine puts them.
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 std::string MenuFolder() { return KnownFolder(UnderWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Korvane"; }
-std::string CompanionLog() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
 std::string StartupCopy() { return KnownFolder(UnderWine() ? CSIDL_STARTUP : CSIDL_COMMON_STARTUP) + "\\korstart.exe"; }
 
 // As an administrator's deployment runs it: the 64-bit msiexec, which on
@@ -75,53 +68,28 @@ std::string OnlyProduct() {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// A registry value, "" when missing; a number as text, variables unexpanded.
-std::string RegistryText(const std::string& key, const char* name) {
-    wchar_t data[8192] = {};
-    DWORD bytes = sizeof data - sizeof(wchar_t), type = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), Wide(name).c_str(),
-                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_DWORD | RRF_NOEXPAND, &type, data,
-                     &bytes) != ERROR_SUCCESS)
-        return "";
-    DWORD number = 0;
-    if (type == REG_DWORD)
-        memcpy(&number, data, sizeof number);
-    return type == REG_DWORD ? std::to_string(number) : Narrow(data);
-}
-
 // A value of the Add/Remove Programs entry. A 32-bit package's entry lies in
 // the 32-bit view, the driver's own.
 std::string UninstallValue(const std::string& productCode, const char* name) {
-    return RegistryText(kUninstallKey + productCode, name);
+    return RegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey + productCode, name).data;
 }
 
 // The machine's PATH, where the package puts korctl's folder.
-std::string SystemPath() {
-    return RegistryText("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", "Path");
-}
+const char kEnvironmentKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+std::string SystemPath() { return RegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path").data; }
 const std::string kPathEntry = ";" + std::string(kInstallDir) + "\\";
 
 // Runs msiexec with a window for its messages, expects it to refuse with that
 // message and returns its exit code.
 DWORD Refused(const std::string& arguments, const std::string& message) {
     return Msiexec(arguments + " /qb", [&](DWORD pid) {
-        std::vector<HWND> boxes;
-        Expect(WaitFor([&] { return !(boxes = TopWindows("#32770", pid)).empty(); }, 30000),
-               "msiexec " + arguments + " showed no message");
-        HWND box = boxes.front();
+        HWND box =
+            WaitWindow([&] { return TopWindow("#32770", pid); }, 30000, "msiexec " + arguments + " showed no message");
         WaitFor([&] { return !TextOf(GetDlgItem(box, 0xFFFF)).empty(); }, 2000);
         MessageBoxWindow shown(box);
         ExpectEq(shown.text(), message, "the message of msiexec " + arguments);
         shown.press(IDOK);
     });
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 std::string ShortcutTarget(const std::string& link) {
@@ -200,15 +168,11 @@ void Logon() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         const RegText run = RunValue(root);
         if (run.found)
-            RunAtLogon(run.data);
+            RunAtLogon({run.data});
     }
 }
 
-void ExpectDriveBack() {
-    const std::string target = DriveTarget("K:");
-    Expect(target.rfind("\\??\\", 0) == 0 && LongPath(target.substr(4)) == kFolder,
-           "K: after logon stands for \"" + target + "\"");
-}
+void ExpectDriveBack() { ExpectEq(LongPath(DriveFolder("K:")), kFolder, "the folder of K: after logon"); }
 
 // What this case leaves, so that other cases and later runs start clean.
 void CleanMachine() {
@@ -275,7 +239,7 @@ void AdministratorsRound() {
         Reboot();
     }
     Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
-    RunAtLogon(RunValue(HKEY_LOCAL_MACHINE).data); // the package's own entry
+    RunAtLogon({RunValue(HKEY_LOCAL_MACHINE).data}); // the package's own entry
     ExpectDriveBack();
 
     // The older package refuses, says why, and leaves the newer one.
@@ -296,7 +260,7 @@ void AdministratorsRound() {
         main.close();
         ExpectRegisteredByKorvane();
     }
-    Expect(Exists(CompanionLog()), "the companion kept no log at " + CompanionLog());
+    Expect(Exists(CompanionLogFile()), "the companion kept no log at " + CompanionLogFile());
     Expect(CopyFileW(Wide(Installed("korstart.exe")).c_str(), Wide(StartupCopy()).c_str(), FALSE) != 0,
            "cannot copy the companion to " + StartupCopy());
     const std::string product = OnlyProduct(), path = SystemPath();
@@ -313,9 +277,9 @@ void AdministratorsRound() {
     ExpectEq(RunValue(HKEY_CURRENT_USER).found, UnderWine(), "a per-user Run value is left");
     // A per-machine package touches no one's profile: that is where each
     // user keeps their own log and saves.
-    Expect(Exists(CompanionLog()), "uninstall took the user's companion log");
-    Expect(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product), "the Add/Remove Programs entry is left");
-    Expect(!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
+    Expect(Exists(CompanionLogFile()), "uninstall took the user's companion log");
+    Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product), "the Add/Remove Programs entry is left");
+    Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Korvane"), "HKLM\\Software\\Korvane is left");
     // Wine's msi takes the folder off the PATH but leaves its separator.
     ExpectEq(SystemPath(), path.substr(0, path.size() - kPathEntry.size() + UnderWine()),
              "the machine's PATH after uninstall");

@@ -4,20 +4,12 @@
 
 using namespace e2e;
 
-namespace {
-const std::string kRecord = RecordFile('S');
-
-void PrepareSavedDrive() {
-    MakeFolder("C:\\kvtest\\Saved Stuff");
-    LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
-}
-} // namespace
-
 // Remove asks for a row when none is selected, changes nothing after No and
 // after Yes deletes the drive and its save, paced over five seconds, with the
 // lists back on the system drive.
 KV_CASE(remove_asks_then_deletes_after_yes) {
-    PrepareSavedDrive();
+    MakeFolder("C:\\kvtest\\Saved Stuff");
+    LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
     MakeFolder("C:\\kvtest\\Other");
     MapDrive("H:", "C:\\kvtest\\Other");
     Korvane app = Korvane::Start();
@@ -41,7 +33,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     Expect(main.enabled() && !app.hasMessage(), "something went on after No");
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives after No");
     ExpectEq(main.freeLetters(), letters, "free letters after No");
-    Expect(SubstLog().empty() && Exists(kRecord) && !DriveTarget("S:").empty(), "No removed something");
+    Expect(SubstLog().empty() && Exists(RecordFile('S')) && !DriveTarget("S:").empty(), "No removed something");
 
     const std::string home = main.folder();
     main.pickDrive("Z:"); // away from the system drive, to see the way back
@@ -57,7 +49,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     ExpectEq(main.freeLetters(), FreeLettersBut("CHZ"), "free letters");
     Expect(WaitFor([&] { return !SubstLog().empty(); }, 15000), "subst.exe was not started");
     ExpectEq(SubstLog(), {"S: /D"}, "subst command lines");
-    Expect(!Exists(kRecord), "the saved record is still there");
+    Expect(!Exists(RecordFile('S')), "the saved record is still there");
     Expect(WaitDriveTarget("S:", ""), "S: still exists");
     done.press(IDOK);
 

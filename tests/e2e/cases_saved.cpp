@@ -3,8 +3,6 @@
 #include "driver.h"
 #include <shlobj.h>
 
-#include <algorithm>
-
 #include "resource.h"
 
 using namespace e2e;
@@ -17,12 +15,6 @@ void AttachDrive(const std::string& drive, const std::string& scratchFolder) {
     const std::wstring root = Wide(drive + "\\");
     Expect(WaitFor([&] { return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000),
            "the harness did not attach " + drive);
-}
-
-// The folder a drive stands for, as the device namespace says it; "" for none.
-std::string FolderOf(const std::string& drive) {
-    const std::string target = DriveTarget(drive);
-    return target.rfind("\\??\\", 0) == 0 ? target.substr(4) : "";
 }
 
 void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& drive, const std::string& why) {
@@ -59,15 +51,14 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('W')), "kept", "record of W: after saving it again");
     main.save("M:");
     ExpectEq(main.savedDrives(), {"M:", "W:"}, "saved drives");
-    ExpectEq(FileBytes(RecordFile('M')), FolderOf("M:") + "\r\n", "record of M:");
+    ExpectEq(FileBytes(RecordFile('M')), DriveFolder("M:") + "\r\n", "record of M:");
     Expect(!app.hasMessage(), "saving showed a message");
 
     // Named in Explorer through the Label dialog, with the label filled in
     // when it opens again; Remove Save takes it away.
     const auto labelDialog = [&](const std::function<void()>& open) {
         open();
-        HWND dialog = nullptr;
-        Expect(WaitFor([&] { return (dialog = app.window("#32770")) != nullptr; }, 8000), "no label dialog");
+        HWND dialog = WaitWindow([&] { return app.window("#32770"); }, 8000, "no label dialog");
         Pause(300);
         ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_PROMPT)),
                  "&Name of M: in Explorer, up to 32 characters (empty for none):", "label prompt");
@@ -142,7 +133,7 @@ KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
     WriteTextFile(RecordFile('A'), "C:\\kvtest\\Away\r\n");
     WriteTextFile(RecordFile('R'), "C:\\kvtest\\Back\r\n");
     WriteTextFile(RecordFile('Q'), "C:\\kvtest\\Elsewhere\r\n");
-    WriteRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Korvane\\korstart.exe\"");
+    WriteRegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Korvane", "\"C:\\Program Files\\Korvane\\korstart.exe\"");
     {
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
@@ -208,8 +199,8 @@ KV_CASE(saved_drives_come_back_at_logon) {
         ExpectEq(DriveTarget(drive), "", "after the reboot, " + std::string(drive));
     const auto comeBack = [&] {
         ExpectEq(DriveTarget("P:"), "\\??\\" + plain, "P: after logon");
-        ExpectEq(LongPath(FolderOf("S:")), spaced, "long folder of S: after logon");
-        ExpectEq(LongPath(FolderOf("U:")), unicode, "long folder of U: after logon");
+        ExpectEq(LongPath(DriveFolder("S:")), spaced, "long folder of S: after logon");
+        ExpectEq(LongPath(DriveFolder("U:")), unicode, "long folder of U: after logon");
         ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
     };
     if (Boot() == 1) {
@@ -221,7 +212,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         WriteTextFile(RecordFile('B'), std::string("MZ\x90\0\x03\0\0\0\r\n", 10));
         WriteTextFile(RecordFile('O'), "C:\\kvtest\\" + std::string(5000, 'o') + "\r\n");
         const auto records = FolderFiles(ProgramFile("kordat"));
-        RunAtLogon(RunValue(HKEY_CURRENT_USER).data);
+        RunAtLogon({RunValue(HKEY_CURRENT_USER).data});
         comeBack();
         ExpectEq(DriveTarget("T:"), "\\??\\C:\\kvtest\\Taken", "T:, in use before the logon");
         for (const char* drive : {"G:", "E:", "B:", "O:"})
@@ -231,14 +222,12 @@ KV_CASE(saved_drives_come_back_at_logon) {
         for (const std::string& line :
              {std::string("G: not made: C:\\kvtest\\Gone does not exist"),
               std::string("P: made, standing for ") + plain, std::string("T: left alone: the letter is in use")})
-            Expect(std::find(log.begin(), log.end(), line) != log.end(), "the log " + Join(log) + " lacks " + line);
+            Expect(Contains(log, line), "the log " + Join(log) + " lacks " + line);
         for (const char letter : {'T', 'G', 'E', 'B', 'O'})
             DeleteFileW(Wide(RecordFile(letter)).c_str());
         Reboot();
     }
-    wchar_t startup[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, startup);
-    const std::string copy = Narrow(startup) + "\\korstart.exe";
+    const std::string copy = KnownFolder(CSIDL_COMMON_STARTUP) + "\\korstart.exe";
     Expect(CopyFileW(Wide(ProgramFile("korstart.exe")).c_str(), Wide(copy).c_str(), FALSE) != 0,
            "cannot copy to " + copy);
     RunAtLogon({"\"" + copy + "\"", RunValue(HKEY_CURRENT_USER).data});
@@ -255,7 +244,7 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     MakeFolder(ProgramFile("kordat"));
     WriteTextFile(RecordFile('K'), "L:\\Photos\r\n");
     // A log past its 64 KiB keeps its newest whole lines.
-    const std::string logFile = Narrow(_wgetenv(L"LOCALAPPDATA")) + "\\Korvane\\korstart.log";
+    const std::string logFile = CompanionLogFile();
     MakeFolder(logFile.substr(0, logFile.rfind('\\')));
     WriteTextFile(logFile, std::string(70000, 'x') + "\r\n2026-12-01 08:00:00  old\r\n");
     const DWORD start = Now();

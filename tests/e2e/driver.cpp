@@ -1,11 +1,13 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "../bench/e2e_tools.h"
@@ -20,6 +22,19 @@ const char kScratch[] = "C:\\kvtest";
 
 namespace {
 std::string failureShot;
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
 } // namespace
 
 void SetFailureScreenshot(const std::string& bmpPath) { failureShot = bmpPath; }
@@ -37,21 +52,6 @@ void Expect(bool ok, const std::string& what) {
     if (!ok)
         Fail(what);
 }
-
-namespace {
-std::string Quoted(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out + "\"";
-}
-} // namespace
 
 void ExpectEq(const std::string& actual, const std::string& expected, const std::string& what) {
     if (actual != expected)
@@ -190,6 +190,12 @@ std::string LongPath(const std::string& path) {
     return GetLongPathNameW(Wide(path).c_str(), buffer, MAX_PATH) > 0 ? Narrow(buffer) : "";
 }
 
+std::string KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    Expect(SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)), "no folder " + std::to_string(csidl));
+    return Narrow(path);
+}
+
 std::string SystemText(DWORD error) {
     wchar_t text[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
@@ -216,6 +222,11 @@ std::vector<std::string> DriveTargets(const std::string& drive) {
 std::string DriveTarget(const std::string& drive) {
     const std::vector<std::string> targets = DriveTargets(drive);
     return targets.empty() ? "" : targets.front();
+}
+
+std::string DriveFolder(const std::string& drive) {
+    const std::string target = DriveTarget(drive);
+    return target.rfind("\\??\\", 0) == 0 ? target.substr(4) : "";
 }
 
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs) {
@@ -298,6 +309,16 @@ std::vector<std::string> Lines(const std::string& path) {
     }
     return lines;
 }
+
+// "X:" for each X.ini in the data folder.
+std::vector<std::string> RecordFiles() {
+    std::vector<std::string> drives;
+    for (const auto& file : FolderFiles(ProgramFile("kordat"))) {
+        const std::string& name = file.first;
+        drives.push_back(name.size() == 5 && name.substr(1) == ".ini" ? std::string{name[0], ':'} : name);
+    }
+    return drives;
+}
 } // namespace
 
 std::vector<std::string> SubstLog() { return Lines(std::string(kScratch) + "\\subst.log"); }
@@ -310,18 +331,6 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
             letters.push_back(std::string{c, ':'});
     return letters;
 }
-
-namespace {
-// "X:" for each X.ini in the data folder.
-std::vector<std::string> RecordFiles() {
-    std::vector<std::string> drives;
-    for (const auto& file : FolderFiles(ProgramFile("kordat"))) {
-        const std::string& name = file.first;
-        drives.push_back(name.size() == 5 && name.substr(1) == ".ini" ? std::string{name[0], ':'} : name);
-    }
-    return drives;
-}
-} // namespace
 
 void RemoveSubst() {
     char system[MAX_PATH] = {};
@@ -353,73 +362,21 @@ void CopyProgramTo(const std::string& folder) {
 
 // ----------------------------------------------------------- registry
 
-namespace {
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-// The program writes through the view of its own bitness, which the driver
-// shares: a 32-bit program's machine-wide keys lie under Wow6432Node on
-// 64-bit Windows.
-const REGSAM kProgramView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-
-HKEY OpenRunKey(HKEY root, REGSAM access) {
-    HKEY key = nullptr;
-    RegOpenKeyExA(root, kRunKey, 0, (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) ? access : access | kProgramView,
-                  &key);
-    return key;
-}
-} // namespace
-
-RegText RunValue(HKEY root, REGSAM view) {
-    RegText value;
-    HKEY key = OpenRunKey(root, KEY_QUERY_VALUE | view);
-    if (!key)
-        return value;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data;
-    value.found = RegQueryValueExW(key, L"Korvane", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &bytes) ==
-                      ERROR_SUCCESS &&
-                  RegQueryValueExA(key, "Korvane", nullptr, nullptr, nullptr, &value.size) == ERROR_SUCCESS;
-    value.data = Narrow(data);
-    RegCloseKey(key);
-    return value;
-}
-
-void WriteRunValue(HKEY root, const std::string& data) {
-    HKEY key = nullptr;
-    const std::wstring text = Wide(data);
-    Expect(RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE | kProgramView, nullptr, &key, nullptr) ==
-                   ERROR_SUCCESS &&
-               RegSetValueExW(key, L"Korvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
-           "could not write the Run value");
-    RegCloseKey(key);
-}
-
-void DeleteRunValue(HKEY root) {
-    if (HKEY key = OpenRunKey(root, KEY_SET_VALUE)) {
-        RegDeleteValueA(key, "Korvane");
-        RegCloseKey(key);
-    }
-}
-
-void ExpectRunValue(HKEY root, const std::string& data) {
-    const RegText value = RunValue(root);
-    Expect(value.found, "no Run value Korvane");
-    ExpectEq(value.data, data, "Run value data");
-    ExpectEq(value.type, REG_SZ, "Run value type");
-    ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
-}
 
 RegText RegistryValue(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
     RegText value;
     HKEY opened = nullptr;
     if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
         return value;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data - sizeof(wchar_t);
+    wchar_t data[8192] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t), number = 0;
     value.found = RegQueryValueExW(opened, Wide(name).c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(data),
                                    &bytes) == ERROR_SUCCESS;
-    value.data = Narrow(data);
+    RegQueryValueExA(opened, name.c_str(), nullptr, nullptr, nullptr, &value.size);
     RegCloseKey(opened);
+    memcpy(&number, data, sizeof number);
+    value.data = value.type == REG_DWORD ? std::to_string(number) : Narrow(data);
     return value;
 }
 
@@ -429,6 +386,28 @@ bool RegistryKeyExists(HKEY root, const std::string& key) {
         return false;
     RegCloseKey(opened);
     return true;
+}
+
+void WriteRegistryText(HKEY root, const std::string& key, const std::string& name, const std::string& data) {
+    const std::wstring text = Wide(data);
+    Expect(RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), REG_SZ, text.c_str(),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+           "could not write the value " + name + " of " + key);
+}
+
+void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& name) {
+    RegDeleteKeyValueW(root, Wide(key).c_str(), Wide(name).c_str());
+}
+
+RegText RunValue(HKEY root, REGSAM view) { return RegistryValue(root, kRunKey, "Korvane", view); }
+void DeleteRunValue(HKEY root) { DeleteRegistryValue(root, kRunKey, "Korvane"); }
+
+void ExpectRunValue(HKEY root, const std::string& data) {
+    const RegText value = RunValue(root);
+    Expect(value.found, "no Run value Korvane");
+    ExpectEq(value.data, data, "Run value data");
+    ExpectEq(value.type, REG_SZ, "Run value type");
+    ExpectEq(value.size, static_cast<long long>(data.size() + 1), "Run value size");
 }
 
 std::string ExplorerLabel(char letter) {
@@ -486,12 +465,10 @@ void RunAtLogon(const std::vector<std::string>& commandLines, const std::functio
         Finish(processes[i], 30000, commandLines[i]);
 }
 
-void RunAtLogon(const std::string& commandLine) { RunAtLogon(std::vector<std::string>{commandLine}); }
+std::string CompanionLogFile() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Korvane\\korstart.log"; }
 
 std::vector<std::string> CompanionLog() {
-    wchar_t appData[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH);
-    std::vector<std::string> lines = Lines(Narrow(appData) + "\\Korvane\\korstart.log");
+    std::vector<std::string> lines = Lines(CompanionLogFile());
     for (std::string& line : lines)
         line.erase(0, std::min<size_t>(line.size(), 21)); // the time
     return lines;
@@ -505,64 +482,47 @@ std::string ClassOf(HWND hwnd) {
     GetClassNameA(hwnd, name, sizeof name);
     return name;
 }
-} // namespace
 
-// The ANSI forms come back truncated across processes under Wine.
-std::string TextOf(HWND hwnd) {
-    if (!hwnd)
-        return "";
-    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
-    return Narrow(text);
-}
-
-namespace {
-// A block of memory inside another process, for the common-control
+// A block of memory inside a window's process, for the common-control
 // messages whose pointers Wine does not carry across.
-class RemoteBuffer {
+class RemoteBlock {
 public:
-    RemoteBuffer(HWND owner, size_t size) {
+    RemoteBlock(HWND owner, size_t size) : size_(size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(owner, &pid);
         process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         Expect(process_ != nullptr, "cannot open the program's process");
-        address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+        address_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
         Expect(address_ != nullptr, "cannot allocate in the program's process");
     }
-    ~RemoteBuffer() {
+    ~RemoteBlock() {
         VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
         CloseHandle(process_);
     }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
 
-    char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
-    LPARAM lparam(size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
-    void write(const void* data, size_t size, size_t offset = 0) {
-        WriteProcessMemory(process_, at(offset), data, size, nullptr);
-    }
-    void read(void* data, size_t size, size_t offset = 0) const {
-        ReadProcessMemory(process_, at(offset), data, size, nullptr);
-    }
-    std::wstring readText(size_t offset, size_t chars) const {
-        std::wstring text(chars, L'\0');
-        read(&text[0], chars * sizeof(wchar_t), offset);
-        return text.substr(0, text.find(L'\0'));
+    char* at(size_t offset) const { return address_ + offset; }
+    // Puts `size` bytes of `in` at the block's start, sends the message with
+    // the block's address and returns the whole block as the control left it.
+    std::string send(HWND hwnd, UINT message, WPARAM wparam, const void* in = nullptr, size_t size = 0) const {
+        WriteProcessMemory(process_, address_, in, size, nullptr);
+        SendMessageW(hwnd, message, wparam, reinterpret_cast<LPARAM>(address_));
+        std::string block(size_, '\0');
+        ReadProcessMemory(process_, address_, &block[0], size_, nullptr);
+        return block;
     }
 
 private:
+    size_t size_;
     HANDLE process_ = nullptr;
-    void* address_ = nullptr;
+    char* address_ = nullptr;
 };
 
 RECT RemoteRect(HWND hwnd, UINT message, WPARAM wparam, LONG firstField = 0) {
-    RemoteBuffer remote(hwnd, sizeof(RECT));
     RECT rect{firstField, 0, 0, 0};
-    remote.write(&rect, sizeof rect);
-    SendMessageW(hwnd, message, wparam, remote.lparam());
-    remote.read(&rect, sizeof rect);
+    const std::string block = RemoteBlock(hwnd, sizeof rect).send(hwnd, message, wparam, &rect, sizeof rect);
+    memcpy(&rect, block.data(), sizeof rect);
     return rect;
 }
 
@@ -572,45 +532,6 @@ POINT CenterOnScreen(HWND hwnd, RECT clientRect) {
     return p;
 }
 
-// A mouse event at a point of the screen, in the normalised coordinates
-// that absolute input takes.
-INPUT MouseAt(int x, int y, DWORD flags) {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
-    input.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-} // namespace
-
-void Hover(int x, int y) {
-    INPUT move = MouseAt(x, y, 0);
-    SetCursorPos(x, y);
-    SendInput(1, &move, sizeof(INPUT));
-}
-
-namespace {
-// Moves to the point first and lets the target see the pointer arrive,
-// as a hand on a mouse does; a press that comes with the move is
-// sometimes lost by Wine's desktop.
-// Each button event still carries the point: a pointer motion that Wine's
-// X11 side reports late can put the cursor back where the previous click
-// was, and a press taken there would make a double click of two clicks on
-// different rows.
-void SendClicks(int x, int y, int clicks) {
-    Hover(x, y);
-    Sleep(120);
-    std::vector<INPUT> inputs;
-    for (int i = 0; i < clicks; ++i)
-        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
-            inputs.push_back(MouseAt(x, y, flag));
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-} // namespace
-
-namespace {
 struct TopSearch {
     const std::string& className;
     DWORD pid;
@@ -626,7 +547,61 @@ BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
         search.found.push_back(hwnd);
     return TRUE;
 }
+
+// A mouse event at a point of the screen, in the normalised coordinates
+// that absolute input takes.
+INPUT MouseAt(POINT p, DWORD flags) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((p.x * 65535LL + w / 2) / (w - 1));
+    input.mi.dy = static_cast<LONG>((p.y * 65535LL + h / 2) / (h - 1));
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+struct LastClick {
+    DWORD at = 0;
+    POINT where{-1000, -1000};
+} lastClick;
+
+// One click, or two for a double click.
+// Two single clicks at one spot within the double-click time are a double
+// click to Windows (a second click on a selected row would open its folder),
+// so a click near the previous one waits until that time has passed.
+// The pointer moves to the point first and the target sees it arrive, as a
+// hand on a mouse does; a press that comes with the move is sometimes lost
+// by Wine's desktop. Each button event still carries the point: a pointer
+// motion that Wine's X11 side reports late can put the cursor back where the
+// previous click was, and a press taken there would make a double click of
+// two clicks on different rows.
+void ClickTimes(POINT p, int clicks) {
+    const int dx = GetSystemMetrics(SM_CXDOUBLECLK), dy = GetSystemMetrics(SM_CYDOUBLECLK);
+    const DWORD apart = GetDoubleClickTime() + 150, since = GetTickCount() - lastClick.at;
+    if (std::abs(p.x - lastClick.where.x) <= dx && std::abs(p.y - lastClick.where.y) <= dy && since < apart)
+        Sleep(apart - since);
+    Hover(p);
+    Sleep(120);
+    std::vector<INPUT> inputs;
+    for (int i = 0; i < clicks; ++i)
+        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+            inputs.push_back(MouseAt(p, flag));
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    lastClick = {GetTickCount(), p};
+    Sleep(100 + 50 * clicks);
+}
 } // namespace
+
+// The ANSI forms come back truncated across processes under Wine.
+std::string TextOf(HWND hwnd) {
+    if (!hwnd)
+        return "";
+    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
+    return Narrow(text);
+}
 
 // Visible top-level windows, front first, of the process `pid` (any when 0)
 // and of the class `className` (any when ""). EnumWindows, not a GetWindow
@@ -637,45 +612,30 @@ std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
     return search.found;
 }
 
-namespace {
-struct LastClick {
-    DWORD at = 0;
-    POINT where{-1000, -1000};
-} lastClick;
-
-// Two single clicks at one spot within the double-click time are a double
-// click to Windows (a second click on a selected row would open its folder),
-// so a click near the previous one waits until that time has passed.
-void KeepClicksApart(int x, int y) {
-    const int dx = GetSystemMetrics(SM_CXDOUBLECLK), dy = GetSystemMetrics(SM_CYDOUBLECLK);
-    if (std::abs(x - lastClick.where.x) > dx || std::abs(y - lastClick.where.y) > dy)
-        return;
-    const DWORD apart = GetDoubleClickTime() + 150, since = GetTickCount() - lastClick.at;
-    if (since < apart)
-        Sleep(apart - since);
+HWND TopWindow(const std::string& className, DWORD pid) {
+    const auto found = TopWindows(className, pid);
+    return found.empty() ? nullptr : found.front();
 }
 
-// One click, or two for a double click.
-void ClickTimes(int x, int y, int clicks) {
-    KeepClicksApart(x, y);
-    SendClicks(x, y, clicks);
-    lastClick.at = GetTickCount();
-    lastClick.where = {x, y};
-    Sleep(100 + 50 * clicks);
+HWND WaitWindow(const std::function<HWND()>& find, int timeoutMs, const std::string& what) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = find()) != nullptr; }, timeoutMs);
+    Expect(found != nullptr, what);
+    return found;
 }
-} // namespace
 
-void Click(int x, int y) { ClickTimes(x, y, 1); }
+void Hover(POINT p) {
+    INPUT move = MouseAt(p, 0);
+    SetCursorPos(p.x, p.y);
+    SendInput(1, &move, sizeof(INPUT));
+}
+
+void Click(POINT p) { ClickTimes(p, 1); }
 
 POINT Centre(HWND hwnd) {
     RECT r;
     GetWindowRect(hwnd, &r);
     return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-void ClickWindowCenter(HWND hwnd) {
-    const POINT p = Centre(hwnd);
-    Click(p.x, p.y);
 }
 
 void Keys(std::initializer_list<WORD> chord) {
@@ -705,7 +665,7 @@ void MessageBoxWindow::press(int id) {
     HWND button = GetDlgItem(hwnd_, id);
     Expect(button != nullptr, "the message box has no button " + std::to_string(id));
     SetForegroundWindow(hwnd_);
-    ClickWindowCenter(button);
+    Click(Centre(button));
     Expect(WaitFor([&] { return !IsWindow(hwnd_) || !IsWindowVisible(hwnd_); }, 5000),
            "a click on button " + std::to_string(id) + " did not close the message box \"" + text() + "\"");
 }
@@ -765,10 +725,7 @@ bool Korvane::waitExit(int timeoutMs) const {
     return WaitForSingleObject(process_, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
 }
 
-HWND Korvane::window(const char* className) const {
-    const auto found = TopWindows(className, pid_);
-    return found.empty() ? nullptr : found.front();
-}
+HWND Korvane::window(const char* className) const { return TopWindow(className, pid_); }
 
 void Korvane::answer(const std::string& text, int press, const std::vector<int>& buttons, int timeoutMs) const {
     MessageBoxWindow box = waitMessage(timeoutMs);
@@ -800,6 +757,37 @@ MainWindow Korvane::waitMain(int timeoutMs) const {
 
 // ------------------------------------------------------------ main window
 
+namespace {
+// The entries of a combo box or a list box.
+std::vector<std::string> ListEntries(HWND list) {
+    const bool combo = _stricmp(ClassOf(list).c_str(), "ComboBox") == 0;
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageW(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[300] = {};
+        SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(Narrow(text));
+    }
+    return entries;
+}
+
+// The first row that is `text`, or that starts with it when `prefix`, in any case.
+int FindRow(const std::vector<std::string>& rows, const std::string& text, bool prefix = false) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if ((prefix || rows[i].size() == text.size()) && _strnicmp(rows[i].c_str(), text.c_str(), text.size()) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// Drops a combo box down with a click on its arrow and returns its list.
+HWND DropDown(HWND combo, const Korvane& app) {
+    RECT r;
+    GetWindowRect(combo, &r);
+    Click({r.right - 8, (r.top + r.bottom) / 2});
+    return WaitWindow([&] { return app.window("ComboLBox"); }, 3000, "the drop-down list did not open");
+}
+} // namespace
+
 HWND MainWindow::control(int id) const {
     if (HWND found = GetDlgItem(hwnd_, id))
         return found;
@@ -814,16 +802,14 @@ std::vector<std::string> MainWindow::drives() const {
     HWND list = control(IDC_LSV);
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     std::vector<std::string> rows;
-    const size_t textOffset = sizeof(LVITEMW), chars = 260;
-    RemoteBuffer remote(list, textOffset + chars * sizeof(wchar_t));
+    // The item, and after it room for the text it points at.
+    const RemoteBlock remote(list, sizeof(LVITEMW) + 260 * sizeof(wchar_t));
+    LVITEMW item{};
+    item.cchTextMax = 260;
+    item.pszText = reinterpret_cast<LPWSTR>(remote.at(sizeof item));
     for (int i = 0; i < count; ++i) {
-        LVITEMW item{};
-        item.iSubItem = 0;
-        item.cchTextMax = chars;
-        item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
-        remote.write(&item, sizeof item);
-        SendMessageW(list, LVM_GETITEMTEXTW, i, remote.lparam());
-        rows.push_back(Narrow(remote.readText(textOffset, chars)));
+        const std::string block = remote.send(list, LVM_GETITEMTEXTW, i, &item, sizeof item);
+        rows.push_back(Narrow(reinterpret_cast<const wchar_t*>(block.data() + sizeof item)));
     }
     return rows;
 }
@@ -836,49 +822,25 @@ std::string MainWindow::selectedDrive() const {
     return drives().at(index);
 }
 
-namespace {
-// The entries of a combo box or list box, by its count and text messages.
-std::vector<std::string> ListEntries(HWND list, UINT countMessage, UINT textMessage) {
-    std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageW(list, countMessage, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[300] = {};
-        SendMessageW(list, textMessage, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(Narrow(text));
-    }
-    return entries;
-}
-} // namespace
-
-std::vector<std::string> MainWindow::freeLetters() const {
-    return ListEntries(control(IDC_CMB), CB_GETCOUNT, CB_GETLBTEXT);
-}
+std::vector<std::string> MainWindow::freeLetters() const { return ListEntries(control(IDC_CMB)); }
 
 std::string MainWindow::letterText() const { return TextOf(control(IDC_CMB)); }
 
 int MainWindow::letterSelection() const { return static_cast<int>(SendMessageW(control(IDC_CMB), CB_GETCURSEL, 0, 0)); }
 
-std::vector<std::string> MainWindow::driveListEntries() const {
-    return ListEntries(control(IDC_DRIVE), CB_GETCOUNT, CB_GETLBTEXT);
-}
+std::vector<std::string> MainWindow::driveListEntries() const { return ListEntries(control(IDC_DRIVE)); }
 
-std::vector<std::string> MainWindow::savedDrives() const {
-    return ListEntries(control(IDC_LST), LB_GETCOUNT, LB_GETTEXT);
-}
+std::vector<std::string> MainWindow::savedDrives() const { return ListEntries(control(IDC_LST)); }
 
 std::string MainWindow::drive() const { return TextOf(control(IDC_DRIVE)); }
 
 std::string MainWindow::folder() const { return TextOf(control(IDC_DIR)); }
-std::vector<std::string> MainWindow::folderEntries() const {
-    return ListEntries(control(IDC_DIR), LB_GETCOUNT, LB_GETTEXT);
-}
+std::vector<std::string> MainWindow::folderEntries() const { return ListEntries(control(IDC_DIR)); }
 
 std::string MainWindow::status() const {
     HWND bar = control(IDC_STATUS);
-    const size_t chars = 1024;
-    RemoteBuffer remote(bar, chars * sizeof(wchar_t));
-    SendMessageW(bar, SB_GETTEXTW, 0, remote.lparam());
-    return Narrow(remote.readText(0, chars));
+    const std::string block = RemoteBlock(bar, 1024 * sizeof(wchar_t)).send(bar, SB_GETTEXTW, 0);
+    return Narrow(reinterpret_cast<const wchar_t*>(block.data()));
 }
 
 int MainWindow::bar() const { return static_cast<int>(SendMessageW(control(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
@@ -917,7 +879,7 @@ void MainWindow::shortcut(char letter) {
 void MainWindow::menu(char menuKey, char entryKey) {
     activate();
     Keys({VK_MENU, static_cast<WORD>(menuKey)});
-    const bool opened = WaitFor([&] { return !TopWindows("#32768", app_->pid()).empty(); }, 2000);
+    const bool opened = WaitFor([&] { return app_->window("#32768") != nullptr; }, 2000);
     if (!opened) {
         // Say where the keys went, so that a rare miss can be told apart.
         GUITHREADINFO info{};
@@ -928,7 +890,7 @@ void MainWindow::menu(char menuKey, char entryKey) {
              std::to_string(info.flags) + (app_->hasMessage() ? ", a message box is open" : ""));
     }
     Keys({static_cast<WORD>(entryKey)});
-    WaitFor([&] { return TopWindows("#32768", app_->pid()).empty(); }, 2000);
+    WaitFor([&] { return !app_->window("#32768"); }, 2000);
 }
 
 POINT MainWindow::toolbarButton(int command) const {
@@ -941,7 +903,6 @@ POINT MainWindow::toolbarButton(int command) const {
 void MainWindow::toolbar(int command) {
     activate();
     HWND bar = control(IDC_TOOLBAR);
-    const int index = static_cast<int>(SendMessageW(bar, TB_COMMANDTOINDEX, command, 0));
     const POINT p = toolbarButton(command);
     Expect(SendMessageW(bar, TB_ISBUTTONENABLED, command, 0) != 0,
            "the toolbar button of command " + std::to_string(command) + " is disabled");
@@ -951,26 +912,18 @@ void MainWindow::toolbar(int command) {
     // over a second.
     // A tip still up from another button would be replaced just then, so
     // the pointer first leaves the toolbar until no tip shows.
-    if (!TopWindows("tooltips_class32", app_->pid()).empty()) {
+    if (app_->window("tooltips_class32")) {
         const POINT away = CenterOnScreen(control(IDC_STATUS), RECT{0, 0, 40, 10});
-        Hover(away.x, away.y);
-        WaitFor([&] { return TopWindows("tooltips_class32", app_->pid()).empty(); }, 3000);
+        Hover(away);
+        WaitFor([&] { return !app_->window("tooltips_class32"); }, 3000);
     }
-    Hover(p.x, p.y);
-    WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == index; }, 3000);
-    WaitFor([&] { return !TopWindows("tooltips_class32", app_->pid()).empty(); }, 4000);
+    Hover(p);
+    WaitFor([&] { return SendMessageW(bar, TB_GETHOTITEM, 0, 0) == SendMessageW(bar, TB_COMMANDTOINDEX, command, 0); },
+            3000);
+    WaitFor([&] { return app_->window("tooltips_class32") != nullptr; }, 4000);
     Sleep(150);
-    Click(p.x, p.y);
+    Click(p);
 }
-
-namespace {
-int FindRow(const std::vector<std::string>& rows, const std::string& text) {
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (lstrcmpiA(rows[i].c_str(), text.c_str()) == 0)
-            return static_cast<int>(i);
-    return -1;
-}
-} // namespace
 
 // Where the icon of a used drive's row is drawn, in screen coordinates.
 POINT MainWindow::driveIcon(const std::string& drive) const {
@@ -984,8 +937,7 @@ POINT MainWindow::driveIcon(const std::string& drive) const {
 
 void MainWindow::clickDrive(const std::string& drive) {
     activate();
-    const POINT p = driveIcon(drive);
-    Click(p.x, p.y);
+    Click(driveIcon(drive));
     Expect(WaitFor([&] { return selectedDrive() == drive; }, 4000), "clicking row " + drive + " did not select it");
 }
 
@@ -994,8 +946,7 @@ void MainWindow::clickDrive(const std::string& drive) {
 // row and then double-clicks it never sees that.
 void MainWindow::doubleClickDrive(const std::string& drive) {
     clickDrive(drive);
-    const POINT p = driveIcon(drive);
-    ClickTimes(p.x, p.y, 2);
+    ClickTimes(driveIcon(drive), 2);
 }
 
 // Clicks a row of a list box (or of a combo box's dropped list) where it is
@@ -1012,41 +963,14 @@ void MainWindow::clickListRow(HWND list, int index, bool twice) {
     }
     const int first = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
     RECT row{client.left, (index - first) * height, client.right, (index - first + 1) * height};
-    const POINT p = CenterOnScreen(list, row);
-    ClickTimes(p.x, p.y, twice ? 2 : 1);
+    ClickTimes(CenterOnScreen(list, row), twice ? 2 : 1);
 }
-
-namespace {
-// Drops a combo box down with a click on its arrow and returns its list.
-HWND DropDown(HWND combo, DWORD pid) {
-    RECT r;
-    GetWindowRect(combo, &r);
-    Click(r.right - 8, (r.top + r.bottom) / 2);
-    HWND list = nullptr;
-    WaitFor(
-        [&] {
-            const auto lists = TopWindows("ComboLBox", pid);
-            list = lists.empty() ? nullptr : lists.front();
-            return list != nullptr;
-        },
-        3000);
-    Expect(list != nullptr, "the drop-down list did not open");
-    return list;
-}
-
-int FindPrefix(const std::vector<std::string>& entries, const std::string& prefix) {
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].compare(0, prefix.size(), prefix) == 0)
-            return static_cast<int>(i);
-    return -1;
-}
-} // namespace
 
 void MainWindow::pickLetter(const std::string& drive) {
     activate();
-    const int index = FindPrefix(freeLetters(), drive);
+    const int index = FindRow(freeLetters(), drive, true);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
-    HWND list = DropDown(control(IDC_CMB), app_->pid());
+    HWND list = DropDown(control(IDC_CMB), *app_);
     Pause(200); // the list scrolls to the selection as it opens
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
@@ -1056,9 +980,9 @@ void MainWindow::pickDrive(const std::string& drive) {
     activate();
     HWND combo = control(IDC_DRIVE);
     // The list reads the drives afresh when it drops down, so look it up after.
-    HWND list = DropDown(combo, app_->pid());
+    HWND list = DropDown(combo, *app_);
     int index = -1;
-    WaitFor([&] { return (index = FindPrefix(driveListEntries(), drive)) >= 0; }, 8000);
+    WaitFor([&] { return (index = FindRow(driveListEntries(), drive, true)) >= 0; }, 8000);
     Expect(index >= 0, "the drive list has no " + drive + ": " + Join(driveListEntries()));
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return !SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0); }, 4000),
@@ -1072,7 +996,7 @@ void MainWindow::openFolder(const std::string& path) {
         const std::string current = folder();
         if (lstrcmpiA(current.c_str(), path.c_str()) == 0)
             return;
-        const std::vector<std::string> rows = ListEntries(list, LB_GETCOUNT, LB_GETTEXT);
+        const std::vector<std::string> rows = folderEntries();
         std::string base = current;
         if (!base.empty() && base.back() != '\\')
             base += '\\';
@@ -1107,7 +1031,7 @@ void MainWindow::clickSaved(const std::string& drive) {
 
 void MainWindow::removeSave() {
     activate();
-    ClickWindowCenter(control(IDC_REMOVESAVE));
+    Click(Centre(control(IDC_REMOVESAVE)));
 }
 
 void MainWindow::create(const std::string& folder, const std::string& letter) {
@@ -1252,15 +1176,7 @@ void ExpectConsistent(const Korvane& app, const MainWindow& main) {
 }
 
 void ExpectExplorerOn(const std::string& folder, const std::string& how) {
-    HWND opened = nullptr;
-    WaitFor(
-        [&] {
-            const auto shown = TopWindows("ExplorerWClass");
-            opened = shown.empty() ? nullptr : shown.front();
-            return opened != nullptr;
-        },
-        20000);
-    Expect(opened != nullptr, how + " opened no explorer window");
+    HWND opened = WaitWindow([] { return TopWindow("ExplorerWClass"); }, 20000, how + " opened no explorer window");
     DWORD pid = 0;
     GetWindowThreadProcessId(opened, &pid);
     // Explorer names the folder it shows in its title.
@@ -1274,8 +1190,7 @@ void ExpectExplorerOn(const std::string& folder, const std::string& how) {
         }
         CloseHandle(process);
     }
-    Expect(WaitFor([] { return TopWindows("ExplorerWClass").empty(); }, 15000),
-           how + ": an explorer window stays open");
+    Expect(WaitFor([] { return !TopWindow("ExplorerWClass"); }, 15000), how + ": an explorer window stays open");
 }
 
 std::vector<std::pair<std::string, CaseFn>>& Cases() {

@@ -50,6 +50,7 @@ std::string ShortPath(const std::string& path);
 void MapDrive(const std::string& drive, const std::string& folder); // as subst would
 std::vector<std::string> DriveTargets(const std::string& drive);    // every target, newest first
 std::string DriveTarget(const std::string& drive);                  // the newest target, "" if none
+std::string DriveFolder(const std::string& drive);                  // the folder of a virtual drive, "" if none
 // subst.exe is started without waiting, and under emulation a process
 // start alone can take seconds: wait generously.
 bool WaitDriveTarget(const std::string& drive, const std::string& target, int timeoutMs = 15000);
@@ -59,6 +60,7 @@ std::vector<std::string> FreeLettersBut(const std::string& taken);         // so
 std::string FileBytes(const std::string& path);                            // "" when it cannot be read
 std::map<std::string, std::string> FolderFiles(const std::string& folder); // name -> bytes
 std::string LongPath(const std::string& path);
+std::string KnownFolder(int csidl);  // a shell folder, as CSIDL_COMMON_STARTUP
 std::string SystemText(DWORD error); // the system's sentence for an error code
 void RemoveSubst();                  // takes subst.exe out of the system folder
 std::string ProgramFile(const std::string& name);
@@ -103,19 +105,22 @@ private:
 struct RegText {
     bool found = false;
     DWORD type = 0;
-    DWORD size = 0; // in bytes as the single-byte call reports it: the ANSI text and its NUL
-    std::string data;
+    DWORD size = 0;   // in bytes as the single-byte call reports it: the ANSI text and its NUL
+    std::string data; // text as stored, variables unexpanded; a number in decimal
 };
-// The value Korvane of ...\CurrentVersion\Run, in the program's registry
-// view unless `view` names another (KEY_WOW64_64KEY).
-RegText RunValue(HKEY root, REGSAM view = 0);
-void DeleteRunValue(HKEY root);
-void WriteRunValue(HKEY root, const std::string& data);
-// Checks the Run value's data, type REG_SZ and size (text plus its NUL).
-void ExpectRunValue(HKEY root, const std::string& data);
-// Any text value ("" names the key's default value), and whether a key is there.
+// A value ("" names the key's default value). The driver is a 32-bit program
+// as Korvane is, so it sees the program's registry view unless `view` names
+// another (KEY_WOW64_64KEY).
 RegText RegistryValue(HKEY root, const std::string& key, const std::string& name, REGSAM view = 0);
 bool RegistryKeyExists(HKEY root, const std::string& key);
+void WriteRegistryText(HKEY root, const std::string& key, const std::string& name, const std::string& data);
+void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& name);
+// The value Korvane of ...\CurrentVersion\Run, which starts the companion.
+extern const char kRunKey[];
+RegText RunValue(HKEY root, REGSAM view = 0);
+void DeleteRunValue(HKEY root);
+// Checks the Run value's data, type REG_SZ and size (text plus its NUL).
+void ExpectRunValue(HKEY root, const std::string& data);
 // The name this user's Explorer shows for a drive letter; "" for none.
 std::string ExplorerLabel(char letter);
 
@@ -136,21 +141,23 @@ PROCESS_INFORMATION Launch(const std::string& commandLine, const std::string& di
 // returns its exit code. The handle is closed.
 DWORD Finish(HANDLE process, int timeoutMs, const std::string& what);
 
-// Runs the command line as the logon runs a Run value or a Startup program,
-// from the system folder, and waits for it to end by itself.
-void RunAtLogon(const std::string& commandLine);
-// Several at once, as a Run value and a Startup folder copy start together;
+// Runs the command lines at once as the logon runs a Run value and a Startup
+// program, from the system folder, and waits for each to end by itself;
 // `meanwhile` runs once they are started.
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile = nullptr);
-std::vector<std::string> CompanionLog(); // the companion's log lines, without their times
+std::string CompanionLogFile();
+std::vector<std::string> CompanionLog(); // its lines, without their times
 
 // --- Windows of any process ------------------------------------------
 std::string TextOf(HWND hwnd); // WM_GETTEXT, wide form
 std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
-void Hover(int x, int y); // moves the pointer there, pressing nothing
-void Click(int x, int y);
-POINT Centre(HWND hwnd); // of the window on the screen
-void ClickWindowCenter(HWND hwnd);
+HWND TopWindow(const std::string& className, DWORD pid = 0); // the front one of them, nullptr for none
+// Polls `find` every 50 ms until it gives a window; fails with `what` when
+// none comes within `timeoutMs`.
+HWND WaitWindow(const std::function<HWND()>& find, int timeoutMs, const std::string& what);
+void Hover(POINT p); // moves the pointer there, pressing nothing
+void Click(POINT p);
+POINT Centre(HWND hwnd);                      // of the window on the screen
 void Keys(std::initializer_list<WORD> chord); // presses in order, releases in reverse
 
 class MessageBoxWindow {

@@ -21,8 +21,9 @@ const char* const kFolders[] = {"\\Plain", "\\With Blanks", "\\Deep\\Inner Folde
 
 class Monkey {
 public:
-    Monkey(unsigned seed, std::ofstream& trail)
-        : random_(seed), trail_(trail), app_(Korvane::Start()), main_(app_.waitMain(30000)) {}
+    // Each action is noted in `trail` and kept in `last` as it starts.
+    Monkey(unsigned seed, std::ofstream& trail, std::string& last)
+        : random_(seed), trail_(trail), last_(last), app_(Korvane::Start()), main_(app_.waitMain(30000)) {}
 
     int run(int seconds) {
         started_ = Now();
@@ -38,9 +39,7 @@ public:
         return count_;
     }
 
-    int actions() const { return count_; }
     DWORD playedMs() const { return Now() - started_; }
-    const std::string& last() const { return last_; }
 
 private:
     int pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
@@ -74,7 +73,7 @@ private:
         main_.pickLetter(letter);
         command("create " + letter + " on " + folder, 'C', IDM_CREATE);
         app_.answer("Virtual drive " + letter + " created.", IDOK, {IDOK}, 30000);
-        Expect(WaitFor([&] { return LongPath(DriveTarget(letter).substr(4)) == folder; }, 15000),
+        Expect(WaitFor([&] { return LongPath(DriveFolder(letter)) == folder; }, 15000),
                letter + " stands for \"" + DriveTarget(letter) + "\", not " + folder);
         main_.clickDrive(letter);
         Expect(WaitFor([&] { return main_.status() == folder; }, 8000), "the status bar shows " + main_.status());
@@ -127,11 +126,11 @@ private:
 
     std::mt19937 random_;
     std::ofstream& trail_;
+    std::string& last_;
     Korvane app_;
     MainWindow main_;
     DWORD started_ = 0;
     int count_ = 0;
-    std::string last_;
 };
 } // namespace
 
@@ -146,15 +145,10 @@ std::string RunMonkey(int seconds, unsigned seed, const std::string& trailFile) 
             MakeFolder(kRoot + std::string(sub));
         MapDrive("S:", ShortPath(std::string(kRoot) + "\\With Blanks"));
         MapDrive("M:", std::string(kRoot) + "\\Plain");
-        Monkey monkey(seed, trail);
-        try {
-            const int actions = monkey.run(seconds);
-            return "PASS: " + std::to_string(actions) + " actions in " + std::to_string(monkey.playedMs() / 1000) +
-                   " s, seed " + std::to_string(seed);
-        } catch (const std::exception&) {
-            last = monkey.last();
-            throw;
-        }
+        Monkey monkey(seed, trail, last);
+        const int actions = monkey.run(seconds);
+        return "PASS: " + std::to_string(actions) + " actions in " + std::to_string(monkey.playedMs() / 1000) +
+               " s, seed " + std::to_string(seed);
     } catch (const std::exception& e) {
         return "FAIL: " + std::string(e.what()) + "; in action " + last + "; seed " + std::to_string(seed);
     }

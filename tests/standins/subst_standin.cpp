@@ -79,20 +79,11 @@ std::wstring Trim(const std::wstring& s) {
     return s.substr(first, last - first + 1);
 }
 
-// The folder behind a virtual drive, or "" when the letter is not one.
-std::wstring SubstTarget(const std::wstring& drive) {
+// What the letter stands for: "\\??\\" and a folder for a virtual drive, ""
+// when the letter is free.
+std::wstring Device(const std::wstring& drive) {
     wchar_t buffer[MAX_PATH * 2] = {};
-    if (!QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2))
-        return L"";
-    const std::wstring target = buffer;
-    if (target.compare(0, 4, L"\\??\\") != 0)
-        return L"";
-    return target.substr(4);
-}
-
-bool LetterInUse(const std::wstring& drive) {
-    wchar_t buffer[MAX_PATH * 2] = {};
-    return QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2) != 0;
+    return QueryDosDeviceW(drive.c_str(), buffer, MAX_PATH * 2) ? buffer : L"";
 }
 
 bool IsDriveName(const std::wstring& s) { return s.size() == 2 && s[1] == L':' && IsCharAlphaW(s[0]); }
@@ -103,7 +94,7 @@ int Fail(const std::string& message) {
 }
 
 int Unmap(const std::wstring& drive) {
-    if (SubstTarget(drive).empty())
+    if (Device(drive).compare(0, 4, L"\\??\\") != 0)
         return Fail("Invalid parameter - " + Utf8(drive));
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
     return 0;
@@ -113,7 +104,7 @@ int Map(const std::wstring& drive, const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("Path not found - " + Utf8(path));
-    if (LetterInUse(drive))
+    if (!Device(drive).empty())
         return Fail("Drive already SUBSTed");
     if (!DefineDosDeviceW(0, drive.c_str(), path.c_str()))
         return Fail("Path not found - " + Utf8(path));
