@@ -31,19 +31,32 @@ int IndexOf(const List& list, const std::string& text) {
     return kNoSelection;
 }
 
-// Takes out of `list` what `wanted` does not hold; true when the selected entry went.
-template<class List>
-bool RemoveUnwanted(List& list, const std::vector<std::string>& wanted, bool& changed) {
+// What making a list follow the model did to it.
+struct Followed {
+    bool changed = false;
+    bool selectionGone = false; // the selected entry was taken out
+};
+
+// Makes `list` hold what `wanted` holds: entries it does not hold go, the
+// missing ones are added by `add`, and the others stay as they are.
+template<class List, class Add>
+Followed Follow(List& list, const std::vector<std::string>& wanted, Add add) {
+    Followed result;
     const int selected = list.Selected();
-    bool selectionGone = false;
     for (int i = list.Count() - 1; i >= 0; --i) {
         if (std::find(wanted.begin(), wanted.end(), list.Text(i)) == wanted.end()) {
-            selectionGone = selectionGone || i == selected;
+            result.selectionGone = result.selectionGone || i == selected;
             list.Remove(i);
-            changed = true;
+            result.changed = true;
         }
     }
-    return selectionGone;
+    for (const std::string& entry : wanted) {
+        if (IndexOf(list, entry) == kNoSelection) {
+            add(entry);
+            result.changed = true;
+        }
+    }
+    return result;
 }
 
 } // namespace
@@ -81,16 +94,7 @@ void MainCommands::Draw() {
 }
 
 void MainCommands::DrawUsed() {
-    const std::vector<std::string> used = model_.UsedDrives();
-    bool changed = false;
-    RemoveUnwanted(c_.lsv, used, changed);
-    for (const std::string& drive : used) {
-        if (IndexOf(c_.lsv, drive) == kNoSelection) {
-            c_.lsv.Append(drive);
-            changed = true;
-        }
-    }
-    if (changed) {
+    if (Follow(c_.lsv, model_.UsedDrives(), [this](const std::string& drive) { c_.lsv.Append(drive); }).changed) {
         c_.lsv.Redraw();
         c_.drive.Refresh();
     }
@@ -99,32 +103,15 @@ void MainCommands::DrawUsed() {
 // A letter the user had chosen and that is free no more is given up: the
 // field shows its caption again.
 void MainCommands::DrawFree() {
-    const std::vector<std::string> free = model_.FreeDrives();
-    bool changed = false;
-    const bool choiceGone = RemoveUnwanted(c_.cmb, free, changed);
-    for (const std::string& drive : free) {
-        if (IndexOf(c_.cmb, drive) == kNoSelection) {
-            c_.cmb.Add(drive);
-            changed = true;
-        }
-    }
-    if (choiceGone)
+    const Followed free = Follow(c_.cmb, model_.FreeDrives(), [this](const std::string& drive) { c_.cmb.Add(drive); });
+    if (free.selectionGone)
         c_.cmb.SetEditText(kAvailableDrives);
-    if (changed)
+    if (free.changed)
         c_.cmb.Redraw();
 }
 
 void MainCommands::DrawSaved() {
-    const std::vector<std::string> entries = model_.SavedEntries();
-    bool changed = false;
-    RemoveUnwanted(c_.lst, entries, changed);
-    for (const std::string& entry : entries) {
-        if (IndexOf(c_.lst, entry) == kNoSelection) {
-            c_.lst.Add(entry);
-            changed = true;
-        }
-    }
-    if (changed)
+    if (Follow(c_.lst, model_.SavedEntries(), [this](const std::string& entry) { c_.lst.Add(entry); }).changed)
         c_.lst.Redraw();
 }
 
