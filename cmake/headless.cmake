@@ -12,6 +12,8 @@ function(kv_headless_program target budget_kib)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
     target_compile_definitions(${target} PRIVATE
         UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0600 WINVER=0x0600 _WIN32_IE=0x0600)
-    target_link_libraries(${target} PRIVATE kvcore kernel32 advapi32 ole32 oleaut32)
+    target_link_libraries(${target} PRIVATE kvcore kernel32 advapi32)
+    # The Task Scheduler's COM is for some commands only.
+    kv_delay_load(${target} ole32 oleaut32)
     kv_lean_program(${target} ${budget_kib})
 endfunction()
