@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 
+#include <optional>
+
 #include "korvane/splash_window.h"
 #include "startup/startup.h"
 #include "platform/win32/folder_list.h"
@@ -60,7 +62,10 @@ private:
 };
 
 int RunProgram(HINSTANCE instance) {
-    ComApartment com;
+    // Set up once the splash stands, which so shows without waiting for COM
+    // and the DLLs behind it; nothing on this thread calls the shell before
+    // the main window is made. Declared first, so that it still ends last.
+    std::optional<ComApartment> com;
     // It lives as long as the process: a task still waiting on a share when
     // the window closes goes on using it until the process ends.
     kv::Win32Os& os = *new kv::Win32Os;
@@ -82,6 +87,7 @@ int RunProgram(HINSTANCE instance) {
             splash.Prepared();
         }
     });
+    com.emplace();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC =
@@ -116,6 +122,9 @@ int RunProgram(HINSTANCE instance) {
 // Built without exceptions: nothing can unwind out of here or into the
 // system's code from a window procedure.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL: ole32, shell32 and comctl32 load on
+    // their first call (cmake/delay_load.cmake), and then from the system
+    // folder only, never from where another user could put a DLL of that name.
     kv::LoadDllsFromSystemFolderOnly();
     return RunProgram(instance);
 }

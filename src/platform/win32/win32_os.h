@@ -9,7 +9,8 @@ namespace kv {
 
 // Loads system DLLs from the system folder only, so that no DLL planted
 // beside the program or in the current folder is ever loaded. First thing
-// in each program.
+// in each program: the DLLs loaded on first use (cmake/delay_load.cmake)
+// are looked for with this search.
 void LoadDllsFromSystemFolderOnly();
 
 // Everything but the desktop: devices, files, the registry, processes. Both
