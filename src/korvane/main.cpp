@@ -62,9 +62,9 @@ private:
 };
 
 int RunProgram(HINSTANCE instance) {
-    // Made once the splash stands, so that the splash waits for neither COM
-    // nor the DLLs it loads; nothing on this thread needs it before the main
-    // window is made. It outlives the window, as one made first would.
+    // Set up once the splash stands, which so shows without waiting for COM
+    // and the DLLs behind it; nothing on this thread calls the shell before
+    // the main window is made. Declared first, so that it still ends last.
     std::optional<ComApartment> com;
     // It lives as long as the process: a task still waiting on a share when
     // the window closes goes on using it until the process ends.
