@@ -189,8 +189,8 @@ struct WindowTest : ::testing::Test {
         EXPECT_EQ(os.messages.size(), 1u);
         return {os.runs.empty() ? "" : os.runs.back(), os.messages.empty() ? "" : os.messages.back()};
     }
-    std::string Remove(const std::string& row) // the last tick
-    {
+    // The last tick of removing the drive on that row.
+    std::string Remove(const std::string& row) {
         lsv.Select(row);
         commands.RemoveDriveCommand();
         return RunTicks(tmr2, &MainCommands::OnRemoveTick).back();
