@@ -124,10 +124,7 @@ public:
         return why ? why : DeleteFile(from);
     }
     std::optional<std::string> OverwritePlainFile(const std::string& path, const std::string& bytes) override {
-        if (!files.count(path))
-            return std::string("The system cannot find the file specified.");
-        files[path] = bytes;
-        return std::nullopt;
+        return files.count(path) ? WriteFile(path, bytes) : std::string("The system cannot find the file specified.");
     }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         return files.count(path) && files[path].size() <= maxBytes ? Find(files, path) : std::nullopt;
@@ -232,10 +229,9 @@ public:
         devices.erase(drive);
         return std::nullopt;
     }
-    std::optional<std::string> TaskFault(const std::string& step) { return Find(taskFaults, step); }
     std::optional<std::string> RegisterTask(const std::string& name, const std::string& xml,
                                             TaskAccount account) override {
-        if (const auto why = TaskFault("register"))
+        if (const auto why = Find(taskFaults, "register"))
             return why;
         tasks[name] = (account == TaskAccount::System ? "as SYSTEM: " : "as the user: ") + xml;
         return std::nullopt;
@@ -243,14 +239,14 @@ public:
     std::optional<std::string> RunTask(const std::string& name, unsigned) override {
         if (!tasks.count(name))
             return std::string("The system cannot find the file specified.");
-        if (const auto why = TaskFault("run"))
+        if (const auto why = Find(taskFaults, "run"))
             return why;
         taskRuns.push_back(name);
         onTaskRun(name);
         return std::nullopt;
     }
     std::optional<std::string> DeleteTask(const std::string& name) override {
-        if (const auto why = TaskFault("delete"))
+        if (const auto why = Find(taskFaults, "delete"))
             return why;
         tasks.erase(name);
         return std::nullopt;

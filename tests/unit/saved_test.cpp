@@ -115,9 +115,6 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     os.refusedValues.clear();
     os.protectedPaths.clear();
     os.companionProtected = -1; // another process
-    os.folders.erase("C:\\Tools\\kordat");
-    CreateDataFolder(os);
-    EXPECT_TRUE(os.folders.count("C:\\Tools\\kordat"));
     Run("HKLM") = kOurs;
     EXPECT_EQ(Registered(), "|" + kOurs + "|MZ");
     Run("HKLM") = "C:\\Other\\korstart.exe";
@@ -192,7 +189,6 @@ TEST_F(SavedTest, CompanionMakesWhatItCanAtOnceAndTouchesNoRecord) {
     EXPECT_EQ(os.devices["W:"], "\\??\\C:\\Work Space");
     EXPECT_EQ(os.devices["V:"], "\\??\\C:\\WORKSP~1");
     EXPECT_EQ(os.devices["A:"], "\\??\\N:\\slow") << "a folder that does not answer is kept, as it stands";
-    EXPECT_EQ(os.devices["T:"], "\\??\\C:\\windows");
     EXPECT_TRUE(os.runs.empty()) << "no process a drive at logon";
     EXPECT_EQ(os.now, 0u) << "nothing to wait for";
     EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 5 saved drives",
@@ -258,7 +254,6 @@ TEST_F(SavedTest, CompanionWaitsForADriveThatComesLateThenGivesUp) {
         os.probes.erase(os.now == 5500 ? "L:\\late" : os.now == 10499 ? "M:\\later" : "");
     };
     RunCompanion(os);
-    EXPECT_FALSE(os.devices.count("V:"));
     EXPECT_EQ(os.now, kLateGiveUpMs);
     EXPECT_EQ(LogLines(), (Rows{"started for C:\\Tools\\kordat, 4 saved drives", "C: made, standing for C:\\windows",
                                 "L: made, standing for L:\\late, after waiting 6 s for its drive",
@@ -309,6 +304,7 @@ TEST(CompanionLog, AppendsAndKeepsTheNewestWholeLinesUnderTheLimit) {
 }
 
 TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
+    EXPECT_FALSE(CheckStartupFiles(os)) << "nothing to do without subst.exe";
     os.files["C:\\windows\\system32\\subst.exe"] = os.files[kOurs] = "MZ";
     os.folders = {"C:\\", "C:\\windows", "C:\\back"};
     os.Subst("X:", "C:\\windows");
@@ -319,7 +315,7 @@ TEST_F(SavedTest, StartUpBringsBackWhatItCanBeforeTheScanAndKeepsEverySave) {
     EXPECT_TRUE(CheckStartupFiles(os));
     DriveModel model;
     model.Take(PrepareDrives(os));
-    EXPECT_TRUE(os.messages.empty());
+    EXPECT_EQ(os.messages.size(), 1u) << "only that subst.exe is missing";
     EXPECT_EQ(model.UsedDrives(), (Rows{"B:", "X:"}));
     EXPECT_EQ(model.FreeDrives().size(), 24u);
     EXPECT_EQ(model.SavedEntries(), (Rows{"B:", "X:", "Y: (not present)"}));
