@@ -35,14 +35,14 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
         // a mouse does: a press that comes with the move is sometimes lost.
         const POINT at = Centre(GetDlgItem(about, click.control));
         Hover(at);
-        Pause(500);
+        Sleep(500);
         Click(at);
         const std::string which = "click " + std::to_string(i + 1);
         Expect(WaitFor([&] { return OpenLog().size() > i; }, 8000), which + " did not reach the shell");
         ExpectEq(OpenedAddress(OpenLog().back()), std::string("\"") + click.address + "\"", "address of " + which);
         Expect(IsWindowVisible(about) && !main.enabled(), "the about window did not stay open and modal");
     }
-    Pause(1000);
+    Sleep(1000);
     ExpectEq(static_cast<long long>(OpenLog().size()), 4, "addresses handed to the shell");
 }
 } // namespace
@@ -84,7 +84,7 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
                    "the about window is not centred over the main window");
             // A click on the main window's Manual button must not get through.
             Click(main.toolbarButton(IDM_MANUAL));
-            Pause(1500);
+            Sleep(1500);
             Expect(OpenLog().empty(), "a click on the disabled main window opened the manual");
             Expect(IsWindowVisible(about) != FALSE, "a click on the main window closed the about window");
             ExpectAddressesOpen(main, about);

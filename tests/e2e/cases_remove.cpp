@@ -28,7 +28,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
     app.answer("Delete virtual drive S: ?", IDNO, {IDYES, IDNO});
-    Pause(1800); // past the first tick, had a timer been started
+    Sleep(1800); // past the first tick, had a timer been started
     ExpectEq(main.bar(), 0, "bar");
     Expect(main.enabled() && !app.hasMessage(), "something went on after No");
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives after No");

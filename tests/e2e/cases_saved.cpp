@@ -46,7 +46,7 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('W')), "C:\\kvtest\\Work\r\n", "record of W:");
     WriteTextFile(RecordFile('W'), "kept");
     main.menu('F', 'S');
-    Pause(800);
+    Sleep(800);
     ExpectEq(main.savedDrives(), {"W:"}, "saved drives after saving W: again");
     ExpectEq(FileBytes(RecordFile('W')), "kept", "record of W: after saving it again");
     main.save("M:");
@@ -59,7 +59,7 @@ KV_CASE(save_and_remove_save) {
     const auto labelDialog = [&](const std::function<void()>& open) {
         open();
         HWND dialog = WaitWindow([&] { return app.window("#32770"); }, 8000, "no label dialog");
-        Pause(300);
+        Sleep(300);
         ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_PROMPT)),
                  "&Name of M: in Explorer, up to 32 characters (empty for none):", "label prompt");
         return dialog;
@@ -247,12 +247,12 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     const std::string logFile = CompanionLogFile();
     MakeFolder(logFile.substr(0, logFile.rfind('\\')));
     WriteTextFile(logFile, std::string(70000, 'x') + "\r\n2026-12-01 08:00:00  old\r\n");
-    const DWORD start = Now();
+    const DWORD start = GetTickCount();
     RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [] {
-        Pause(10000);
+        Sleep(10000);
         AttachDrive("L:", "Late Disk");
     });
-    Expect(Now() - start < 25000, "the companion took " + std::to_string(Now() - start) + " ms");
+    Expect(GetTickCount() - start < 25000, "the companion took " + std::to_string(GetTickCount() - start) + " ms");
     ExpectEq(DriveTarget("K:"), "\\??\\L:\\Photos", "K: once L: came");
     const auto log = CompanionLog();
     Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&

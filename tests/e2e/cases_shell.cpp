@@ -18,7 +18,7 @@ KV_CASE(open_path_manual_and_exit) {
     main.menu('F', 'O');
     main.shortcut('O');
     main.toolbar(IDM_OPENPATH);
-    Pause(2500);
+    Sleep(2500);
     Expect(!TopWindow("ExplorerWClass"), "open path without a row opened an explorer");
     Expect(!app.hasMessage() && app.running(), "open path without a row disturbed the program");
 

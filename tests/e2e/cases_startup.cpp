@@ -57,7 +57,7 @@ KV_CASE(splash_then_the_drives_at_startup) {
 
     Korvane app = Korvane::Start();
     Expect(WaitFor([&] { return app.splash() != nullptr; }, 8000), "no splash window");
-    const DWORD shown = Now();
+    const DWORD shown = GetTickCount();
     HWND splash = app.splash();
     RECT r;
     GetWindowRect(splash, &r);
@@ -74,7 +74,7 @@ KV_CASE(splash_then_the_drives_at_startup) {
     // Made behind the splash, well before the hand-over.
     Expect(WaitFor([] { return Exists(ProgramFile("kordat")); }, 2000), "no data folder beside the program");
     Expect(WaitFor([&] { return app.window("KorvaneMain") != nullptr; }, 6000), "no main window");
-    const DWORD handover = Now() - shown;
+    const DWORD handover = GetTickCount() - shown;
     std::printf("main window up %lu ms after the splash\n", static_cast<unsigned long>(handover));
     Expect(handover >= 2000 && handover <= 4000,
            "the main window came " + std::to_string(handover) + " ms after the splash, not at the third tick");
@@ -95,7 +95,7 @@ KV_CASE(splash_then_the_drives_at_startup) {
     main.clickDrive("K:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Long Folder Name"; }, 8000),
            "status bar shows \"" + main.status() + "\" after a click on K:");
-    Pause(800);
+    Sleep(800);
     Expect(!TopWindow("ExplorerWClass"), "a single click on K: opened its folder in explorer");
     main.clickDrive("U:");
     Expect(WaitFor([&] { return main.status() == "\\\\192.0.2.1\\share"; }, 5000),

@@ -99,9 +99,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     }
 }
 
-void Pause(int ms) { Sleep(ms); }
-DWORD Now() { return GetTickCount(); }
-
 // ------------------------------------------------------------ the machine
 
 std::wstring Wide(const std::string& utf8) {
@@ -254,7 +251,7 @@ void MapSlowDrive() {
 }
 
 StallProbe::StallProbe(std::function<HWND()> target)
-    : target_(std::move(target)), started_(Now()), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    : target_(std::move(target)), started_(GetTickCount()), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     Expect(thread_ != nullptr, "could not start the stall probe");
 }
 
@@ -276,7 +273,7 @@ DWORD WINAPI StallProbe::Run(void* param) {
             last = 0; // no window to ask yet, or it has gone
             continue;
         }
-        const DWORD now = Now(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
+        const DWORD now = GetTickCount(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
         ++self.answers_;
         if (stall > self.longest_) {
             self.longest_ = stall;
@@ -293,7 +290,7 @@ void StallProbe::expectNoStallOver(DWORD ms) const {
     Expect(answers_ > 0, "the stall probe got no answer at all");
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
-                               " ms; " + std::to_string(Now() - started_) + " ms in all)");
+                               " ms; " + std::to_string(GetTickCount() - started_) + " ms in all)");
 }
 
 namespace {
@@ -971,7 +968,7 @@ void MainWindow::pickLetter(const std::string& drive) {
     const int index = FindRow(freeLetters(), drive, true);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
     HWND list = DropDown(control(IDC_CMB), *app_);
-    Pause(200); // the list scrolls to the selection as it opens
+    Sleep(200); // the list scrolls to the selection as it opens
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
 }
@@ -1062,10 +1059,10 @@ void MainWindow::expectPacedUntilMessage() const {
         bool enabled;
     };
     std::vector<Sample> samples;
-    const DWORD start = Now();
-    for (bool boxShown = false; !boxShown && Now() - start < 25000; Sleep(100)) {
+    const DWORD start = GetTickCount();
+    for (bool boxShown = false; !boxShown && GetTickCount() - start < 25000; Sleep(100)) {
         boxShown = app_->hasMessage();
-        samples.push_back({Now() - start, bar(), enabled()});
+        samples.push_back({GetTickCount() - start, bar(), enabled()});
     }
     std::string line;
     for (const Sample& s : samples)

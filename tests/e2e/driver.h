@@ -34,8 +34,6 @@ bool Contains(const std::vector<std::string>& items, const std::string& item);
 
 // Polls `done` every 50 ms until it holds or `timeoutMs` passes.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
-void Pause(int ms);
-DWORD Now(); // milliseconds, for time lines
 
 // Every text here is UTF-8; the machine is asked through its wide calls.
 std::wstring Wide(const std::string& utf8);
