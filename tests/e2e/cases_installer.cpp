@@ -207,8 +207,7 @@ void AdministratorsRound() {
         ExpectInstalled(version);
         Expect(FolderFiles(Installed("kordat")).empty(), "the data folder is not empty");
 
-        MakeFolder(kFolder);
-        MapDrive("K:", kFolder);
+        LeaveDrive("K:", kFolder);
         Korvane app = Korvane::StartFrom(kInstallDir);
         MainWindow main = app.waitMain();
         Expect(!app.hasMessage(), "the installed Korvane showed a message at start");

@@ -8,10 +8,8 @@ using namespace e2e;
 // after Yes deletes the drive and its save, paced over five seconds, with the
 // lists back on the system drive.
 KV_CASE(remove_asks_then_deletes_after_yes) {
-    MakeFolder("C:\\kvtest\\Saved Stuff");
-    LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
-    MakeFolder("C:\\kvtest\\Other");
-    MapDrive("H:", "C:\\kvtest\\Other");
+    LeaveSavedDrive("S:", "C:\\kvtest\\Saved Stuff", By::ShortName);
+    LeaveDrive("H:", "C:\\kvtest\\Other");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     ExpectEq(main.selectedDrive(), "", "selected row at start");

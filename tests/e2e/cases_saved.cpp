@@ -31,10 +31,8 @@ void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& 
 // system's reason and listed as it really is; a drive on a share is never
 // saved, as the companion would not bring it back.
 KV_CASE(save_and_remove_save) {
-    MakeFolder("C:\\kvtest\\Music Box");
-    MakeFolder("C:\\kvtest\\Work");
-    MapDrive("M:", ShortPath("C:\\kvtest\\Music Box"));
-    MapDrive("W:", "C:\\kvtest\\Work");
+    LeaveDrive("M:", "C:\\kvtest\\Music Box", By::ShortName);
+    LeaveDrive("W:", "C:\\kvtest\\Work");
     Expect(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"N:", L"\\??\\UNC\\kvserver\\share\\dir") != 0, "could not map N:");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
@@ -127,7 +125,6 @@ KV_CASE(save_and_remove_save) {
 // logon entry is the user's own, and the elevated start takes back a
 // machine-wide entry of ours.
 KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
-    MakeFolder("C:\\kvtest\\Here");
     MakeFolder("C:\\kvtest\\Back");
     LeaveSavedDrive("H:", "C:\\kvtest\\Here");
     WriteTextFile(RecordFile('A'), "C:\\kvtest\\Away\r\n");
@@ -176,21 +173,18 @@ KV_CASE(saved_drives_come_back_at_logon) {
     for (int i = 1; deep.size() < 300; ++i)
         deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
     if (Boot() == 0) {
-        for (const std::string& folder : {spaced, plain, unicode, deep})
-            MakeFolder(folder);
-        MapDrive("S:", spaced);
-        MapDrive("P:", plain);
-        MapDrive("U:", unicode);
+        MakeFolder(deep);
+        LeaveDrive("S:", spaced);
+        LeaveDrive("P:", plain);
+        LeaveDrive("U:", unicode);
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
         main.create(deep, "D:");
         Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
         main.clickDrive("D:");
         Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
-        main.save("D:");
-        main.save("S:");
-        main.save("P:");
-        main.save("U:");
+        for (const char* drive : {"D:", "S:", "P:", "U:"})
+            main.save(drive);
         ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + unicode + "\r\n", "record of U:");
         main.close();
         Reboot();
@@ -204,8 +198,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
     };
     if (Boot() == 1) {
-        MakeFolder("C:\\kvtest\\Taken");
-        MapDrive("T:", "C:\\kvtest\\Taken");
+        LeaveDrive("T:", "C:\\kvtest\\Taken");
         WriteTextFile(RecordFile('T'), plain + "\r\n");
         WriteTextFile(RecordFile('G'), "C:\\kvtest\\Gone\r\n");
         WriteTextFile(RecordFile('E'), "");

@@ -11,8 +11,7 @@ using namespace e2e;
 // toolbar's Exit ends the program.
 KV_CASE(open_path_manual_and_exit) {
     const std::string folder = "C:\\kvtest\\Holiday Photos";
-    MakeFolder(folder);
-    MapDrive("P:", ShortPath(folder));
+    LeaveDrive("P:", folder, By::ShortName);
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     main.menu('F', 'O');

@@ -45,12 +45,10 @@ KV_CASE(startup_without_companion_or_subst) {
 // one on a share that does not answer. A drive whose folder goes while the
 // program runs is reported when picked, and the lists go back.
 KV_CASE(splash_then_the_drives_at_startup) {
-    for (const char* name : {"Music", "Long Folder Name", "Gone", "Fading"})
-        MakeFolder(std::string("C:\\kvtest\\") + name);
-    MapDrive("K:", ShortPath("C:\\kvtest\\Long Folder Name"));
-    MapDrive("M:", "C:\\kvtest\\Music");
-    MapDrive("G:", "C:\\kvtest\\Gone");
-    MapDrive("Q:", "C:\\kvtest\\Fading");
+    LeaveDrive("K:", "C:\\kvtest\\Long Folder Name", By::ShortName);
+    LeaveDrive("M:", "C:\\kvtest\\Music");
+    LeaveDrive("G:", "C:\\kvtest\\Gone");
+    LeaveDrive("Q:", "C:\\kvtest\\Fading");
     MapDrive("U:", "\\\\192.0.2.1\\share");
     RemoveFolder("C:\\kvtest\\Gone");
     const std::string share = DriveTarget("U:");

@@ -341,10 +341,15 @@ std::string ProgramFile(const std::string& name) { return std::string(kProgramDi
 
 std::string RecordFile(char letter) { return ProgramFile(std::string("kordat\\") + letter + ".ini"); }
 
-void LeaveSavedDrive(const std::string& drive, const std::string& folder) {
+void LeaveDrive(const std::string& drive, const std::string& folder, By by) {
+    MakeFolder(folder);
+    MapDrive(drive, by == By::ShortName ? ShortPath(folder) : folder);
+}
+
+void LeaveSavedDrive(const std::string& drive, const std::string& folder, By by) {
+    LeaveDrive(drive, folder, by);
     MakeFolder(ProgramFile("kordat"));
-    WriteTextFile(RecordFile(drive[0]), folder + "\r\n");
-    MapDrive(drive, folder);
+    WriteTextFile(RecordFile(drive[0]), DriveFolder(drive) + "\r\n");
 }
 
 void CopyProgramTo(const std::string& folder) {

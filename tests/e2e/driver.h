@@ -65,8 +65,13 @@ std::string ProgramFile(const std::string& name);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
 std::string RecordFile(char letter); // the saved-drive record of that letter
-// A saved drive as a previous session leaves it: the drive and its record.
-void LeaveSavedDrive(const std::string& drive, const std::string& folder);
+// A drive made before the program starts: its folder made (with its parents)
+// and the letter mapped to the folder by its name or by its short name.
+enum class By { Name, ShortName };
+void LeaveDrive(const std::string& drive, const std::string& folder, By by = By::Name);
+// The same, saved as a previous session leaves it: its record names the
+// folder as the drive stands for it.
+void LeaveSavedDrive(const std::string& drive, const std::string& folder, By by = By::Name);
 
 // --- A drive that does not answer ----------------------------------------
 // N: shows C:\kvtest\slow through a file system that waits a set time before
