@@ -181,7 +181,7 @@ void CleanMachine() {
     RemoveFolder(kInstallDir);
     DeleteFileW(Wide(StartupCopy()).c_str());
     if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand())
-        DeleteRunValue(HKEY_CURRENT_USER);
+        DeleteRegistryValue(HKEY_CURRENT_USER, kRunKey, "Korvane");
 }
 
 // Runs a story on a machine without Korvane installed and leaves it so,
@@ -225,7 +225,7 @@ void AdministratorsRound() {
 
         // Repair: what a damaged install lost comes back, the save stays.
         DeleteFileW(Wide(Installed("korstart.exe")).c_str());
-        DeleteRunValue(HKEY_LOCAL_MACHINE);
+        DeleteRegistryValue(HKEY_LOCAL_MACHINE, kRunKey, "Korvane");
         // As the package (Wine's msiexec has no /f for a product code).
         ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn");
         ExpectInstalled(version);

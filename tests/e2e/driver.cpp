@@ -354,12 +354,9 @@ void LeaveSavedDrive(const std::string& drive, const std::string& folder, By by)
 
 void CopyProgramTo(const std::string& folder) {
     MakeFolder(folder);
-    for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"}) {
-        if (!Exists(ProgramFile(name)))
-            continue;
+    for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"})
         Expect(CopyFileW(Wide(ProgramFile(name)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE) != 0,
                std::string("could not copy ") + name + " to " + folder);
-    }
 }
 
 // ----------------------------------------------------------- registry
@@ -402,7 +399,6 @@ void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& n
 }
 
 RegText RunValue(HKEY root, REGSAM view) { return RegistryValue(root, kRunKey, "Korvane", view); }
-void DeleteRunValue(HKEY root) { DeleteRegistryValue(root, kRunKey, "Korvane"); }
 
 void ExpectRunValue(HKEY root, const std::string& data) {
     const RegText value = RunValue(root);
@@ -550,6 +546,15 @@ BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+// Visible top-level windows, front first, of the process `pid` (any when 0)
+// and of the class `className` (any when ""). EnumWindows, not a GetWindow
+// loop: windows come and go while the driver looks.
+std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
+    TopSearch search{className, pid, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A mouse event at a point of the screen, in the normalised coordinates
 // that absolute input takes.
 INPUT MouseAt(POINT p, DWORD flags) {
@@ -603,15 +608,6 @@ std::string TextOf(HWND hwnd) {
     const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
     return Narrow(text);
-}
-
-// Visible top-level windows, front first, of the process `pid` (any when 0)
-// and of the class `className` (any when ""). EnumWindows, not a GetWindow
-// loop: windows come and go while the driver looks.
-std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
-    TopSearch search{className, pid, {}};
-    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 HWND TopWindow(const std::string& className, DWORD pid) {
@@ -819,9 +815,7 @@ std::vector<std::string> MainWindow::drives() const {
 std::string MainWindow::selectedDrive() const {
     HWND list = control(IDC_LSV);
     const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-    if (index < 0)
-        return "";
-    return drives().at(index);
+    return index < 0 ? "" : drives().at(index);
 }
 
 std::vector<std::string> MainWindow::freeLetters() const { return ListEntries(control(IDC_CMB)); }

@@ -121,7 +121,6 @@ void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& n
 // The value Korvane of ...\CurrentVersion\Run, which starts the companion.
 extern const char kRunKey[];
 RegText RunValue(HKEY root, REGSAM view = 0);
-void DeleteRunValue(HKEY root);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 // The name this user's Explorer shows for a drive letter; "" for none.
@@ -152,8 +151,7 @@ std::string CompanionLogFile();
 std::vector<std::string> CompanionLog(); // its lines, without their times
 
 // --- Windows of any process ------------------------------------------
-std::string TextOf(HWND hwnd); // WM_GETTEXT, wide form
-std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
+std::string TextOf(HWND hwnd);                               // WM_GETTEXT, wide form
 HWND TopWindow(const std::string& className, DWORD pid = 0); // the front one of them, nullptr for none
 // Polls `find` every 50 ms until it gives a window; fails with `what` when
 // none comes within `timeoutMs`.
@@ -166,7 +164,6 @@ void Keys(std::initializer_list<WORD> chord); // presses in order, releases in r
 class MessageBoxWindow {
 public:
     explicit MessageBoxWindow(HWND hwnd) : hwnd_(hwnd) {}
-    HWND hwnd() const { return hwnd_; }
     std::string title() const;
     std::string text() const;
     void press(int id); // real click on the button, then waits for the box to go
