@@ -62,14 +62,12 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
         {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc", [](HWND) { Keys({VK_ESCAPE}); }},
         {"Help > About", [&] { main.menu('H', 'A'); }, "OK", [](HWND a) { Click(Centre(GetDlgItem(a, IDOK))); }},
     };
-    bool first = true;
     for (const auto& way : ways) {
         const std::string how = std::string(way.open) + " closed by " + way.close;
         way.opener();
         HWND about = WaitWindow([&] { return app.window("KorvaneAbout"); }, 5000, how + ": no about window opened");
         Expect(!main.enabled(), how + ": the main window takes input under the about window");
-        if (first) {
-            first = false;
+        if (&way == &ways[0]) {
             ExpectEq(TextOf(about), "Korvane", "about window title");
             const std::string description = TextOf(GetDlgItem(about, IDC_ABOUT_DESC));
             const std::string end = "freeware.     ";

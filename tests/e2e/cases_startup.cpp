@@ -54,9 +54,8 @@ KV_CASE(splash_then_the_drives_at_startup) {
     const std::string share = DriveTarget("U:");
 
     Korvane app = Korvane::Start();
-    Expect(WaitFor([&] { return app.splash() != nullptr; }, 8000), "no splash window");
+    HWND splash = WaitWindow([&] { return app.splash(); }, 8000, "no splash window");
     const DWORD shown = GetTickCount();
-    HWND splash = app.splash();
     RECT r;
     GetWindowRect(splash, &r);
     ExpectEq(r.right - r.left, 300, "splash width");

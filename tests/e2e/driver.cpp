@@ -330,10 +330,8 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
 }
 
 void RemoveSubst() {
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string path = std::string(system) + "\\subst.exe";
-    DeleteFileA(path.c_str());
+    const std::string path = KnownFolder(CSIDL_SYSTEM) + "\\subst.exe";
+    DeleteFileW(Wide(path).c_str());
     Expect(!Exists(path), "could not remove " + path);
 }
 
@@ -452,11 +450,9 @@ DWORD Finish(HANDLE process, int timeoutMs, const std::string& what) {
 }
 
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
     std::vector<HANDLE> processes;
     for (const std::string& commandLine : commandLines)
-        processes.push_back(Launch(commandLine, Narrow(system)).hProcess);
+        processes.push_back(Launch(commandLine, KnownFolder(CSIDL_SYSTEM)).hProcess);
     if (meanwhile)
         meanwhile();
     for (size_t i = 0; i < processes.size(); ++i)
