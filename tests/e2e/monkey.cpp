@@ -30,7 +30,7 @@ public:
         ExpectConsistent(app_, main_);
         bool (Monkey::*const actions[])() = {&Monkey::create, &Monkey::create, &Monkey::remove,
                                              &Monkey::remove, &Monkey::save,   &Monkey::removeSave};
-        while (static_cast<int>(GetTickCount() - started_) < seconds * 1000) {
+        while (static_cast<int>(playedMs()) < seconds * 1000) {
             if (!(this->*actions[pick(6)])())
                 continue; // not possible now; choose again
             ++count_;
@@ -48,8 +48,7 @@ private:
     }
 
     void note(const std::string& what) {
-        last_ = "#" + std::to_string(count_ + 1) + " at " + std::to_string((GetTickCount() - started_) / 1000) +
-                " s: " + what;
+        last_ = "#" + std::to_string(count_ + 1) + " at " + std::to_string(playedMs() / 1000) + " s: " + what;
         trail_ << last_ << std::endl;
     }
 
