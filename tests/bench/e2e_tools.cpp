@@ -53,9 +53,9 @@ struct TimedCall {
 
 DWORD WINAPI RunTimed(void* param) {
     auto* timed = static_cast<TimedCall*>(param);
-    const DWORD start = Now();
+    const DWORD start = GetTickCount();
     timed->call();
-    timed->tookMs = Now() - start;
+    timed->tookMs = GetTickCount() - start;
     return 0;
 }
 
@@ -67,12 +67,12 @@ std::string TimeAgainstOthers(const std::string& name, std::function<void()> cal
     DWORD slowestListing = 0;
     TimedCall lister{[&] {
         while (!done) {
-            const DWORD start = Now();
+            const DWORD start = GetTickCount();
             WIN32_FIND_DATAW data;
             HANDLE find = FindFirstFileW(L"C:\\windows\\*", &data);
             if (find != INVALID_HANDLE_VALUE)
                 FindClose(find);
-            slowestListing = std::max(slowestListing, Now() - start);
+            slowestListing = std::max(slowestListing, GetTickCount() - start);
             Sleep(300);
         }
     }};
@@ -143,32 +143,32 @@ int Screenshots(const std::string& folder) {
         HWND splash = nullptr;
         WaitFor([&] { return (splash = app.splash()) != nullptr || !app.running(); }, 10000);
         if (splash) {
-            Pause(1000);
+            Sleep(1000);
             TakeScreenshot(folder + "\\splash.bmp", splash);
         }
         MainWindow main = app.waitMain();
-        Pause(700);
+        Sleep(700);
         main.clickDrive("H:");
-        Pause(500);
+        Sleep(500);
         TakeScreenshot(folder + "\\main.bmp", main.hwnd());
         main.shortcut('A');
         HWND about = nullptr;
         WaitFor([&] { return (about = app.window("KorvaneAbout")) != nullptr; }, 5000);
         if (about) {
-            Pause(700);
+            Sleep(700);
             TakeScreenshot(folder + "\\about.bmp", about);
             PostMessageW(about, WM_CLOSE, 0, 0);
-            Pause(300);
+            Sleep(300);
         }
         main.clickDrive("P:");
         main.shortcut('L');
         HWND label = nullptr;
         WaitFor([&] { return (label = app.window("#32770")) != nullptr; }, 5000);
         if (label) {
-            Pause(700);
+            Sleep(700);
             TakeScreenshot(folder + "\\label.bmp", label);
             PostMessageW(label, WM_COMMAND, IDCANCEL, 0);
-            Pause(300);
+            Sleep(300);
         }
         main.close();
         app.waitExit(3000);

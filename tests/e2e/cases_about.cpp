@@ -35,14 +35,14 @@ void ExpectAddressesOpen(const MainWindow& main, HWND about) {
         // a mouse does: a press that comes with the move is sometimes lost.
         const POINT at = Centre(GetDlgItem(about, click.control));
         Hover(at);
-        Pause(500);
+        Sleep(500);
         Click(at);
         const std::string which = "click " + std::to_string(i + 1);
         Expect(WaitFor([&] { return OpenLog().size() > i; }, 8000), which + " did not reach the shell");
         ExpectEq(OpenedAddress(OpenLog().back()), std::string("\"") + click.address + "\"", "address of " + which);
         Expect(IsWindowVisible(about) && !main.enabled(), "the about window did not stay open and modal");
     }
-    Pause(1000);
+    Sleep(1000);
     ExpectEq(static_cast<long long>(OpenLog().size()), 4, "addresses handed to the shell");
 }
 } // namespace
@@ -62,14 +62,12 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
         {"Ctrl+A", [&] { main.shortcut('A'); }, "Esc", [](HWND) { Keys({VK_ESCAPE}); }},
         {"Help > About", [&] { main.menu('H', 'A'); }, "OK", [](HWND a) { Click(Centre(GetDlgItem(a, IDOK))); }},
     };
-    bool first = true;
     for (const auto& way : ways) {
         const std::string how = std::string(way.open) + " closed by " + way.close;
         way.opener();
         HWND about = WaitWindow([&] { return app.window("KorvaneAbout"); }, 5000, how + ": no about window opened");
         Expect(!main.enabled(), how + ": the main window takes input under the about window");
-        if (first) {
-            first = false;
+        if (&way == &ways[0]) {
             ExpectEq(TextOf(about), "Korvane", "about window title");
             const std::string description = TextOf(GetDlgItem(about, IDC_ABOUT_DESC));
             const std::string end = "freeware.     ";
@@ -84,7 +82,7 @@ KV_CASE(about_opens_modally_and_closes_every_way) {
                    "the about window is not centred over the main window");
             // A click on the main window's Manual button must not get through.
             Click(main.toolbarButton(IDM_MANUAL));
-            Pause(1500);
+            Sleep(1500);
             Expect(OpenLog().empty(), "a click on the disabled main window opened the manual");
             Expect(IsWindowVisible(about) != FALSE, "a click on the main window closed the about window");
             ExpectAddressesOpen(main, about);

@@ -59,7 +59,7 @@ KV_CASE(create_asks_for_a_letter_then_makes_drives) {
                    2000),
                "the focus did not go to the letter list");
     }
-    Pause(1500);
+    Sleep(1500);
     ExpectEq(main.bar(), 0, "bar after the refusal");
     Expect(!app.hasMessage() && SubstLog().empty(), "something went on after the refusal");
     ExpectEq(main.freeLetters(), letters, "free letters");

@@ -42,11 +42,9 @@ KV_CASE(create_refused_on_a_taken_letter_and_without_subst) {
 // A removal subst refuses keeps the drive and its save; a removal takes the
 // drive the user confirmed, even when the selection moves before the work.
 KV_CASE(remove_refused_by_subst_then_of_the_confirmed_drive) {
-    for (const char* name : {"Home", "Kept", "Stuff"})
-        MakeFolder(std::string("C:\\kvtest\\") + name);
     LeaveSavedDrive("K:", "C:\\kvtest\\Kept");
-    MapDrive("H:", "C:\\kvtest\\Home");
-    MapDrive("S:", "C:\\kvtest\\Stuff");
+    LeaveDrive("H:", "C:\\kvtest\\Home");
+    LeaveDrive("S:", "C:\\kvtest\\Stuff");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     main.clickDrive("K:");

@@ -48,10 +48,6 @@ DWORD Msiexec(const std::string& arguments, const std::function<void(DWORD)>& me
     return Finish(info.hProcess, 90000, "msiexec " + arguments);
 }
 
-void ExpectMsiexec(const std::string& arguments) {
-    ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments);
-}
-
 std::vector<std::string> InstalledProducts() {
     std::vector<std::string> codes;
     wchar_t code[39];
@@ -62,7 +58,7 @@ std::vector<std::string> InstalledProducts() {
 
 std::string OnlyProduct() {
     const auto codes = InstalledProducts();
-    ExpectEq(static_cast<long long>(codes.size()), 1, "installed Korvane products (" + Join(codes) + ")");
+    ExpectEq(codes.size(), 1, "installed Korvane products (" + Join(codes) + ")");
     return codes.front();
 }
 
@@ -92,24 +88,23 @@ DWORD Refused(const std::string& arguments, const std::string& message) {
     });
 }
 
+// The path a shortcut leads to; "" when it cannot be read.
 std::string ShortcutTarget(const std::string& link) {
-    std::string target;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IShellLinkW* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t path[MAX_PATH] = {};
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&shellLink)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            wchar_t path[MAX_PATH] = {};
-            if (SUCCEEDED(file->Load(Wide(link).c_str(), STGM_READ)) &&
-                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
-                target = Narrow(path);
-            file->Release();
-        }
+                                   reinterpret_cast<void**>(&shellLink))) &&
+        SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(Wide(link).c_str(), STGM_READ)))
+        shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
+    if (file)
+        file->Release();
+    if (shellLink)
         shellLink->Release();
-    }
     CoUninitialize();
-    return target;
+    return Narrow(path);
 }
 
 void ExpectInstalled(const std::string& version) {
@@ -149,6 +144,14 @@ void ExpectInstalled(const std::string& version) {
     Expect(Exists(Narrow(icon)), "Add/Remove Programs icon \"" + Narrow(icon) + "\" missing");
 }
 
+// Runs msiexec and expects it to succeed, and with `version` that version to
+// be installed then.
+void ExpectMsiexec(const std::string& arguments, const std::string& version = "") {
+    ExpectEq(Msiexec(arguments), 0, "exit code of msiexec " + arguments);
+    if (!version.empty())
+        ExpectInstalled(version);
+}
+
 // Korvane keeps the package's machine-wide entry for a companion in a
 // protected folder. Wine reports every file as owned by, and writable for,
 // the user, so there Korvane takes the entry as unsafe: it removes the
@@ -163,17 +166,6 @@ void ExpectRegisteredByKorvane() {
     }
 }
 
-// The logon runs every Run value there is.
-void Logon() {
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        const RegText run = RunValue(root);
-        if (run.found)
-            RunAtLogon({run.data});
-    }
-}
-
-void ExpectDriveBack() { ExpectEq(LongPath(DriveFolder("K:")), kFolder, "the folder of K: after logon"); }
-
 // What this case leaves, so that other cases and later runs start clean.
 void CleanMachine() {
     for (const auto& code : InstalledProducts())
@@ -181,7 +173,7 @@ void CleanMachine() {
     RemoveFolder(kInstallDir);
     DeleteFileW(Wide(StartupCopy()).c_str());
     if (RunValue(HKEY_CURRENT_USER).data == CompanionCommand())
-        DeleteRunValue(HKEY_CURRENT_USER);
+        DeleteRegistryValue(HKEY_CURRENT_USER, kRunKey, "Korvane");
 }
 
 // Runs a story on a machine without Korvane installed and leaves it so,
@@ -203,12 +195,10 @@ void AdministratorsRound() {
     const std::string msi = "\"" + Env("KV_MSI") + "\"", newer = "\"" + Env("KV_MSI_NEWER") + "\"";
     const std::string version = Env("KV_MSI_VERSION"), newerVersion = Env("KV_MSI_NEWER_VERSION");
     if (Boot() == 0) {
-        ExpectMsiexec("/i " + msi + " /qn");
-        ExpectInstalled(version);
+        ExpectMsiexec("/i " + msi + " /qn", version);
         Expect(FolderFiles(Installed("kordat")).empty(), "the data folder is not empty");
 
-        MakeFolder(kFolder);
-        MapDrive("K:", kFolder);
+        LeaveDrive("K:", kFolder);
         Korvane app = Korvane::StartFrom(kInstallDir);
         MainWindow main = app.waitMain();
         Expect(!app.hasMessage(), "the installed Korvane showed a message at start");
@@ -220,27 +210,27 @@ void AdministratorsRound() {
     }
     if (Boot() == 1) {
         Expect(DriveTarget("K:").empty(), "K: outlived the reboot");
-        Logon();
-        ExpectDriveBack();
+        // The logon runs every Run value there is.
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            if (RunValue(root).found)
+                RunAtLogon({RunValue(root).data});
+        ExpectEq(LongPath(DriveFolder("K:")), kFolder, "the folder of K: after logon");
         const std::string record = FileBytes(Record());
 
         // Repair: what a damaged install lost comes back, the save stays.
         DeleteFileW(Wide(Installed("korstart.exe")).c_str());
-        DeleteRunValue(HKEY_LOCAL_MACHINE);
+        DeleteRegistryValue(HKEY_LOCAL_MACHINE, kRunKey, "Korvane");
         // As the package (Wine's msiexec has no /f for a product code).
-        ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn");
-        ExpectInstalled(version);
-        ExpectMsiexec("/i " + msi + " /qn"); // the same package again changes nothing
-        ExpectInstalled(version);
+        ExpectMsiexec("/i " + msi + " REINSTALL=ALL REINSTALLMODE=omus /qn", version);
+        ExpectMsiexec("/i " + msi + " /qn", version); // the same package again changes nothing
 
-        ExpectMsiexec("/i " + newer + " /qn");
-        ExpectInstalled(newerVersion);
+        ExpectMsiexec("/i " + newer + " /qn", newerVersion);
         ExpectEq(FileBytes(Record()), record, "record of K: after the upgrade");
         Reboot();
     }
     Expect(DriveTarget("K:").empty(), "K: outlived the second reboot");
     RunAtLogon({RunValue(HKEY_LOCAL_MACHINE).data}); // the package's own entry
-    ExpectDriveBack();
+    ExpectEq(LongPath(DriveFolder("K:")), kFolder, "the folder of K: after the second logon");
 
     // The older package refuses, says why, and leaves the newer one.
     ExpectEq(

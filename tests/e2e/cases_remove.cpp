@@ -8,10 +8,8 @@ using namespace e2e;
 // after Yes deletes the drive and its save, paced over five seconds, with the
 // lists back on the system drive.
 KV_CASE(remove_asks_then_deletes_after_yes) {
-    MakeFolder("C:\\kvtest\\Saved Stuff");
-    LeaveSavedDrive("S:", ShortPath("C:\\kvtest\\Saved Stuff"));
-    MakeFolder("C:\\kvtest\\Other");
-    MapDrive("H:", "C:\\kvtest\\Other");
+    LeaveSavedDrive("S:", "C:\\kvtest\\Saved Stuff", By::ShortName);
+    LeaveDrive("H:", "C:\\kvtest\\Other");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     ExpectEq(main.selectedDrive(), "", "selected row at start");
@@ -28,7 +26,7 @@ KV_CASE(remove_asks_then_deletes_after_yes) {
     main.clickDrive("S:");
     main.toolbar(IDM_REMOVE);
     app.answer("Delete virtual drive S: ?", IDNO, {IDYES, IDNO});
-    Pause(1800); // past the first tick, had a timer been started
+    Sleep(1800); // past the first tick, had a timer been started
     ExpectEq(main.bar(), 0, "bar");
     Expect(main.enabled() && !app.hasMessage(), "something went on after No");
     ExpectEq(main.drives(), {"H:", "S:"}, "used drives after No");

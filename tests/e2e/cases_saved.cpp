@@ -31,10 +31,8 @@ void ExpectSaveRefused(const Korvane& app, MainWindow& main, const std::string& 
 // system's reason and listed as it really is; a drive on a share is never
 // saved, as the companion would not bring it back.
 KV_CASE(save_and_remove_save) {
-    MakeFolder("C:\\kvtest\\Music Box");
-    MakeFolder("C:\\kvtest\\Work");
-    MapDrive("M:", ShortPath("C:\\kvtest\\Music Box"));
-    MapDrive("W:", "C:\\kvtest\\Work");
+    LeaveDrive("M:", "C:\\kvtest\\Music Box", By::ShortName);
+    LeaveDrive("W:", "C:\\kvtest\\Work");
     Expect(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"N:", L"\\??\\UNC\\kvserver\\share\\dir") != 0, "could not map N:");
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
@@ -46,7 +44,7 @@ KV_CASE(save_and_remove_save) {
     ExpectEq(FileBytes(RecordFile('W')), "C:\\kvtest\\Work\r\n", "record of W:");
     WriteTextFile(RecordFile('W'), "kept");
     main.menu('F', 'S');
-    Pause(800);
+    Sleep(800);
     ExpectEq(main.savedDrives(), {"W:"}, "saved drives after saving W: again");
     ExpectEq(FileBytes(RecordFile('W')), "kept", "record of W: after saving it again");
     main.save("M:");
@@ -59,7 +57,7 @@ KV_CASE(save_and_remove_save) {
     const auto labelDialog = [&](const std::function<void()>& open) {
         open();
         HWND dialog = WaitWindow([&] { return app.window("#32770"); }, 8000, "no label dialog");
-        Pause(300);
+        Sleep(300);
         ExpectEq(TextOf(GetDlgItem(dialog, IDC_LABEL_PROMPT)),
                  "&Name of M: in Explorer, up to 32 characters (empty for none):", "label prompt");
         return dialog;
@@ -127,7 +125,6 @@ KV_CASE(save_and_remove_save) {
 // logon entry is the user's own, and the elevated start takes back a
 // machine-wide entry of ours.
 KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
-    MakeFolder("C:\\kvtest\\Here");
     MakeFolder("C:\\kvtest\\Back");
     LeaveSavedDrive("H:", "C:\\kvtest\\Here");
     WriteTextFile(RecordFile('A'), "C:\\kvtest\\Away\r\n");
@@ -176,21 +173,18 @@ KV_CASE(saved_drives_come_back_at_logon) {
     for (int i = 1; deep.size() < 300; ++i)
         deep += "\\A Folder With A Rather Long Name " + std::to_string(i);
     if (Boot() == 0) {
-        for (const std::string& folder : {spaced, plain, unicode, deep})
-            MakeFolder(folder);
-        MapDrive("S:", spaced);
-        MapDrive("P:", plain);
-        MapDrive("U:", unicode);
+        MakeFolder(deep);
+        LeaveDrive("S:", spaced);
+        LeaveDrive("P:", plain);
+        LeaveDrive("U:", unicode);
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
         main.create(deep, "D:");
         Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
         main.clickDrive("D:");
         Expect(WaitFor([&] { return main.status() == deep; }, 5000), "the status bar shows \"" + main.status() + "\"");
-        main.save("D:");
-        main.save("S:");
-        main.save("P:");
-        main.save("U:");
+        for (const char* drive : {"D:", "S:", "P:", "U:"})
+            main.save(drive);
         ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + unicode + "\r\n", "record of U:");
         main.close();
         Reboot();
@@ -204,8 +198,7 @@ KV_CASE(saved_drives_come_back_at_logon) {
         ExpectEq(DriveTarget("D:"), "\\??\\" + ShortPath(deep), "D: after logon");
     };
     if (Boot() == 1) {
-        MakeFolder("C:\\kvtest\\Taken");
-        MapDrive("T:", "C:\\kvtest\\Taken");
+        LeaveDrive("T:", "C:\\kvtest\\Taken");
         WriteTextFile(RecordFile('T'), plain + "\r\n");
         WriteTextFile(RecordFile('G'), "C:\\kvtest\\Gone\r\n");
         WriteTextFile(RecordFile('E'), "");
@@ -247,12 +240,12 @@ KV_CASE(saved_drive_on_a_late_disk_comes_back_when_it_appears) {
     const std::string logFile = CompanionLogFile();
     MakeFolder(logFile.substr(0, logFile.rfind('\\')));
     WriteTextFile(logFile, std::string(70000, 'x') + "\r\n2026-12-01 08:00:00  old\r\n");
-    const DWORD start = Now();
+    const DWORD start = GetTickCount();
     RunAtLogon({"\"" + ProgramFile("korstart.exe") + "\""}, [] {
-        Pause(10000);
+        Sleep(10000);
         AttachDrive("L:", "Late Disk");
     });
-    Expect(Now() - start < 25000, "the companion took " + std::to_string(Now() - start) + " ms");
+    Expect(GetTickCount() - start < 25000, "the companion took " + std::to_string(GetTickCount() - start) + " ms");
     ExpectEq(DriveTarget("K:"), "\\??\\L:\\Photos", "K: once L: came");
     const auto log = CompanionLog();
     Expect(!log.empty() && log.back().rfind("K: made, standing for L:\\Photos, after waiting 1", 0) == 0 &&

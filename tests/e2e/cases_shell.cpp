@@ -11,14 +11,13 @@ using namespace e2e;
 // toolbar's Exit ends the program.
 KV_CASE(open_path_manual_and_exit) {
     const std::string folder = "C:\\kvtest\\Holiday Photos";
-    MakeFolder(folder);
-    MapDrive("P:", ShortPath(folder));
+    LeaveDrive("P:", folder, By::ShortName);
     Korvane app = Korvane::Start();
     MainWindow main = app.waitMain();
     main.menu('F', 'O');
     main.shortcut('O');
     main.toolbar(IDM_OPENPATH);
-    Pause(2500);
+    Sleep(2500);
     Expect(!TopWindow("ExplorerWClass"), "open path without a row opened an explorer");
     Expect(!app.hasMessage() && app.running(), "open path without a row disturbed the program");
 

@@ -45,20 +45,17 @@ KV_CASE(startup_without_companion_or_subst) {
 // one on a share that does not answer. A drive whose folder goes while the
 // program runs is reported when picked, and the lists go back.
 KV_CASE(splash_then_the_drives_at_startup) {
-    for (const char* name : {"Music", "Long Folder Name", "Gone", "Fading"})
-        MakeFolder(std::string("C:\\kvtest\\") + name);
-    MapDrive("K:", ShortPath("C:\\kvtest\\Long Folder Name"));
-    MapDrive("M:", "C:\\kvtest\\Music");
-    MapDrive("G:", "C:\\kvtest\\Gone");
-    MapDrive("Q:", "C:\\kvtest\\Fading");
+    LeaveDrive("K:", "C:\\kvtest\\Long Folder Name", By::ShortName);
+    LeaveDrive("M:", "C:\\kvtest\\Music");
+    LeaveDrive("G:", "C:\\kvtest\\Gone");
+    LeaveDrive("Q:", "C:\\kvtest\\Fading");
     MapDrive("U:", "\\\\192.0.2.1\\share");
     RemoveFolder("C:\\kvtest\\Gone");
     const std::string share = DriveTarget("U:");
 
     Korvane app = Korvane::Start();
-    Expect(WaitFor([&] { return app.splash() != nullptr; }, 8000), "no splash window");
-    const DWORD shown = Now();
-    HWND splash = app.splash();
+    HWND splash = WaitWindow([&] { return app.splash(); }, 8000, "no splash window");
+    const DWORD shown = GetTickCount();
     RECT r;
     GetWindowRect(splash, &r);
     ExpectEq(r.right - r.left, 300, "splash width");
@@ -74,7 +71,7 @@ KV_CASE(splash_then_the_drives_at_startup) {
     // Made behind the splash, well before the hand-over.
     Expect(WaitFor([] { return Exists(ProgramFile("kordat")); }, 2000), "no data folder beside the program");
     Expect(WaitFor([&] { return app.window("KorvaneMain") != nullptr; }, 6000), "no main window");
-    const DWORD handover = Now() - shown;
+    const DWORD handover = GetTickCount() - shown;
     std::printf("main window up %lu ms after the splash\n", static_cast<unsigned long>(handover));
     Expect(handover >= 2000 && handover <= 4000,
            "the main window came " + std::to_string(handover) + " ms after the splash, not at the third tick");
@@ -95,7 +92,7 @@ KV_CASE(splash_then_the_drives_at_startup) {
     main.clickDrive("K:");
     Expect(WaitFor([&] { return main.status() == "C:\\kvtest\\Long Folder Name"; }, 8000),
            "status bar shows \"" + main.status() + "\" after a click on K:");
-    Pause(800);
+    Sleep(800);
     Expect(!TopWindow("ExplorerWClass"), "a single click on K: opened its folder in explorer");
     main.clickDrive("U:");
     Expect(WaitFor([&] { return main.status() == "\\\\192.0.2.1\\share"; }, 5000),

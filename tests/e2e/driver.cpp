@@ -99,9 +99,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     }
 }
 
-void Pause(int ms) { Sleep(ms); }
-DWORD Now() { return GetTickCount(); }
-
 // ------------------------------------------------------------ the machine
 
 std::wstring Wide(const std::string& utf8) {
@@ -254,7 +251,7 @@ void MapSlowDrive() {
 }
 
 StallProbe::StallProbe(std::function<HWND()> target)
-    : target_(std::move(target)), started_(Now()), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    : target_(std::move(target)), started_(GetTickCount()), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     Expect(thread_ != nullptr, "could not start the stall probe");
 }
 
@@ -276,7 +273,7 @@ DWORD WINAPI StallProbe::Run(void* param) {
             last = 0; // no window to ask yet, or it has gone
             continue;
         }
-        const DWORD now = Now(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
+        const DWORD now = GetTickCount(), stall = last == 0 || now - last < 50 ? 0 : now - last - 50;
         ++self.answers_;
         if (stall > self.longest_) {
             self.longest_ = stall;
@@ -293,7 +290,7 @@ void StallProbe::expectNoStallOver(DWORD ms) const {
     Expect(answers_ > 0, "the stall probe got no answer at all");
     Expect(longest_ <= ms, "the window did not answer for " + std::to_string(longest_) + " ms, " +
                                std::to_string(worstAt_) + " ms into the story (allowed: " + std::to_string(ms) +
-                               " ms; " + std::to_string(Now() - started_) + " ms in all)");
+                               " ms; " + std::to_string(GetTickCount() - started_) + " ms in all)");
 }
 
 namespace {
@@ -333,10 +330,8 @@ std::vector<std::string> FreeLettersBut(const std::string& taken) {
 }
 
 void RemoveSubst() {
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string path = std::string(system) + "\\subst.exe";
-    DeleteFileA(path.c_str());
+    const std::string path = KnownFolder(CSIDL_SYSTEM) + "\\subst.exe";
+    DeleteFileW(Wide(path).c_str());
     Expect(!Exists(path), "could not remove " + path);
 }
 
@@ -344,20 +339,22 @@ std::string ProgramFile(const std::string& name) { return std::string(kProgramDi
 
 std::string RecordFile(char letter) { return ProgramFile(std::string("kordat\\") + letter + ".ini"); }
 
-void LeaveSavedDrive(const std::string& drive, const std::string& folder) {
+void LeaveDrive(const std::string& drive, const std::string& folder, By by) {
+    MakeFolder(folder);
+    MapDrive(drive, by == By::ShortName ? ShortPath(folder) : folder);
+}
+
+void LeaveSavedDrive(const std::string& drive, const std::string& folder, By by) {
+    LeaveDrive(drive, folder, by);
     MakeFolder(ProgramFile("kordat"));
-    WriteTextFile(RecordFile(drive[0]), folder + "\r\n");
-    MapDrive(drive, folder);
+    WriteTextFile(RecordFile(drive[0]), DriveFolder(drive) + "\r\n");
 }
 
 void CopyProgramTo(const std::string& folder) {
     MakeFolder(folder);
-    for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"}) {
-        if (!Exists(ProgramFile(name)))
-            continue;
+    for (const char* name : {"korvane.exe", "korstart.exe", "manual.html"})
         Expect(CopyFileW(Wide(ProgramFile(name)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE) != 0,
                std::string("could not copy ") + name + " to " + folder);
-    }
 }
 
 // ----------------------------------------------------------- registry
@@ -400,7 +397,6 @@ void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& n
 }
 
 RegText RunValue(HKEY root, REGSAM view) { return RegistryValue(root, kRunKey, "Korvane", view); }
-void DeleteRunValue(HKEY root) { DeleteRegistryValue(root, kRunKey, "Korvane"); }
 
 void ExpectRunValue(HKEY root, const std::string& data) {
     const RegText value = RunValue(root);
@@ -454,11 +450,9 @@ DWORD Finish(HANDLE process, int timeoutMs, const std::string& what) {
 }
 
 void RunAtLogon(const std::vector<std::string>& commandLines, const std::function<void()>& meanwhile) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
     std::vector<HANDLE> processes;
     for (const std::string& commandLine : commandLines)
-        processes.push_back(Launch(commandLine, Narrow(system)).hProcess);
+        processes.push_back(Launch(commandLine, KnownFolder(CSIDL_SYSTEM)).hProcess);
     if (meanwhile)
         meanwhile();
     for (size_t i = 0; i < processes.size(); ++i)
@@ -548,6 +542,15 @@ BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+// Visible top-level windows, front first, of the process `pid` (any when 0)
+// and of the class `className` (any when ""). EnumWindows, not a GetWindow
+// loop: windows come and go while the driver looks.
+std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
+    TopSearch search{className, pid, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A mouse event at a point of the screen, in the normalised coordinates
 // that absolute input takes.
 INPUT MouseAt(POINT p, DWORD flags) {
@@ -601,15 +604,6 @@ std::string TextOf(HWND hwnd) {
     const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
     return Narrow(text);
-}
-
-// Visible top-level windows, front first, of the process `pid` (any when 0)
-// and of the class `className` (any when ""). EnumWindows, not a GetWindow
-// loop: windows come and go while the driver looks.
-std::vector<HWND> TopWindows(const std::string& className, DWORD pid) {
-    TopSearch search{className, pid, {}};
-    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 HWND TopWindow(const std::string& className, DWORD pid) {
@@ -817,9 +811,7 @@ std::vector<std::string> MainWindow::drives() const {
 std::string MainWindow::selectedDrive() const {
     HWND list = control(IDC_LSV);
     const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-    if (index < 0)
-        return "";
-    return drives().at(index);
+    return index < 0 ? "" : drives().at(index);
 }
 
 std::vector<std::string> MainWindow::freeLetters() const { return ListEntries(control(IDC_CMB)); }
@@ -971,7 +963,7 @@ void MainWindow::pickLetter(const std::string& drive) {
     const int index = FindRow(freeLetters(), drive, true);
     Expect(index >= 0, "no letter " + drive + " among " + Join(freeLetters()));
     HWND list = DropDown(control(IDC_CMB), *app_);
-    Pause(200); // the list scrolls to the selection as it opens
+    Sleep(200); // the list scrolls to the selection as it opens
     clickListRow(list, index, false);
     Expect(WaitFor([&] { return letterSelection() == index; }, 2000), "picking " + drive + " did not select it");
 }
@@ -1062,10 +1054,10 @@ void MainWindow::expectPacedUntilMessage() const {
         bool enabled;
     };
     std::vector<Sample> samples;
-    const DWORD start = Now();
-    for (bool boxShown = false; !boxShown && Now() - start < 25000; Sleep(100)) {
+    const DWORD start = GetTickCount();
+    for (bool boxShown = false; !boxShown && GetTickCount() - start < 25000; Sleep(100)) {
         boxShown = app_->hasMessage();
-        samples.push_back({Now() - start, bar(), enabled()});
+        samples.push_back({GetTickCount() - start, bar(), enabled()});
     }
     std::string line;
     for (const Sample& s : samples)

@@ -34,8 +34,6 @@ bool Contains(const std::vector<std::string>& items, const std::string& item);
 
 // Polls `done` every 50 ms until it holds or `timeoutMs` passes.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
-void Pause(int ms);
-DWORD Now(); // milliseconds, for time lines
 
 // Every text here is UTF-8; the machine is asked through its wide calls.
 std::wstring Wide(const std::string& utf8);
@@ -67,8 +65,13 @@ std::string ProgramFile(const std::string& name);
 // A second installation: korvane.exe, the companion and the manual copied there.
 void CopyProgramTo(const std::string& folder);
 std::string RecordFile(char letter); // the saved-drive record of that letter
-// A saved drive as a previous session leaves it: the drive and its record.
-void LeaveSavedDrive(const std::string& drive, const std::string& folder);
+// A drive made before the program starts: its folder made (with its parents)
+// and the letter mapped to the folder by its name or by its short name.
+enum class By { Name, ShortName };
+void LeaveDrive(const std::string& drive, const std::string& folder, By by = By::Name);
+// The same, saved as a previous session leaves it: its record names the
+// folder as the drive stands for it.
+void LeaveSavedDrive(const std::string& drive, const std::string& folder, By by = By::Name);
 
 // --- A drive that does not answer ----------------------------------------
 // N: shows C:\kvtest\slow through a file system that waits a set time before
@@ -118,7 +121,6 @@ void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& n
 // The value Korvane of ...\CurrentVersion\Run, which starts the companion.
 extern const char kRunKey[];
 RegText RunValue(HKEY root, REGSAM view = 0);
-void DeleteRunValue(HKEY root);
 // Checks the Run value's data, type REG_SZ and size (text plus its NUL).
 void ExpectRunValue(HKEY root, const std::string& data);
 // The name this user's Explorer shows for a drive letter; "" for none.
@@ -149,8 +151,7 @@ std::string CompanionLogFile();
 std::vector<std::string> CompanionLog(); // its lines, without their times
 
 // --- Windows of any process ------------------------------------------
-std::string TextOf(HWND hwnd); // WM_GETTEXT, wide form
-std::vector<HWND> TopWindows(const std::string& className, DWORD pid = 0);
+std::string TextOf(HWND hwnd);                               // WM_GETTEXT, wide form
 HWND TopWindow(const std::string& className, DWORD pid = 0); // the front one of them, nullptr for none
 // Polls `find` every 50 ms until it gives a window; fails with `what` when
 // none comes within `timeoutMs`.
@@ -163,7 +164,6 @@ void Keys(std::initializer_list<WORD> chord); // presses in order, releases in r
 class MessageBoxWindow {
 public:
     explicit MessageBoxWindow(HWND hwnd) : hwnd_(hwnd) {}
-    HWND hwnd() const { return hwnd_; }
     std::string title() const;
     std::string text() const;
     void press(int id); // real click on the button, then waits for the box to go

@@ -54,12 +54,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
-    std::string verdict;
-    bool known = false;
+    std::string verdict = "FAIL: no such case";
     for (const auto& c : e2e::Cases()) {
         if (c.first != name)
             continue;
-        known = true;
         if (argc >= 4)
             e2e::SetFailureScreenshot(std::string(argv[3]) + "\\" + name + ".bmp");
         if (argc >= 5)
@@ -74,8 +72,6 @@ int main(int argc, char** argv) {
             verdict = std::string("FAIL: ") + e.what();
         }
     }
-    if (!known)
-        verdict = "FAIL: no such case";
     std::ofstream(argv[2]) << verdict << "\n";
     std::printf("%s %s\n", name.c_str(), verdict.c_str());
     return verdict == "PASS" ? 0 : 1;

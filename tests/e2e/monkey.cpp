@@ -26,11 +26,11 @@ public:
         : random_(seed), trail_(trail), last_(last), app_(Korvane::Start()), main_(app_.waitMain(30000)) {}
 
     int run(int seconds) {
-        started_ = Now();
+        started_ = GetTickCount();
         ExpectConsistent(app_, main_);
         bool (Monkey::*const actions[])() = {&Monkey::create, &Monkey::create, &Monkey::remove,
                                              &Monkey::remove, &Monkey::save,   &Monkey::removeSave};
-        while (static_cast<int>(Now() - started_) < seconds * 1000) {
+        while (static_cast<int>(playedMs()) < seconds * 1000) {
             if (!(this->*actions[pick(6)])())
                 continue; // not possible now; choose again
             ++count_;
@@ -39,7 +39,7 @@ public:
         return count_;
     }
 
-    DWORD playedMs() const { return Now() - started_; }
+    DWORD playedMs() const { return GetTickCount() - started_; }
 
 private:
     int pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
@@ -48,7 +48,7 @@ private:
     }
 
     void note(const std::string& what) {
-        last_ = "#" + std::to_string(count_ + 1) + " at " + std::to_string((Now() - started_) / 1000) + " s: " + what;
+        last_ = "#" + std::to_string(count_ + 1) + " at " + std::to_string(playedMs() / 1000) + " s: " + what;
         trail_ << last_ << std::endl;
     }
 

@@ -1,20 +1,18 @@
 // Test stand-in for the system's subst.exe, installed into the Wine prefix
 // only: Wine ships a stub that maps nothing. It maps and unmaps drive letters
 // the way the real tool does for the command lines Korvane gives it, any
-// folder name included, and logs every command line (as UTF-8) so the
-// end-to-end cases can check what was asked. While C:\kvtest\subst-refuses.txt
-// exists it refuses every request with the text of that file, as the real
-// tool does when the system will not let it.
+// folder name included, and logs every command line (as UTF-8) to
+// C:\kvtest\subst.log so the end-to-end cases can check what was asked.
+// While C:\kvtest\subst-refuses.txt holds a line it refuses every request
+// with that line, as the real tool does when the system will not let it.
+// The harness makes C:\kvtest for every case; elsewhere nothing is logged.
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace {
-
-const wchar_t kLogFolder[] = L"C:\\kvtest";
-const wchar_t kLogFile[] = L"C:\\kvtest\\subst.log";
-const wchar_t kRefusalFile[] = L"C:\\kvtest\\subst-refuses.txt";
 
 std::string Utf8(const std::wstring& wide) {
     if (wide.empty())
@@ -26,49 +24,20 @@ std::string Utf8(const std::wstring& wide) {
     return out;
 }
 
-// The command line after the program's own name, as the launcher passed it.
+// The command line after the program's own name, which Korvane quotes as it
+// starts subst.exe by its full path.
 std::wstring ArgumentTail() {
-    const wchar_t* p = GetCommandLineW();
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p == L'"')
-            ++p;
-    } else {
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    while (*p == L' ' || *p == L'\t')
-        ++p;
-    return p;
-}
-
-void AppendToLog(const std::wstring& line) {
-    CreateDirectoryW(kLogFolder, nullptr);
-    HANDLE file = CreateFileW(kLogFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    const std::string text = Utf8(line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    const std::wstring line = GetCommandLineW();
+    const size_t closing = line.find(L'"', 1);
+    return closing == std::wstring::npos ? L"" : line.substr(closing + 1);
 }
 
 // The first line of the refusal file, or "" when the stand-in may act.
 std::string Refusal() {
-    HANDLE file = CreateFileW(kRefusalFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    char text[256] = {};
-    DWORD read = 0;
-    ReadFile(file, text, sizeof text - 1, &read, nullptr);
-    CloseHandle(file);
-    std::string line(text, read);
-    line = line.substr(0, line.find_first_of("\r\n"));
-    return line.empty() ? "Access denied" : line;
+    std::ifstream file("C:\\kvtest\\subst-refuses.txt");
+    std::string line;
+    std::getline(file, line);
+    return line.substr(0, line.find('\r'));
 }
 
 std::wstring Trim(const std::wstring& s) {
@@ -114,22 +83,17 @@ int Map(const std::wstring& drive, const std::wstring& path) {
 } // namespace
 
 int main() {
-    const std::wstring tail = ArgumentTail();
-    AppendToLog(tail);
-
-    const std::wstring args = Trim(tail);
+    const std::wstring args = Trim(ArgumentTail());
+    std::ofstream("C:\\kvtest\\subst.log", std::ios::app | std::ios::binary) << Utf8(args) << "\r\n";
     const std::string refusal = Refusal();
     if (!refusal.empty())
         return Fail(refusal);
 
     const auto blank = args.find_first_of(L" \t");
-    std::wstring drive = args.substr(0, blank);
-    std::wstring rest = blank == std::wstring::npos ? L"" : Trim(args.substr(blank));
+    const std::wstring drive = args.substr(0, blank);
+    const std::wstring rest = blank == std::wstring::npos ? L"" : Trim(args.substr(blank));
     if (!IsDriveName(drive))
         return Fail("Invalid parameter - " + Utf8(drive));
-    if (drive[0] >= L'a' && drive[0] <= L'z')
-        drive[0] = static_cast<wchar_t>(drive[0] - L'a' + L'A');
-
     if (rest.empty())
         return Fail("Incorrect number of parameters - " + Utf8(args));
     if (rest == L"/D" || rest == L"/d")
