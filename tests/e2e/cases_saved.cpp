@@ -154,10 +154,21 @@ KV_CASE(startup_keeps_every_save_and_registers_the_companion) {
     ExpectEq(DriveTarget("A:"), "\\??\\C:\\kvtest\\Away", "A: brought back");
     main.close();
 
-    CopyProgramTo("C:\\kvtest\\Tools");
-    Korvane copy = Korvane::StartFrom("C:\\kvtest\\Tools");
-    copy.waitMain().close();
-    ExpectRunValue(HKEY_CURRENT_USER, "C:\\kvtest\\Tools\\korstart.exe");
+    // A copy in a folder whose name the ANSI code page cannot hold keeps its
+    // data folder and manual there, and the logon entry names its companion.
+    const std::string tools = "C:\\kvtest\\Программы 程序";
+    CopyProgramTo(tools);
+    Korvane copy = Korvane::StartFrom(tools);
+    MainWindow copied = copy.waitMain();
+    Expect(!copy.hasMessage() && Exists(tools + "\\kordat"), "a message, or no data folder beside the copy");
+    copied.shortcut('M');
+    Expect(
+        WaitFor(
+            [&] { return !OpenLog().empty() && OpenLog().back().find(tools + "\\manual.html") != std::string::npos; },
+            5000),
+        "the copy's manual was not opened: " + Join(OpenLog()));
+    copied.close();
+    ExpectEq(RunValue(HKEY_CURRENT_USER).data, "\"" + tools + "\\korstart.exe\"", "the Run value for the copy");
 }
 
 // Four drives saved: on a folder with blanks, a plain one, one whose name the
@@ -176,9 +187,10 @@ KV_CASE(saved_drives_come_back_at_logon) {
         MakeFolder(deep);
         LeaveDrive("S:", spaced);
         LeaveDrive("P:", plain);
-        LeaveDrive("U:", unicode);
+        MakeFolder(unicode);
         Korvane app = Korvane::Start();
         MainWindow main = app.waitMain();
+        main.create(unicode, "U:");
         main.create(deep, "D:");
         Expect(WaitDriveTarget("D:", "\\??\\" + ShortPath(deep)), "D: stands for " + DriveTarget("D:"));
         main.clickDrive("D:");
@@ -186,6 +198,10 @@ KV_CASE(saved_drives_come_back_at_logon) {
         for (const char* drive : {"D:", "S:", "P:", "U:"})
             main.save(drive);
         ExpectEq(FileBytes(RecordFile('U')), "\xEF\xBB\xBF" + unicode + "\r\n", "record of U:");
+        main.clickDrive("U:");
+        Expect(WaitFor([&] { return main.status() == unicode; }, 5000), "U:'s status bar shows " + main.status());
+        main.shortcut('O');
+        ExpectExplorerOn(unicode, "Ctrl+O on U:");
         main.close();
         Reboot();
     }

@@ -82,19 +82,6 @@ TEST(DriveModel, FollowsTheSystemAndWhatTheProgramDid) {
 }
 
 // A definition is not trusted: another program may take the letter.
-TEST(Subst, DefinitionIsVerifiedAndGoesByTheShortFormOfAFolderTooLong) {
-    FakeOs os;
-    os.onDefine = [&] { os.devices["Q:"] = "\\??\\C:\\other"; };
-    EXPECT_EQ(DefineDrive(os, {"Q:", "C:\\windows"}, true).why,
-              "Q: does not stand for C:\\windows after it was defined");
-    // Too long for the system, a folder goes by its short form, if it answered.
-    const std::string deep = "C:\\" + std::string(257, 'd');
-    os.shortNames[deep] = "C:\\DDDDDD~1";
-    os.onDefine = [] {};
-    EXPECT_TRUE(DefineDrive(os, {"L:", deep}, true).done && DefineDrive(os, {"N:", deep}, false).done);
-    EXPECT_EQ(os.devices["L:"] + "|" + os.devices["N:"], "\\??\\C:\\DDDDDD~1|\\??\\" + deep);
-}
-
 TEST(DriveTargets, GiveTheStoredAndTheLongFolder) {
     FakeOs os;
     os.shortNames = {{"C:\\Program Files\\Data", "C:\\PROGRA~1\\DATA"},
@@ -327,40 +314,6 @@ TEST_F(WindowTest, RemoveDeletesTheConfirmedDriveAndForgetsItsSave) {
     EXPECT_EQ(os.messages.back(), "(?) Delete virtual drive H: ?") << "nothing more to say";
     EXPECT_EQ(lsv.rows, Rows{});
     EXPECT_EQ(cmb.rows, (Rows{"H:", "K:", "V:", "W:", "X:", "Y:"}));
-}
-
-TEST_F(WindowTest, SaveWritesTheRecordOnceAndListsOnlyWhatIsSaved) {
-    commands.SaveDriveCommand();
-    lsv.Select("X:");
-    commands.SaveDriveCommand();
-    EXPECT_EQ(os.files[kordat + "X.ini"], "C:\\windows\r\n");
-    os.files[kordat + "X.ini"] = "kept";
-    commands.SaveDriveCommand();
-    EXPECT_EQ(lst.rows, Rows{"X:"});
-    EXPECT_EQ(os.files[kordat + "X.ini"], "kept");
-    EXPECT_TRUE(os.messages.empty());
-    // A bare drive is saved as its root; a name the code page cannot hold
-    // goes as UTF-8 behind a byte order mark.
-    const std::string cyrillic = "C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xE6\x96\x87";
-    os.devices["E:"] = "\\??\\E:";
-    os.Subst("F:", cyrillic);
-    // The companion would never bring back a share, so it is not saved; nor
-    // a drive gone meanwhile.
-    os.devices["U:"] = "\\??\\UNC\\server\\share\\dir";
-    os.Subst("G:", "C:\\gone");
-    commands.Refresh();
-    os.devices.erase("G:");
-    for (const std::string drive : {"E:", "F:", "U:", "G:"}) {
-        os.onMessage = [&] { EXPECT_TRUE(!window.enabled && window.waitCursor) << "busy while the box is open"; };
-        lsv.Select(drive);
-        commands.SaveDriveCommand();
-    }
-    EXPECT_EQ(os.files[kordat + "E.ini"] + os.files[kordat + "F.ini"], "E:\\\r\n\xEF\xBB\xBF" + cyrillic + "\r\n");
-    EXPECT_EQ(os.messages, (Rows{"(x) Virtual drive U: could not be saved: its folder \\\\server\\share\\dir is on a "
-                                 "network path, and only folders on a drive letter come back at logon.",
-                                 "(x) Virtual drive G: could not be saved: the folder behind it could not be read."}));
-    EXPECT_EQ(lst.rows, (Rows{"E:", "F:", "X:"}));
-    EXPECT_TRUE(window.enabled && !window.waitCursor);
 }
 
 // A label is asked for again until it can be one, and goes with the save.

@@ -97,6 +97,8 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     EXPECT_TRUE(os.folders.count("C:\\AppData\\Korvane")) << "the folder above is made first";
     EXPECT_EQ(WriteSavedDrive(os, "X:", std::string("C:\\windows")), std::nullopt);
     EXPECT_EQ(os.files["C:\\AppData\\Korvane\\kordat\\X.ini"], "C:\\windows\r\n");
+    EXPECT_EQ(WriteSavedDrive(os, "E:", std::string("E:")), std::nullopt);
+    EXPECT_EQ(os.files["C:\\AppData\\Korvane\\kordat\\E.ini"], "E:\\\r\n") << "a bare drive is saved as its root";
     // A standard user cannot write the machine's keys, and need not.
     os.refusedValues.insert("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Korvane");
     EXPECT_EQ(Registered(), kOurs + "||");
@@ -109,7 +111,7 @@ TEST_F(SavedTest, OnlyACompanionNoUserCanReplaceServesEveryone) {
     EXPECT_EQ(WriteSavedDrive(os, "Y:", std::string("C:\\windows")),
               "there is no folder for this user's saves: LOCALAPPDATA is not set");
     EXPECT_EQ(DeleteSavedDrive(os, "X:"), std::nullopt);
-    EXPECT_EQ(os.files.size(), 3u);
+    EXPECT_EQ(os.files.size(), 4u);
     // Where any user may write, the entry and the saves stay beside the
     // program, and an elevated start takes back an entry of ours for everyone.
     os.refusedValues.clear();
